@@ -1,0 +1,39 @@
+// Code page 932 (Shift-JIS, Microsoft mapping) services that need no GUI.
+//
+// Text is Shift-JIS bytes everywhere inside the program; this is the one place that knows how to
+// turn it into Unicode and back. Source files are UTF-8, so Shift-JIS constants are produced
+// from readable UTF-8 here: `static const std::string kCaption = cp932::FromUtf8("検索");`.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace cp932 {
+
+// A byte that starts a two-byte character: 0x81-0x9F and 0xE0-0xFC.
+constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// A byte that may follow a lead byte: 0x40-0x7E and 0x80-0xFC.
+constexpr bool IsTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+struct CodecError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// UTF-8 to Shift-JIS. Throws CodecError when a character has no code page 932 form.
+std::string FromUtf8(std::string_view utf8);
+// As FromUtf8, but nullopt instead of the exception.
+std::optional<std::string> TryFromUtf8(std::string_view utf8);
+// As FromUtf8, but a character without a code page 932 form becomes `replacement` (Shift-JIS).
+std::string FromUtf8Lossy(std::string_view utf8, std::string_view replacement = "?");
+
+// Shift-JIS to UTF-8. Bytes that are not valid Shift-JIS become U+FFFD; never throws.
+std::string ToUtf8(std::string_view sjis);
+
+// File names: UTF-8 on disk, Shift-JIS inside.
+std::string PathFromNative(std::string_view native);
+std::string PathToNative(std::string_view sjis);
+
+} // namespace cp932

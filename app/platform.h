@@ -1,0 +1,50 @@
+// The platform layer: every service of the desktop that the windows use goes through Platform,
+// so that tests can put a FakePlatform in its place, answer its dialogs and read what the user
+// was shown. Text crosses this interface as Shift-JIS bytes; file paths as Shift-JIS too.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace app {
+
+enum class MessageKind {
+    Plain,   // the text alone and OK
+    Confirm, // caption "確認" with the information icon
+};
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // A modal message box with one OK button.
+    virtual void ShowMessage(const std::string& text, MessageKind kind = MessageKind::Plain) = 0;
+    // The hourglass cursor over the whole application, on or off.
+    virtual void SetWaitCursor(bool on) = 0;
+    // Runs the pending user-interface events (the long loops' event pump).
+    virtual void ProcessEvents() = 0;
+    // Opens a file with its program or an address in the browser; false when that failed.
+    virtual bool ShellOpen(const std::string& target) = 0;
+    // The folder picker; nullopt when the user cancels.
+    virtual std::optional<std::string> PickFolder(const std::string& caption,
+                                                  const std::string& start) = 0;
+    // File dialogs; filter in the form "Label|*.ext|Label|*.*". nullopt when cancelled.
+    virtual std::optional<std::string> OpenFileDialog(const std::string& filter,
+                                                      const std::string& start) = 0;
+    virtual std::optional<std::string> SaveFileDialog(const std::string& filter,
+                                                      const std::string& start) = 0;
+    // The colour dialog; colours as 0x00BBGGRR. nullopt when cancelled.
+    virtual std::optional<std::uint32_t> PickColor(std::uint32_t initial) = 0;
+    // Clipboard as plain Shift-JIS text.
+    virtual void SetClipboardText(const std::string& text) = 0;
+    virtual std::string ClipboardText() = 0;
+};
+
+// The platform in force; the real one unless a test installed another.
+Platform& platform();
+// Installs p (not owned) as the platform in force; nullptr restores the real one.
+void SetPlatform(Platform* p);
+
+} // namespace app

@@ -1,0 +1,114 @@
+// The real platform: Qt's dialogs, cursor, event loop, clipboard and desktop services.
+#include "platform.h"
+
+#include "codec.h"
+#include "qtext.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace app {
+namespace {
+
+// "Label|*.a;*.b|Label2|*.*" to Qt's "Label (*.a *.b);;Label2 (*)".
+QString QtFilter(const std::string& filter) {
+    const QStringList parts = ToQ(filter).split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString globs = parts[i + 1];
+        globs.replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (globs == QLatin1String("*.*")) globs = QStringLiteral("*");
+        out << parts[i] + QStringLiteral(" (") + globs + QLatin1Char(')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+QWidget* DialogParent() { return QApplication::activeWindow(); }
+
+class QtPlatform final : public Platform {
+  public:
+    void ShowMessage(const std::string& text, MessageKind kind) override {
+        QMessageBox box(DialogParent());
+        box.setText(ToQ(text));
+        box.setStandardButtons(QMessageBox::Ok);
+        if (kind == MessageKind::Confirm) {
+            box.setWindowTitle(U("確認"));
+            box.setIcon(QMessageBox::Information);
+        } else {
+            box.setWindowTitle(QApplication::applicationDisplayName());
+        }
+        box.exec();
+    }
+
+    void SetWaitCursor(bool on) override {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+
+    void ProcessEvents() override { QCoreApplication::processEvents(); }
+
+    bool ShellOpen(const std::string& target) override {
+        const QString t = ToQ(target);
+        const QUrl url = t.contains(QStringLiteral("://")) ? QUrl(t, QUrl::StrictMode)
+                                                          : QUrl::fromLocalFile(t);
+        return url.isValid() && QDesktopServices::openUrl(url);
+    }
+
+    std::optional<std::string> PickFolder(const std::string& caption,
+                                          const std::string& start) override {
+        const QString dir = QFileDialog::getExistingDirectory(
+            DialogParent(), ToQ(caption), QString::fromStdString(cp932::PathToNative(start)));
+        if (dir.isEmpty()) return std::nullopt;
+        return cp932::PathFromNative(QDir::toNativeSeparators(dir).toStdString());
+    }
+
+    std::optional<std::string> OpenFileDialog(const std::string& filter,
+                                              const std::string& start) override {
+        const QString f = QFileDialog::getOpenFileName(
+            DialogParent(), QString(), QString::fromStdString(cp932::PathToNative(start)),
+            QtFilter(filter));
+        if (f.isEmpty()) return std::nullopt;
+        return cp932::PathFromNative(f.toStdString());
+    }
+
+    std::optional<std::string> SaveFileDialog(const std::string& filter,
+                                              const std::string& start) override {
+        const QString f = QFileDialog::getSaveFileName(
+            DialogParent(), QString(), QString::fromStdString(cp932::PathToNative(start)),
+            QtFilter(filter));
+        if (f.isEmpty()) return std::nullopt;
+        return cp932::PathFromNative(f.toStdString());
+    }
+
+    std::optional<std::uint32_t> PickColor(std::uint32_t initial) override {
+        const QColor c = QColorDialog::getColor(
+            QColor(initial & 0xFF, (initial >> 8) & 0xFF, (initial >> 16) & 0xFF), DialogParent());
+        if (!c.isValid()) return std::nullopt;
+        return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
+               (static_cast<std::uint32_t>(c.blue()) << 16);
+    }
+
+    void SetClipboardText(const std::string& text) override {
+        QApplication::clipboard()->setText(ToQ(text));
+    }
+    std::string ClipboardText() override { return FromQ(QApplication::clipboard()->text()); }
+};
+
+QtPlatform g_real;
+Platform* g_current = nullptr;
+
+} // namespace
+
+Platform& platform() { return g_current ? *g_current : g_real; }
+void SetPlatform(Platform* p) { g_current = p; }
+
+} // namespace app

@@ -1,0 +1,17 @@
+// The boundary between the program's Shift-JIS text and Qt's Unicode strings.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+// Shift-JIS to a QString for display; invalid bytes show as U+FFFD.
+QString ToQ(std::string_view sjis);
+// A QString to Shift-JIS; characters code page 932 lacks become "?".
+std::string FromQ(const QString& text);
+// A UTF-8 literal from the source to a QString (captions written in the code).
+inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+} // namespace app

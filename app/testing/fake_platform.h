@@ -1,0 +1,83 @@
+// A Platform for tests: records what the user would have been shown and answers dialogs from
+// queues the test fills. Installs itself on construction and restores the real one when it dies.
+#pragma once
+
+#include "../platform.h"
+
+#include <deque>
+#include <functional>
+
+namespace app {
+
+class FakePlatform final : public Platform {
+  public:
+    struct Message {
+        std::string text; // Shift-JIS
+        MessageKind kind;
+    };
+
+    FakePlatform() { SetPlatform(this); }
+    ~FakePlatform() override { SetPlatform(nullptr); }
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+    void ShowMessage(const std::string& text, MessageKind kind) override {
+        messages.push_back({text, kind});
+        if (onMessage) onMessage(text);
+    }
+    void SetWaitCursor(bool on) override { waitCursorDepth += on ? 1 : -1; }
+    void ProcessEvents() override {
+        ++pumpCount;
+        if (onPump) onPump();
+    }
+    bool ShellOpen(const std::string& target) override {
+        opened.push_back(target);
+        return shellOpenResult;
+    }
+    std::optional<std::string> PickFolder(const std::string&, const std::string& start) override {
+        folderStarts.push_back(start);
+        return Next(folderAnswers);
+    }
+    std::optional<std::string> OpenFileDialog(const std::string& filter,
+                                              const std::string&) override {
+        filters.push_back(filter);
+        return Next(openAnswers);
+    }
+    std::optional<std::string> SaveFileDialog(const std::string& filter,
+                                              const std::string&) override {
+        filters.push_back(filter);
+        return Next(saveAnswers);
+    }
+    std::optional<std::uint32_t> PickColor(std::uint32_t) override { return Next(colorAnswers); }
+    void SetClipboardText(const std::string& text) override { clipboard = text; }
+    std::string ClipboardText() override { return clipboard; }
+
+    // Shift-JIS texts of the messages shown, in order.
+    std::vector<std::string> MessageTexts() const {
+        std::vector<std::string> out;
+        for (const auto& m : messages) out.push_back(m.text);
+        return out;
+    }
+
+    std::vector<Message> messages;
+    std::function<void(const std::string&)> onMessage;
+    std::function<void()> onPump;
+    int waitCursorDepth = 0;
+    long pumpCount = 0;
+    std::vector<std::string> opened;
+    bool shellOpenResult = true;
+    std::vector<std::string> folderStarts, filters;
+    std::deque<std::optional<std::string>> folderAnswers, openAnswers, saveAnswers;
+    std::deque<std::optional<std::uint32_t>> colorAnswers;
+    std::string clipboard;
+
+  private:
+    template <class T> static std::optional<T> Next(std::deque<std::optional<T>>& q) {
+        if (q.empty()) return std::nullopt;
+        auto v = q.front();
+        q.pop_front();
+        return v;
+    }
+};
+
+} // namespace app

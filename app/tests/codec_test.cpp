@@ -1,0 +1,52 @@
+#include "codec.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Codec, RoundTripsJapaneseAndAscii) {
+    struct Case {
+        const char* utf8;
+        const char* sjis;
+    } cases[] = {
+        {"abc", "abc"},
+        {"テスト", "\x83\x65\x83\x58\x83\x67"},
+        {"①", "\x87\x40"},       // NEC special row: Microsoft mapping
+        {"～", "\x81\x60"},       // FULLWIDTH TILDE, as code page 932 has it
+        {"ｱ", "\xB1"},           // half-width katakana is one byte
+        {"\\~", "\x5C\x7E"},     // ASCII stays ASCII
+        {"表", "\x95\x5C"},      // trail byte that looks like a backslash
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(cp932::FromUtf8(c.utf8), c.sjis) << c.utf8;
+        EXPECT_EQ(cp932::ToUtf8(c.sjis), c.utf8) << c.utf8;
+    }
+}
+
+TEST(Codec, UnrepresentableCharacters) {
+    EXPECT_THROW(cp932::FromUtf8("a\xF0\x9F\x98\x80"), cp932::CodecError); // emoji
+    EXPECT_FALSE(cp932::TryFromUtf8("\xE2\x82\xAC").has_value());           // euro sign
+    EXPECT_EQ(cp932::FromUtf8Lossy("a\xE2\x82\xAC" "b"), "a?b");
+}
+
+TEST(Codec, InvalidShiftJisBecomesReplacementAndKeepsLineFeeds) {
+    const std::string r = "\xEF\xBF\xBD";
+    EXPECT_EQ(cp932::ToUtf8("\x81\nA"), r + "\nA"); // lead byte before a line feed
+    EXPECT_EQ(cp932::ToUtf8("A\x81"), "A" + r);     // lead byte at the very end
+    EXPECT_EQ(cp932::ToUtf8("\xFF" "B"), r + "B");
+}
+
+TEST(Codec, LeadAndTrailBytes) {
+    EXPECT_TRUE(cp932::IsLeadByte(0x81));
+    EXPECT_TRUE(cp932::IsLeadByte(0x9F));
+    EXPECT_TRUE(cp932::IsLeadByte(0xE0));
+    EXPECT_TRUE(cp932::IsLeadByte(0xFC));
+    EXPECT_FALSE(cp932::IsLeadByte(0x80));
+    EXPECT_FALSE(cp932::IsLeadByte(0xA0));
+    EXPECT_FALSE(cp932::IsLeadByte(0xDF));
+    EXPECT_FALSE(cp932::IsLeadByte(0xFD));
+    EXPECT_TRUE(cp932::IsTrailByte(0x40));
+    EXPECT_FALSE(cp932::IsTrailByte(0x7F));
+}
+
+} // namespace
