@@ -1,0 +1,106 @@
+#include "listing.h"
+
+#include "codec.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace listing {
+namespace {
+
+unsigned char FoldAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return FoldAscii(x) == FoldAscii(y);
+           });
+}
+
+// Extension from the last dot, dot included; "" when the name has none.
+std::string ExtensionOf(const std::string& name) {
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+fs::path Native(const std::string& sjis) { return fs::path(cp932::PathToNative(sjis)); }
+std::string Inside(const fs::path& p) { return cp932::PathFromNative(p.string()); }
+
+} // namespace
+
+bool LessLikeList(const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char x = FoldAscii(a[i]), y = FoldAscii(b[i]);
+        if (x != y) return x < y;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+void SortLikeList(std::vector<std::string>& items) {
+    std::sort(items.begin(), items.end(), LessLikeList);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& ext) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(Native(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = Inside(it->path().filename());
+        if (EqualsNoCase(ExtensionOf(name), "." + ext)) out.push_back(name);
+    }
+    SortLikeList(out);
+    return out;
+}
+
+std::vector<std::string> ListFilesInTree(const std::string& folder,
+                                         const std::string& extWithDot) {
+    std::vector<std::string> out;
+    std::set<fs::path> visited;
+    std::vector<std::pair<fs::path, std::string>> stack; // folder, its path relative to the base
+    stack.emplace_back(Native(folder), "");
+    std::error_code ec;
+    while (!stack.empty()) {
+        auto [dir, rel] = stack.back();
+        stack.pop_back();
+        const fs::path canonical = fs::canonical(dir, ec);
+        if (ec || !visited.insert(canonical).second) continue;
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = Inside(it->path().filename());
+            if (name.empty() || name[0] == '.') continue;
+            std::error_code se;
+            if (it->is_directory(se)) {
+                stack.emplace_back(it->path(), rel + name + "/");
+            } else if (EqualsNoCase(ExtensionOf(name), extWithDot)) {
+                out.push_back(rel + name);
+            }
+        }
+    }
+    SortLikeList(out);
+    return out;
+}
+
+std::vector<std::string> ListFolders(const std::string& folder) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(Native(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = Inside(it->path().filename());
+        std::error_code se;
+        if (name.empty() || name[0] == '.' || !it->is_directory(se)) continue;
+        out.push_back(name);
+    }
+    SortLikeList(out);
+    return out;
+}
+
+} // namespace listing
