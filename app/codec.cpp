@@ -74,7 +74,9 @@ std::string FromUtf8(std::string_view utf8) {
     return *r;
 }
 
-std::optional<std::string> TryFromUtf8(std::string_view utf8) { return Encode(utf8, nullptr); }
+std::optional<std::string> TryFromUtf8(std::string_view utf8) {
+    return Encode(utf8, nullptr);
+}
 
 std::string FromUtf8Lossy(std::string_view utf8, std::string_view replacement) {
     return *Encode(utf8, &replacement);
@@ -101,7 +103,32 @@ std::string ToUtf8(std::string_view sjis) {
     return out;
 }
 
-std::string PathFromNative(std::string_view native) { return FromUtf8Lossy(native); }
-std::string PathToNative(std::string_view sjis) { return ToUtf8(sjis); }
+int Utf16UnitWidth(char16_t unit) {
+    if (unit < 0x80) return 1;
+    if (unit >= 0xD800 && unit <= 0xDBFF) return 1;
+    if (unit >= 0xDC00 && unit <= 0xDFFF) return 0;
+    // Every other code unit is converted once, with one descriptor, into a table of widths.
+    static const std::string table = [] {
+        std::string t(0x10000, '\1');
+        Converter cv("CP932", "UTF-16LE");
+        for (unsigned u = 0x80; u < 0x10000; ++u) {
+            if (u >= 0xD800 && u <= 0xDFFF) continue;
+            const char in16[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+            const char* in = in16;
+            size_t left = 2;
+            std::string out;
+            if (cv.Run(in, left, out) == 0 && out.size() == 2) t[u] = '\2';
+        }
+        return t;
+    }();
+    return table[unit];
+}
+
+std::string PathFromNative(std::string_view native) {
+    return FromUtf8Lossy(native);
+}
+std::string PathToNative(std::string_view sjis) {
+    return ToUtf8(sjis);
+}
 
 } // namespace cp932

@@ -13,10 +13,14 @@
 namespace cp932 {
 
 // A byte that starts a two-byte character: 0x81-0x9F and 0xE0-0xFC.
-constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool IsLeadByte(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // A byte that may follow a lead byte: 0x40-0x7E and 0x80-0xFC.
-constexpr bool IsTrailByte(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+constexpr bool IsTrailByte(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
 
 struct CodecError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -31,6 +35,10 @@ std::string FromUtf8Lossy(std::string_view utf8, std::string_view replacement = 
 
 // Shift-JIS to UTF-8. Bytes that are not valid Shift-JIS become U+FFFD; never throws.
 std::string ToUtf8(std::string_view sjis);
+
+// Bytes that one UTF-16 code unit becomes in FromUtf8Lossy: 1 or 2 for a character code page 932
+// has, 1 for one it lacks ("?"), 1 for a high and 0 for a low surrogate (a pair becomes "?").
+int Utf16UnitWidth(char16_t unit);
 
 // File names: UTF-8 on disk, Shift-JIS inside.
 std::string PathFromNative(std::string_view native);

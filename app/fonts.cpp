@@ -15,9 +15,10 @@ QStringList Candidates(const QString& face) {
                        face.contains(U("ＭＳ ゴシック")) || face.contains(U("ＭＳ 明朝"));
     if (fixed)
         return {U("IPAGothic"), U("IPAゴシック"), U("Noto Sans Mono CJK JP"), U("VL Gothic"),
-                U("MS Gothic"), U("Osaka－等幅"), U("DejaVu Sans Mono"), U("Monospace")};
-    return {U("IPAPGothic"), U("IPAPゴシック"), U("Noto Sans CJK JP"), U("VL PGothic"),
-            U("MS PGothic"), U("Hiragino Sans"), U("Meiryo"), U("IPAGothic"), U("Sans Serif")};
+                U("MS Gothic"), U("Osaka－等幅"), U("DejaVu Sans Mono"),      U("Monospace")};
+    return {U("IPAPGothic"), U("IPAPゴシック"), U("Noto Sans CJK JP"),
+            U("VL PGothic"), U("MS PGothic"),   U("Hiragino Sans"),
+            U("Meiryo"),     U("IPAGothic"),    U("Sans Serif")};
 }
 
 QFont Map(const std::string& sjisFaceName) {

@@ -30,7 +30,9 @@ QString QtFilter(const std::string& filter) {
     return out.join(QStringLiteral(";;"));
 }
 
-QWidget* DialogParent() { return QApplication::activeWindow(); }
+QWidget* DialogParent() {
+    return QApplication::activeWindow();
+}
 
 class QtPlatform final : public Platform {
   public:
@@ -58,8 +60,8 @@ class QtPlatform final : public Platform {
 
     bool ShellOpen(const std::string& target) override {
         const QString t = ToQ(target);
-        const QUrl url = t.contains(QStringLiteral("://")) ? QUrl(t, QUrl::StrictMode)
-                                                          : QUrl::fromLocalFile(t);
+        const QUrl url =
+            t.contains(QStringLiteral("://")) ? QUrl(t, QUrl::StrictMode) : QUrl::fromLocalFile(t);
         return url.isValid() && QDesktopServices::openUrl(url);
     }
 
@@ -108,7 +110,11 @@ Platform* g_current = nullptr;
 
 } // namespace
 
-Platform& platform() { return g_current ? *g_current : g_real; }
-void SetPlatform(Platform* p) { g_current = p; }
+Platform& platform() {
+    return g_current ? *g_current : g_real;
+}
+void SetPlatform(Platform* p) {
+    g_current = p;
+}
 
 } // namespace app

@@ -4,8 +4,12 @@
 
 namespace app {
 
-QString ToQ(std::string_view sjis) { return QString::fromStdString(cp932::ToUtf8(sjis)); }
+QString ToQ(std::string_view sjis) {
+    return QString::fromStdString(cp932::ToUtf8(sjis));
+}
 
-std::string FromQ(const QString& text) { return cp932::FromUtf8Lossy(text.toStdString()); }
+std::string FromQ(const QString& text) {
+    return cp932::FromUtf8Lossy(text.toStdString());
+}
 
 } // namespace app

@@ -12,6 +12,8 @@ QString ToQ(std::string_view sjis);
 // A QString to Shift-JIS; characters code page 932 lacks become "?".
 std::string FromQ(const QString& text);
 // A UTF-8 literal from the source to a QString (captions written in the code).
-inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+inline QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 } // namespace app

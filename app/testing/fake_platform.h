@@ -55,7 +55,8 @@ class FakePlatform final : public Platform {
     // Shift-JIS texts of the messages shown, in order.
     std::vector<std::string> MessageTexts() const {
         std::vector<std::string> out;
-        for (const auto& m : messages) out.push_back(m.text);
+        for (const auto& m : messages)
+            out.push_back(m.text);
         return out;
     }
 

@@ -1,5 +1,6 @@
 #include "codec.h"
 
+#include <QString>
 #include <gtest/gtest.h>
 
 namespace {
@@ -9,13 +10,12 @@ TEST(Codec, RoundTripsJapaneseAndAscii) {
         const char* utf8;
         const char* sjis;
     } cases[] = {
-        {"abc", "abc"},
-        {"テスト", "\x83\x65\x83\x58\x83\x67"},
-        {"①", "\x87\x40"},       // NEC special row: Microsoft mapping
-        {"～", "\x81\x60"},       // FULLWIDTH TILDE, as code page 932 has it
-        {"ｱ", "\xB1"},           // half-width katakana is one byte
-        {"\\~", "\x5C\x7E"},     // ASCII stays ASCII
-        {"表", "\x95\x5C"},      // trail byte that looks like a backslash
+        {"abc", "abc"},      {"テスト", "\x83\x65\x83\x58\x83\x67"},
+        {"①", "\x87\x40"},   // NEC special row: Microsoft mapping
+        {"～", "\x81\x60"},  // FULLWIDTH TILDE, as code page 932 has it
+        {"ｱ", "\xB1"},       // half-width katakana is one byte
+        {"\\~", "\x5C\x7E"}, // ASCII stays ASCII
+        {"表", "\x95\x5C"},  // trail byte that looks like a backslash
     };
     for (const auto& c : cases) {
         EXPECT_EQ(cp932::FromUtf8(c.utf8), c.sjis) << c.utf8;
@@ -25,15 +25,19 @@ TEST(Codec, RoundTripsJapaneseAndAscii) {
 
 TEST(Codec, UnrepresentableCharacters) {
     EXPECT_THROW(cp932::FromUtf8("a\xF0\x9F\x98\x80"), cp932::CodecError); // emoji
-    EXPECT_FALSE(cp932::TryFromUtf8("\xE2\x82\xAC").has_value());           // euro sign
-    EXPECT_EQ(cp932::FromUtf8Lossy("a\xE2\x82\xAC" "b"), "a?b");
+    EXPECT_FALSE(cp932::TryFromUtf8("\xE2\x82\xAC").has_value());          // euro sign
+    EXPECT_EQ(cp932::FromUtf8Lossy("a\xE2\x82\xAC"
+                                   "b"),
+              "a?b");
 }
 
 TEST(Codec, InvalidShiftJisBecomesReplacementAndKeepsLineFeeds) {
     const std::string r = "\xEF\xBF\xBD";
     EXPECT_EQ(cp932::ToUtf8("\x81\nA"), r + "\nA"); // lead byte before a line feed
     EXPECT_EQ(cp932::ToUtf8("A\x81"), "A" + r);     // lead byte at the very end
-    EXPECT_EQ(cp932::ToUtf8("\xFF" "B"), r + "B");
+    EXPECT_EQ(cp932::ToUtf8("\xFF"
+                            "B"),
+              r + "B");
 }
 
 TEST(Codec, LeadAndTrailBytes) {
@@ -47,6 +51,19 @@ TEST(Codec, LeadAndTrailBytes) {
     EXPECT_FALSE(cp932::IsLeadByte(0xFD));
     EXPECT_TRUE(cp932::IsTrailByte(0x40));
     EXPECT_FALSE(cp932::IsTrailByte(0x7F));
+}
+
+} // namespace
+
+namespace {
+
+TEST(Codec, Utf16UnitWidthsAgreeWithLossyConversion) {
+    const char16_t units[] = {u'a', u'\\', u'ｱ', u'あ', u'漢', u'①', u'€', 0xFFFD, 0x00A5};
+    for (char16_t u : units) {
+        const std::string utf8 = QString(QChar(u)).toStdString();
+        EXPECT_EQ(cp932::Utf16UnitWidth(u), static_cast<int>(cp932::FromUtf8Lossy(utf8).size()))
+            << static_cast<int>(u);
+    }
 }
 
 } // namespace

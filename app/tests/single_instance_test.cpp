@@ -2,15 +2,17 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QUuid>
 #include <gtest/gtest.h>
 
 namespace {
 
-QString UniqueKey() { return QStringLiteral("test-") + QUuid::createUuid().toString(); }
+QString UniqueKey() {
+    return QStringLiteral("test-") + QUuid::createUuid().toString();
+}
 
 TEST(SingleInstance, SecondStartHandsOverAndRaisesTheFirst) {
     const QString key = UniqueKey();
@@ -23,7 +25,8 @@ TEST(SingleInstance, SecondStartHandsOverAndRaisesTheFirst) {
     EXPECT_EQ(second.TryStart(), app::SingleInstance::Start::Handed);
     QElapsedTimer t;
     t.start();
-    while (raised == 0 && t.elapsed() < 3000) QCoreApplication::processEvents();
+    while (raised == 0 && t.elapsed() < 3000)
+        QCoreApplication::processEvents();
     EXPECT_EQ(raised, 1);
 }
 

@@ -1,0 +1,5 @@
+#include "form_search.h"
+
+TFormSearch::TFormSearch(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FormSearch"));
+}
