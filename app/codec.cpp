@@ -20,6 +20,9 @@ class Converter {
 
     // Converts as much of [in, in+left) as it can, appending to out. Returns errno of the stop
     // (0 when all input was converted); in/left then point at the offending input.
+    // Back to the initial shift state, so that one descriptor serves many calls.
+    void Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
     int Run(const char*& in, size_t& left, std::string& out) {
         char buf[4096];
         while (left > 0) {
@@ -49,8 +52,20 @@ size_t Utf8Length(unsigned char b) {
 }
 
 // Converts UTF-8; on a character without a Shift-JIS form either fails or substitutes.
+// Opening a descriptor costs more than converting a line, so each thread keeps one per direction.
+Converter& Utf8ToSjis() {
+    thread_local Converter cv("CP932", "UTF-8");
+    cv.Reset();
+    return cv;
+}
+Converter& SjisToUtf8() {
+    thread_local Converter cv("UTF-8", "CP932");
+    cv.Reset();
+    return cv;
+}
+
 std::optional<std::string> Encode(std::string_view utf8, const std::string_view* replacement) {
-    Converter cv("CP932", "UTF-8");
+    Converter& cv = Utf8ToSjis();
     std::string out;
     out.reserve(utf8.size());
     const char* in = utf8.data();
@@ -83,7 +98,7 @@ std::string FromUtf8Lossy(std::string_view utf8, std::string_view replacement) {
 }
 
 std::string ToUtf8(std::string_view sjis) {
-    Converter cv("UTF-8", "CP932");
+    Converter& cv = SjisToUtf8();
     std::string out;
     out.reserve(sjis.size() * 3 / 2);
     const char* in = sjis.data();

@@ -25,8 +25,10 @@ std::string ClearFullWidthSpaces(const std::string& field) {
 
 std::string TrimKeyword(const std::string& field) {
     size_t b = 0, e = field.size();
-    while (b < e && static_cast<unsigned char>(field[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(field[e - 1]) <= 32) --e;
+    while (b < e && static_cast<unsigned char>(field[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(field[e - 1]) <= 32)
+        --e;
     return field.substr(b, e - b);
 }
 

@@ -12,11 +12,12 @@ namespace fs = std::filesystem;
 namespace listing {
 namespace {
 
-unsigned char FoldAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+unsigned char FoldAscii(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? c - 32 : c;
+}
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return FoldAscii(x) == FoldAscii(y);
            });
 }
@@ -27,8 +28,12 @@ std::string ExtensionOf(const std::string& name) {
     return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
-fs::path Native(const std::string& sjis) { return fs::path(cp932::PathToNative(sjis)); }
-std::string Inside(const fs::path& p) { return cp932::PathFromNative(p.string()); }
+fs::path Native(const std::string& sjis) {
+    return fs::path(cp932::PathToNative(sjis));
+}
+std::string Inside(const fs::path& p) {
+    return cp932::PathFromNative(p.string());
+}
 
 } // namespace
 
@@ -63,8 +68,7 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     return out;
 }
 
-std::vector<std::string> ListFilesInTree(const std::string& folder,
-                                         const std::string& extWithDot) {
+std::vector<std::string> ListFilesInTree(const std::string& folder, const std::string& extWithDot) {
     std::vector<std::string> out;
     std::set<fs::path> visited;
     std::vector<std::pair<fs::path, std::string>> stack; // folder, its path relative to the base

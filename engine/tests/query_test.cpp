@@ -19,11 +19,13 @@ TEST(Query, ComposesEveryCombinationOfFields) {
         {{"A", "B", ""}, "((A).*(B))|((B).*(A))"},
         {{"A", "", "C"}, "((A).*(C))|((C).*(A))"},
         {{"", "B", "C"}, "((B).*(C))|((C).*(B))"},
-        {{"A", "B", "C"}, "((A).*(B).*(C))|((A).*(C).*(B))|((B).*(A).*(C))|((B).*(C).*(A))|"
-                          "((C).*(A).*(B))|((C).*(B).*(A))"},
+        {{"A", "B", "C"},
+         "((A).*(B).*(C))|((A).*(C).*(B))|((B).*(A).*(C))|((B).*(C).*(A))|"
+         "((C).*(A).*(B))|((C).*(B).*(A))"},
         {{"a|b", "[^x]", ""}, "((a|b).*([^x]))|(([^x]).*(a|b))"}, // operators kept as typed
     };
-    for (const auto& c : cases) EXPECT_EQ(ComposePattern(c.fields), c.pattern);
+    for (const auto& c : cases)
+        EXPECT_EQ(ComposePattern(c.fields), c.pattern);
 }
 
 TEST(Query, JapaneseKeywordsInFieldsOneAndThree) {

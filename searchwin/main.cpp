@@ -1,0 +1,77 @@
+// The program's entry point: one instance per executable file name and user, then the main
+// window, the search dialog and the keyword window, and the event loop.
+#include "codec.h"
+#include "form_search.h"
+#include "keyword_window.h"
+#include "main_window.h"
+#include "platform.h"
+#include "single_instance.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM and SIGINT close the main window as the user's close would: the handler only writes
+// a byte; the event loop reads it and closes the window.
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char b = 1;
+    [[maybe_unused]] auto r = ::write(g_signalPipe[1], &b, 1);
+}
+
+void InstallCloseOnSignal(QWidget* window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char b;
+        [[maybe_unused]] auto r = ::read(g_signalPipe[0], &b, 1);
+        window->close();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+
+    app::SingleInstance instance(name);
+    switch (instance.TryStart()) {
+    case app::SingleInstance::Start::Handed:
+        return 0;
+    case app::SingleInstance::Start::Failed:
+        app::platform().ShowMessage(cp932::FromUtf8("起動できません"));
+        return 1;
+    case app::SingleInstance::Start::First:
+        break;
+    }
+
+    QApplication::setApplicationName(QStringLiteral("Quelvra"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quelvra"));
+    TForm1 form1;
+    TFormSearch formSearch(&form1);
+    TForm2 form2(&form1);
+    QObject::connect(&instance, &app::SingleInstance::RaiseRequested, &form1, [&form1] {
+        form1.setWindowState((form1.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        form1.show();
+        form1.raise();
+        form1.activateWindow();
+    });
+    InstallCloseOnSignal(&form1);
+    form1.show();
+    return QApplication::exec();
+}

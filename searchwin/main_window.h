@@ -1,0 +1,231 @@
+// TForm1, the main window: keyword fields, the search run, the folder and file list, the result
+// pane and its commands. Component names are the object names of the controls.
+//
+// The handlers live in one source file per concern:
+//   main_window.cpp     construction, layout, close
+//   search_run.cpp      the search run and its hits
+//   folder_list.cpp     data folder, extension and file list
+//   pane_commands.cpp   markers, brackets, fonts and colours, copy, find, print, help
+//   result_files.cpp    saving and loading the pane, the six file slots
+//   query_ops.cpp       keyword operators and the web search
+//   open_hit.cpp        opening a hit in the viewer, the check buttons
+//   window_settings.cpp restoring and saving the window's settings
+#pragma once
+
+#include "grep.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TResultPane;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+  public:
+    // programDir: the program's folder (where the settings file, help.txt, color.ini and the
+    // data folders lie). Empty: the executable's folder.
+    explicit TForm1(const std::string& programDir = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The program's folder, Shift-JIS, without a trailing "/".
+    const std::string& ProgramDir() const { return programDir_; }
+    // A path relative to the program's folder made absolute; absolute paths stay.
+    std::string ProgramPath(const std::string& relative) const;
+
+    bool Searching() const { return searching_; }
+
+    // ---- Controls (public so that tests can drive the window as a user would) ----
+    QWidget* Panel1 = nullptr; // the top panel, 153 pixels high
+    // Keyword group (right)
+    QGroupBox* GroupBox1 = nullptr;
+    QComboBox *ComboBox1 = nullptr, *ComboBox2 = nullptr, *ComboBox4 = nullptr;
+    QLabel *Label1 = nullptr, *Label4 = nullptr; // "and"
+    QPushButton* SearchBtn = nullptr;
+    QToolButton* BitBtn5 = nullptr; // cancel
+    QLabel *Label2 = nullptr, *Label3 = nullptr;
+    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr,
+              *CheckBox4 = nullptr;
+    QToolButton *BitBtn1 = nullptr, *BitBtn2 = nullptr, *BitBtn3 = nullptr, *BitBtn4 = nullptr,
+                *BitBtn8 = nullptr, *BitBtn9 = nullptr, *BitBtn13 = nullptr, *BitBtn11 = nullptr;
+    QPushButton *BitBtn7 = nullptr, *BitBtn6 = nullptr, *BitBtn10 = nullptr; // "check"
+    QRadioButton *RadioButton7 = nullptr, *RadioButton8 = nullptr, *RadioButton9 = nullptr,
+                 *RadioButton10 = nullptr;
+    // Data group (left)
+    QGroupBox* GroupBox3 = nullptr;
+    QComboBox* ComboBox3 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QListWidget* ListBox1 = nullptr;
+    QRadioButton *RadioButton4 = nullptr, *RadioButton5 = nullptr, *RadioButton12 = nullptr,
+                 *RadioButton6 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QRadioButton *RadioButton1 = nullptr, *RadioButton2 = nullptr, *RadioButton11 = nullptr,
+                 *RadioButton3 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QCheckBox* CheckBox5 = nullptr;
+    QLabel* Animate1 = nullptr;
+    // Panes
+    TResultPane* RichEdit1 = nullptr;
+    TResultPane* RichEdit2 = nullptr;
+    // Menus
+    QMenu* PopupMenu1 = nullptr;
+    QAction *N1 = nullptr, *N24 = nullptr;
+    QMenu *N2 = nullptr, *File1 = nullptr, *Save1 = nullptr, *Font1 = nullptr, *N25 = nullptr;
+    QAction *N23 = nullptr, *N3 = nullptr, *N4 = nullptr, *N5 = nullptr, *N6 = nullptr,
+            *N7 = nullptr;
+    QAction *N8 = nullptr, *N9 = nullptr, *N10 = nullptr, *N13 = nullptr, *N14 = nullptr,
+            *N15 = nullptr;
+    QAction *N12 = nullptr, *N11 = nullptr, *N21 = nullptr, *N22 = nullptr;
+    QAction *N16 = nullptr, *N17 = nullptr, *N18 = nullptr, *N19 = nullptr, *N20 = nullptr;
+    QAction *N26 = nullptr, *N27 = nullptr, *N28 = nullptr, *N29 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+    QAction *or1 = nullptr, *not1 = nullptr, *notgoogle1 = nullptr;
+
+    // The grep.
+    TGrep Grep1;
+
+    // ---- Search run (search_run.cpp) ----
+    void SearchBtnClick();
+    void Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo);
+    void BitBtn5Click();
+    void BeginSearch();
+    void EndSearch();
+    // The history update of one field with its own text as typed.
+    static void UpdateHistory(QComboBox* field);
+
+    int HitCount = 0;
+    std::string CurrentFile;
+    double SearchStartTime = 0;
+    std::string DataFolder;
+    int FolderSource = 0; // 200 folder list, 100 folder dialog, 0 none
+    bool HistoryChanged = false;
+
+    // ---- Folder and file list (folder_list.cpp) ----
+    void ListFolders();
+    void ListFiles();
+    void ListSubtree(const std::string& base);
+    void ComboBox3Click();
+    void ComboBox3Change();
+    void SpeedButton1Click();
+    void CheckBox2Click();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void RadioButton11Click();
+    void RadioButton3Click();
+    void RadioButton4Click();
+    void RadioButton5Click();
+    void RadioButton12Click();
+    void RadioButton6Click();
+    void Edit2Change();
+    void Edit2Exit();
+    void CheckBox5Enter();
+    void GroupBox3Click();
+    void ListBox1Click();
+    void ListBox1DblClick();
+    void ListBox1ContextPopup();
+
+    std::string DataExt = "txt";
+    std::string DialogFolder;
+    bool PreviewLoaded = false;
+    bool DataGroupShifted = false;
+
+    // ---- Result pane commands (pane_commands.cpp) ----
+    void N1Click();
+    void SetMarker(std::uint32_t color);
+    void N24Click();
+    void RichEdit1SelectionChange();
+    void Font1Click();
+    void SetPaneFontSize(int points);
+    void N25Click();
+    void PickBracketColor(std::uint32_t& target);
+    void BitBtn1Click();
+    void BitBtn3Click();
+    void FindDialog1Find(const std::string& text);
+    void BitBtn4Click();
+    void BitBtn2Click();
+    std::int64_t ColorBracketGroup();
+
+    std::uint32_t MarkerColor = 0;
+    bool MarkerActive = false;
+    std::uint32_t StrippedTextColor = 0xff0000;
+    std::uint32_t OutsideBracketColor = 255;
+    std::uint32_t InsideBracketColor = 0xff0000;
+    std::uint32_t DoubleBracketColor = 0xff00ff;
+    bool FontColorsChanged = false;
+
+    // ---- Result files and slots (result_files.cpp) ----
+    void RegisterSlot(const std::string& path);
+    void UpdateSlotCaptions();
+    void OpenSlot(int index);
+    void N12Click();
+    void N11Click();
+    void N21Click();
+    void N22Click();
+    // Loads a file into the pane (rich text or plain Shift-JIS); false when it cannot be loaded.
+    bool LoadPane(const std::string& path);
+    bool SavePane(const std::string& path);
+
+    std::array<std::string, 6> FileSlots{"fil1", "fil2", "fil3", "fil4", "fil5", "fil6"};
+    bool SlotsChanged = false;
+    std::string OpenDialogFileName;
+
+    // ---- Query operators and web search (query_ops.cpp) ----
+    void or1Click();
+    void not1Click();
+    void notgoogle1Click();
+    void BitBtn11Click();
+
+    // ---- Opening a hit (open_hit.cpp) ----
+    void BitBtn9Click();
+    void AppActivate();
+    void BitBtn7Click();
+    void BitBtn6Click();
+    void BitBtn10Click();
+
+    std::string HitFileName, HitLineText, HitFilePath;
+    bool ReselectPending = false;
+    bool StopMarking = false;
+
+    // ---- Settings (window_settings.cpp) ----
+    void FormShow();
+    void FormCloseQuery();
+    bool OptionsChanged = false;
+
+  signals:
+    // A search run ended (normally, cancelled or failed).
+    void SearchEnded();
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    void CreateControls();
+    void CreateMenus();
+    void ConnectHandlers();
+    void LayoutPanel();
+    // The keyword field that has the focus, or nullptr.
+    QComboBox* ActiveKeywordField() const;
+
+    std::string programDir_;
+    bool searching_ = false;
+    bool shownOnce_ = false;
+    bool closeAfterSearch_ = false;
+};

@@ -1,0 +1,383 @@
+#include "result_pane.h"
+
+#include "codec.h"
+#include "fonts.h"
+#include "qtext.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+// Bytes a character of the document takes in the pane's Shift-JIS text.
+int SjisWidth(QChar c) {
+    return cp932::Utf16UnitWidth(c.unicode());
+}
+
+QColor ToQColor(std::uint32_t bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+std::uint32_t FromQColor(const QColor& c) {
+    return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
+           (static_cast<std::uint32_t>(c.blue()) << 16);
+}
+
+// Splits Shift-JIS text at CR LF, lone CR and lone LF.
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> out(1);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (ch == '\r' || ch == '\n') {
+            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            out.emplace_back();
+        } else {
+            out.back() += ch;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QTextDocument* TResultPane::Model() const {
+    return building_ ? building_ : document();
+}
+
+void TResultPane::ShowDocument(QTextDocument* doc) {
+    QTextDocument* old = document();
+    doc->setUndoRedoEnabled(false);
+    if (doc != old) {
+        // The control deletes a document it created itself; the ones made here are ours to free.
+        const bool ours = old && old->parent() == this && old != building_;
+        setDocument(doc);
+        if (ours) old->deleteLater();
+    }
+    connect(doc, &QTextDocument::contentsChanged, this, &TResultPane::ContentsChanged,
+            Qt::UniqueConnection);
+    indexDirty_ = true;
+}
+
+void TResultPane::BeginBulkAppend() {
+    if (building_) return;
+    building_ = document()->clone(this);
+    building_->setDefaultFont(document()->defaultFont());
+    bulkClock_.start();
+    lastPublishMs_ = 0;
+}
+
+void TResultPane::PublishIfDue() {
+    // Showing a copy costs a fraction of laying out every line as it comes; once a second keeps
+    // a long run visibly going.
+    if (!building_ || bulkClock_.elapsed() - lastPublishMs_ < 1000) return;
+    lastPublishMs_ = bulkClock_.elapsed();
+    QTextDocument* copy = building_->clone(this);
+    ShowDocument(copy);
+    moveCursor(QTextCursor::End);
+}
+
+void TResultPane::EndBulkAppend() {
+    if (!building_) return;
+    QTextDocument* done = building_;
+    building_ = nullptr;
+    ShowDocument(done);
+}
+
+TResultPane::TResultPane(QWidget* parent) : QTextEdit(parent) {
+    setAcceptRichText(true);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ShowDocument(document());
+    connect(this, &QTextEdit::selectionChanged, this, [this] {
+        if (!blockSignals_) emit SelectionChanged();
+    });
+    connect(this, &QTextEdit::cursorPositionChanged, this, [this] {
+        if (!blockSignals_ && !textCursor().hasSelection()) emit SelectionChanged();
+    });
+    insertion_ = currentCharFormat();
+}
+
+void TResultPane::Clear() {
+    clear();
+    if (building_) building_->clear();
+    insertion_ = QTextCharFormat();
+    setCurrentCharFormat(insertion_);
+    bytes_ = 0;
+    hasLines_ = false;
+    indexDirty_ = true;
+}
+
+std::string TResultPane::Text() const {
+    RebuildIndex();
+    return text_;
+}
+
+int TResultPane::LineCount() const {
+    return Model()->blockCount();
+}
+
+std::string TResultPane::Line(int i) const {
+    const QTextBlock b = Model()->findBlockByNumber(i);
+    return b.isValid() ? app::FromQ(b.text()) : std::string();
+}
+
+QTextCharFormat TResultPane::InsertionFormat() const {
+    return insertion_;
+}
+
+void TResultPane::ReplaceLine(int i, const std::string& text) {
+    const QTextBlock b = Model()->findBlockByNumber(i);
+    if (!b.isValid()) return;
+    const std::vector<std::string> lines = SplitLines(text);
+    QTextCursor c(b);
+    c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    const QTextCharFormat fmt = c.charFormat();
+    c.removeSelectedText();
+    for (size_t k = 0; k < lines.size(); ++k) {
+        if (k > 0) c.insertBlock();
+        c.insertText(app::ToQ(lines[k]), fmt);
+    }
+    indexDirty_ = true;
+}
+
+void TResultPane::AppendLine(const std::string& text) {
+    const std::int64_t add = static_cast<std::int64_t>(text.size()) + 2;
+    QTextDocument* doc = Model();
+    if (doc->blockCount() >= maxLines_ || bytes_ + add > maxBytes_)
+        throw EPaneFull("the result pane is full");
+    QTextCursor c(doc);
+    c.movePosition(QTextCursor::End);
+    const bool first = !hasLines_ && doc->isEmpty();
+    hasLines_ = true;
+    if (!first) c.insertBlock(QTextBlockFormat(), InsertionFormat());
+    c.insertText(app::ToQ(text), InsertionFormat());
+    bytes_ += first ? static_cast<std::int64_t>(text.size()) : add;
+}
+
+std::int64_t TResultPane::TextLength() const {
+    RebuildIndex();
+    return static_cast<std::int64_t>(text_.size());
+}
+
+void TResultPane::RebuildIndex() const {
+    if (!indexDirty_) return;
+    lineStart_.clear();
+    lineStart_.reserve(document()->blockCount());
+    text_.clear();
+    std::int64_t pos = 0;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        if (pos > 0) text_ += "\r\n";
+        lineStart_.push_back(pos);
+        const std::string line = app::FromQ(b.text());
+        text_ += line;
+        pos += static_cast<std::int64_t>(line.size()) + 2;
+    }
+    const_cast<TResultPane*>(this)->bytes_ = pos > 0 ? pos - 2 : 0;
+    indexDirty_ = false;
+}
+
+int TResultPane::DocPosition(std::int64_t bytePos) const {
+    RebuildIndex();
+    if (bytePos <= 0 || lineStart_.empty()) return 0;
+    auto it = std::upper_bound(lineStart_.begin(), lineStart_.end(), bytePos);
+    const int line = static_cast<int>(it - lineStart_.begin()) - 1;
+    const QTextBlock b = document()->findBlockByNumber(line);
+    const QString t = b.text();
+    std::int64_t rest = bytePos - lineStart_[line];
+    int k = 0;
+    while (k < t.size() && rest > 0) {
+        rest -= SjisWidth(t[k]);
+        ++k;
+    }
+    return b.position() + k; // past the line's end: the line break (or the document's end)
+}
+
+std::int64_t TResultPane::BytePosition(int docPos) const {
+    RebuildIndex();
+    const QTextBlock b = document()->findBlock(docPos);
+    if (!b.isValid()) return TextLength();
+    const QString t = b.text();
+    std::int64_t pos = lineStart_[b.blockNumber()];
+    const int inBlock = std::min<int>(docPos - b.position(), t.size());
+    for (int k = 0; k < inBlock; ++k)
+        pos += SjisWidth(t[k]);
+    return pos;
+}
+
+std::int64_t TResultPane::SelStart() const {
+    return BytePosition(textCursor().selectionStart());
+}
+
+std::int64_t TResultPane::SelLength() const {
+    const QTextCursor c = textCursor();
+    return BytePosition(c.selectionEnd()) - BytePosition(c.selectionStart());
+}
+
+void TResultPane::SetSelStart(std::int64_t pos) {
+    Select(pos, 0);
+}
+
+void TResultPane::SetSelLength(std::int64_t len) {
+    Select(SelStart(), len);
+}
+
+void TResultPane::Select(std::int64_t start, std::int64_t length) {
+    QTextCursor c = textCursor();
+    const int a = DocPosition(start);
+    c.setPosition(a);
+    if (length > 0) c.setPosition(DocPosition(start + length), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+void TResultPane::SelectAllText() {
+    selectAll();
+}
+
+std::string TResultPane::SelText() const {
+    QString s = textCursor().selectedText();
+    s.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return app::FromQ(s);
+}
+
+int TResultPane::LineOfPosition(std::int64_t pos) const {
+    return document()->findBlock(DocPosition(pos)).blockNumber();
+}
+
+std::int64_t TResultPane::PositionOfLine(int line) const {
+    RebuildIndex();
+    if (line < 0 || line >= static_cast<int>(lineStart_.size())) return -1;
+    return lineStart_[line];
+}
+
+namespace {
+
+// Applies a format change to the selection, or to the insertion attributes when it is empty.
+template <class F> void ApplyFormat(QTextEdit* edit, QTextCharFormat& insertion, F change) {
+    QTextCursor c = edit->textCursor();
+    if (c.hasSelection()) {
+        QTextCharFormat f;
+        change(f);
+        c.mergeCharFormat(f);
+    } else {
+        change(insertion);
+        edit->setCurrentCharFormat(insertion);
+    }
+}
+
+} // namespace
+
+void TResultPane::SetDefaultColor(std::uint32_t color) {
+    QPalette p = palette();
+    p.setColor(QPalette::Text, ToQColor(color));
+    setPalette(p);
+}
+
+void TResultPane::SetSelColor(std::uint32_t color) {
+    ApplyFormat(this, insertion_, [&](QTextCharFormat& f) { f.setForeground(ToQColor(color)); });
+}
+
+void TResultPane::SetSelPointSize(int points) {
+    ApplyFormat(this, insertion_, [&](QTextCharFormat& f) { f.setFontPointSize(points); });
+}
+
+void TResultPane::SetSelBold(bool bold) {
+    ApplyFormat(this, insertion_,
+                [&](QTextCharFormat& f) { f.setFontWeight(bold ? QFont::Bold : QFont::Normal); });
+}
+
+void TResultPane::SetSelUnderline(bool underline) {
+    ApplyFormat(this, insertion_, [&](QTextCharFormat& f) { f.setFontUnderline(underline); });
+}
+
+void TResultPane::SetSelStyleExactly(bool bold, bool underline) {
+    ApplyFormat(this, insertion_, [&](QTextCharFormat& f) {
+        f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+        f.setFontUnderline(underline);
+        f.setFontItalic(false);
+        f.setFontStrikeOut(false);
+    });
+}
+
+void TResultPane::SetInsertColor(std::uint32_t color) {
+    insertion_.setForeground(ToQColor(color));
+}
+void TResultPane::SetInsertPointSize(int points) {
+    insertion_.setFontPointSize(points);
+}
+void TResultPane::SetInsertBold(bool bold) {
+    insertion_.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+}
+
+std::uint32_t TResultPane::SelColor() const {
+    const QTextCharFormat f = textCursor().hasSelection() ? textCursor().charFormat() : insertion_;
+    return f.hasProperty(QTextFormat::ForegroundBrush)
+               ? FromQColor(f.foreground().color())
+               : FromQColor(palette().color(QPalette::Text));
+}
+
+bool TResultPane::SelBold() const {
+    const QTextCharFormat f = textCursor().hasSelection() ? textCursor().charFormat() : insertion_;
+    return f.fontWeight() >= QFont::Bold;
+}
+
+int TResultPane::FontPointSize() const {
+    const int pt = font().pointSize();
+    return pt > 0 ? pt : qRound(font().pixelSize() * 72.0 / logicalDpiY());
+}
+
+void TResultPane::SetFontPointSize(int points) {
+    QFont f = font();
+    f.setPointSize(points);
+    setFont(f);
+    document()->setDefaultFont(f);
+    if (building_) building_->setDefaultFont(f);
+}
+
+namespace {
+
+unsigned char Fold(unsigned char c, bool matchCase) {
+    return (!matchCase && c >= 'a' && c <= 'z') ? c - 32 : c;
+}
+bool IsWordByte(unsigned char c) {
+    return std::isalnum(c) || c == '_' || c >= 0x80;
+}
+
+} // namespace
+
+std::int64_t TResultPane::FindText(const std::string& text, std::int64_t from, std::int64_t to,
+                                   bool wholeWord, bool matchCase) const {
+    RebuildIndex();
+    const std::string& hay = text_;
+    const std::int64_t n = static_cast<std::int64_t>(hay.size());
+    const std::int64_t m = static_cast<std::int64_t>(text.size());
+    if (m == 0) return -1;
+    if (to < 0 || to > n) to = n;
+    from = std::max<std::int64_t>(from, 0);
+    // Start at the beginning of from's line so that every candidate lies on a character boundary.
+    std::int64_t i = 0;
+    if (!lineStart_.empty()) {
+        auto it = std::upper_bound(lineStart_.begin(), lineStart_.end(), from);
+        i = *(it - 1);
+    }
+    while (i + m <= to) {
+        const unsigned char c = hay[i];
+        const int width = (cp932::IsLeadByte(c) && i + 1 < n) ? 2 : 1;
+        if (i >= from) {
+            std::int64_t k = 0;
+            while (k < m && Fold(hay[i + k], matchCase) == Fold(text[k], matchCase))
+                ++k;
+            if (k == m && (!wholeWord || ((i == 0 || !IsWordByte(hay[i - 1])) &&
+                                          (i + m >= n || !IsWordByte(hay[i + m])))))
+                return i;
+        }
+        i += width;
+    }
+    return -1;
+}
+
+void TResultPane::ScrollCaretIntoView() {
+    ensureCursorVisible();
+}

@@ -1,0 +1,115 @@
+// The result pane: a rich-text control over Qt's text document, driven through positions that
+// count bytes of the Shift-JIS text (0-based, a line break counting two, as CR LF).
+#pragma once
+
+#include <QElapsedTimer>
+#include <QTextEdit>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Raised when the pane refuses more text (its size cap).
+struct EPaneFull : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class TResultPane : public QTextEdit {
+    Q_OBJECT
+  public:
+    // The cap: the pane takes at most this many lines and this many bytes of text, so a search
+    // with a huge number of hits ends with a message instead of exhausting memory.
+    static constexpr int kMaxLines = 200000;
+    static constexpr std::int64_t kMaxBytes = 64LL * 1024 * 1024;
+    void SetCap(int maxLines, std::int64_t maxBytes) {
+        maxLines_ = maxLines;
+        maxBytes_ = maxBytes;
+    }
+
+    explicit TResultPane(QWidget* parent = nullptr);
+
+    // Content.
+    void Clear();
+    std::string Text() const; // lines joined by CR LF
+    int LineCount() const;
+    std::string Line(int i) const; // "" for a line that does not exist
+    // Replaces line i's text; `text` may hold line breaks (CR LF, CR or LF) and becomes lines.
+    void ReplaceLine(int i, const std::string& text);
+    // Appends a line with the insertion attributes; throws EPaneFull past the cap.
+    void AppendLine(const std::string& text);
+    std::int64_t TextLength() const; // bytes, line breaks counting two
+
+    // A run of many appends (a search): the lines go into a document that no view lays out
+    // line by line, which the pane shows when the run ends, and as a copy now and then while it
+    // lasts (PublishIfDue), so that the pane's cost per hit stays small. Line, LineCount,
+    // ReplaceLine and AppendLine work on that document meanwhile.
+    void BeginBulkAppend();
+    void PublishIfDue();
+    void EndBulkAppend();
+    bool InBulkAppend() const { return building_ != nullptr; }
+
+    // Attributes. Colours are 0x00BBGGRR.
+    void SetDefaultColor(std::uint32_t color);
+    void SetSelColor(std::uint32_t color);
+    void SetSelPointSize(int points);
+    void SetSelBold(bool bold);
+    void SetSelUnderline(bool underline);
+    // Style: exactly bold / exactly underline (every other style removed).
+    void SetSelStyleExactly(bool bold, bool underline);
+    // The attributes of appended lines alone, whatever the selection.
+    void SetInsertColor(std::uint32_t color);
+    void SetInsertPointSize(int points);
+    void SetInsertBold(bool bold);
+    std::uint32_t SelColor() const;
+    bool SelBold() const;
+    int FontPointSize() const;         // the whole control's
+    void SetFontPointSize(int points); // text without a size of its own follows it
+
+    // Selection.
+    std::int64_t SelStart() const;
+    std::int64_t SelLength() const;
+    void SetSelStart(std::int64_t pos); // length 0: moves the caret
+    void SetSelLength(std::int64_t len);
+    void Select(std::int64_t start, std::int64_t length);
+    void SelectAllText();
+    std::string SelText() const;
+    int LineOfPosition(std::int64_t pos) const;
+    std::int64_t PositionOfLine(int line) const;
+
+    // First occurrence of text at or after `from` and before `to` (-1: the end), or -1.
+    std::int64_t FindText(const std::string& text, std::int64_t from, std::int64_t to = -1,
+                          bool wholeWord = false, bool matchCase = false) const;
+
+    void ScrollCaretIntoView();
+
+    // Byte offset <-> document position.
+    int DocPosition(std::int64_t bytePos) const;
+    std::int64_t BytePosition(int docPos) const;
+
+  signals:
+    void SelectionChanged();
+
+  private slots:
+    void ContentsChanged() { indexDirty_ = true; }
+
+  private:
+    void RebuildIndex() const;
+    // The document that content operations work on: the one being built, or the shown one.
+    QTextDocument* Model() const;
+    void ShowDocument(QTextDocument* doc);
+    QTextCharFormat InsertionFormat() const;
+
+    // Per line: its byte length without the line break, and the prefix sums, rebuilt lazily.
+    mutable std::vector<std::int64_t> lineStart_;
+    mutable std::string text_; // the Shift-JIS text, rebuilt with the index
+    mutable bool indexDirty_ = true;
+    std::int64_t bytes_ = 0; // kept for the cap
+    int maxLines_ = kMaxLines;
+    std::int64_t maxBytes_ = kMaxBytes;
+    QTextCharFormat insertion_;
+    bool blockSignals_ = false;
+    QElapsedTimer bulkClock_;
+    bool hasLines_ = false; // AppendLine wrote the first line since the last Clear
+    QTextDocument* building_ = nullptr;
+    qint64 lastPublishMs_ = 0;
+};

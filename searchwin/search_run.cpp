@@ -1,0 +1,225 @@
+// The search run: compose the pattern, grep every listed file, write the hits into the pane.
+#include "main_window.h"
+
+#include "codec.h"
+#include "platform.h"
+#include "qtext.h"
+#include "query.h"
+#include "result_pane.h"
+
+#include <QTime>
+#include <cstdio>
+
+namespace {
+
+const std::string& Msg(const char* utf8) {
+    // Each message is converted once; the few distinct texts live for the program's life.
+    static std::vector<std::pair<const char*, std::string>> cache;
+    for (auto& [k, v] : cache)
+        if (k == utf8) return v;
+    cache.emplace_back(utf8, cp932::FromUtf8(utf8));
+    return cache.back().second;
+}
+
+double SecondsSinceMidnight() {
+    const QTime t = QTime::currentTime();
+    return t.hour() * 3600 + t.minute() * 60 + t.second() + t.msec() * 0.001;
+}
+
+// The file-name part of a path ("/" separates folders).
+std::string FileNamePart(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
+    if (s.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        unsigned char a = s[i], b = prefix[i];
+        if (a >= 'a' && a <= 'z') a -= 32;
+        if (b >= 'a' && b <= 'z') b -= 32;
+        if (a != b) return false;
+    }
+    return true;
+}
+
+std::string FieldText(QComboBox* c) {
+    return app::FromQ(c->currentText());
+}
+
+} // namespace
+
+void TForm1::UpdateHistory(QComboBox* field) {
+    const QString t = field->currentText();
+    int i = -1;
+    for (int k = 0; k < field->count(); ++k)
+        if (field->itemText(k).compare(t, Qt::CaseInsensitive) == 0) {
+            i = k;
+            break;
+        }
+    field->insertItem(0, t);
+    if (i >= 0) {
+        field->removeItem(i + 1);
+        field->setEditText(field->itemText(0));
+    }
+    field->setCurrentIndex(-1);
+    field->setEditText(t);
+}
+
+void TForm1::SearchBtnClick() {
+    if (searching_) return;
+    HistoryChanged = true;
+    BitBtn9->setVisible(true);
+    BitBtn9->setEnabled(true);
+    BitBtn13->setVisible(false);
+
+    HitCount = 0;
+    RichEdit1->Clear();
+    RichEdit1->SetDefaultColor(0);
+
+    const QComboBox* fields[] = {ComboBox1, ComboBox2, ComboBox4};
+    for (const QComboBox* f : fields) {
+        auto* field = const_cast<QComboBox*>(f);
+        if (engine::ClearFullWidthSpaces(FieldText(field)).empty() &&
+            !field->currentText().isEmpty())
+            field->setEditText(QString());
+    }
+    const std::string a = engine::TrimKeyword(FieldText(ComboBox1));
+    const std::string b = engine::TrimKeyword(FieldText(ComboBox2));
+    const std::string c = engine::TrimKeyword(FieldText(ComboBox4));
+
+    BeginSearch();
+    if (a.empty() && b.empty() && c.empty()) {
+        EndSearch();
+        return;
+    }
+    try {
+        Grep1.SetRegExp(engine::ComposePattern({a, b, c}));
+    } catch (...) {
+        app::platform().ShowMessage(Msg("検索語に正規表現に違反する入力があります"));
+        EndSearch();
+        return;
+    }
+    if (!a.empty()) UpdateHistory(ComboBox1);
+    if (!b.empty()) UpdateHistory(ComboBox2);
+    if (!c.empty()) UpdateHistory(ComboBox4);
+    for (QComboBox* f : {ComboBox1, ComboBox2, ComboBox4})
+        if (f->count() > 10) f->removeItem(10);
+
+    Grep1.SetUseFuzzyCharDic(CheckBox1->isChecked());
+
+    // The run walks the list as it stood when it started: a folder choice made meanwhile
+    // (its handlers run inside the grep's event pump) takes effect at the next search.
+    std::vector<std::string> items;
+    items.reserve(ListBox1->count());
+    for (int i = 0; i < ListBox1->count(); ++i)
+        items.push_back(app::FromQ(ListBox1->item(i)->text()));
+    const std::string folder = DataFolder;
+    const size_t n = items.size();
+    try {
+        for (size_t i = 0; i < n; ++i) {
+            Label2->setText(QStringLiteral(" ") + QString::number(static_cast<qulonglong>(n - i)));
+            CurrentFile = folder + "/" + items[i];
+            Grep1.Grep(ProgramPath(CurrentFile));
+        }
+    } catch (const EGrepCancel&) {
+        if (!closeAfterSearch_) app::platform().ShowMessage(Msg("検索中断しました"));
+    } catch (const Exception& e) {
+        // A file that vanished or cannot be read: its message; the hits so far stay.
+        app::platform().ShowMessage(e.Message());
+    } catch (const std::exception& e) {
+        app::platform().ShowMessage(cp932::FromUtf8Lossy(e.what()));
+    }
+    EndSearch();
+}
+
+void TForm1::Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo) {
+    try {
+        if (CurrentFile != FileNamePart(CurrentFile)) {
+            RichEdit1->AppendLine("");
+            RichEdit1->SetInsertColor(255);
+            RichEdit1->SetInsertPointSize(12);
+            RichEdit1->SetInsertBold(true);
+            if (CheckBox2->isChecked()) {
+                std::string base;
+                if (FolderSource == 200) base = app::FromQ(ComboBox3->currentText());
+                if (FolderSource == 100) base = app::FromQ(Edit1->text());
+                if (StartsWithNoCase(CurrentFile, base + "/"))
+                    CurrentFile = CurrentFile.substr(base.size() + 1);
+            } else {
+                CurrentFile = FileNamePart(CurrentFile);
+            }
+            RichEdit1->AppendLine(CurrentFile);
+            CurrentFile = FileNamePart(CurrentFile);
+            RichEdit1->SetInsertColor(0);
+            RichEdit1->SetInsertBold(false);
+        }
+        static const std::string star = cp932::FromUtf8("★");
+        RichEdit1->AppendLine(CheckBox3->isChecked() ? "    " + star + LineInfo.Line
+                                                     : "    " + LineInfo.Line);
+        ++HitCount;
+    } catch (...) {
+        Sender.Cancel = true;
+        app::platform().ShowMessage(Msg("表示行数が制限を超えました"));
+    }
+}
+
+void TForm1::BitBtn5Click() {
+    Grep1.Cancel = true;
+    StopMarking = true;
+}
+
+void TForm1::BeginSearch() {
+    searching_ = true;
+    for (QWidget* w : {static_cast<QWidget*>(BitBtn1), static_cast<QWidget*>(BitBtn4),
+                       static_cast<QWidget*>(BitBtn8), static_cast<QWidget*>(BitBtn9),
+                       static_cast<QWidget*>(SearchBtn)})
+        w->setEnabled(false);
+    BitBtn5->show();
+    SearchBtn->hide();
+    for (QComboBox* f : {ComboBox1, ComboBox2, ComboBox4})
+        f->setEnabled(false);
+    Label3->hide();
+    app::platform().SetWaitCursor(true);
+    RichEdit1->BeginBulkAppend();
+    SearchStartTime = SecondsSinceMidnight();
+}
+
+void TForm1::EndSearch() {
+    const double elapsed = SecondsSinceMidnight() - SearchStartTime;
+    Label3->show();
+    char seconds[64];
+    std::snprintf(seconds, sizeof seconds, " %.2f", elapsed);
+    Label2->setText(QString::fromLatin1(seconds) + app::U("秒"));
+    Label3->setText(QString::number(HitCount) + app::U("個"));
+
+    app::platform().SetWaitCursor(false);
+    for (QWidget* w : {static_cast<QWidget*>(BitBtn1), static_cast<QWidget*>(BitBtn4),
+                       static_cast<QWidget*>(BitBtn8), static_cast<QWidget*>(BitBtn9),
+                       static_cast<QWidget*>(SearchBtn)})
+        w->setEnabled(true);
+    BitBtn5->hide();
+    SearchBtn->show();
+    for (QComboBox* f : {ComboBox1, ComboBox2, ComboBox4})
+        f->setEnabled(true);
+
+    // The summary replaces the pane's first line (the empty line before the first header, or
+    // the empty pane). The leading line feed of the summary shows as the document's top margin,
+    // so the summary stands on the first line and one empty line still precedes every header.
+    static const std::string sp1 = cp932::FromUtf8("　　"),
+                             head = cp932::FromUtf8("　　検索キーワード　　　"),
+                             sp3 = cp932::FromUtf8("　　　"),
+                             tail = cp932::FromUtf8("個マッチしました");
+    const std::string summary = head + FieldText(ComboBox1) + sp1 + FieldText(ComboBox2) + sp1 +
+                                FieldText(ComboBox4) + sp3 + std::to_string(HitCount) + tail +
+                                "\r\n";
+    RichEdit1->ReplaceLine(0, summary);
+    RichEdit1->EndBulkAppend();
+    RichEdit1->SetSelStart(0);
+    RichEdit1->ScrollCaretIntoView();
+    RichEdit1->setFocus();
+
+    searching_ = false;
+    emit SearchEnded();
+    if (closeAfterSearch_) close();
+}

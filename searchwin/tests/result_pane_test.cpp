@@ -1,0 +1,113 @@
+#include "result_pane.h"
+
+#include "codec.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string S(const char* utf8) {
+    return cp932::FromUtf8(utf8);
+}
+
+TEST(ResultPane, LinesAndByteOffsetsCountShiftJisBytesAndTwoPerLineBreak) {
+    TResultPane pane;
+    pane.AppendLine("");
+    pane.AppendLine(S("東京a"));
+    pane.AppendLine(S("ｶﾅ"));
+    EXPECT_EQ(pane.LineCount(), 3);
+    EXPECT_EQ(pane.Text(), "\r\n" + S("東京a") + "\r\n" + S("ｶﾅ"));
+    EXPECT_EQ(pane.TextLength(), 2 + 5 + 2 + 2);
+    EXPECT_EQ(pane.PositionOfLine(1), 2);
+    EXPECT_EQ(pane.PositionOfLine(2), 9);
+    struct Case {
+        std::int64_t byte;
+        int line;
+    } cases[] = {{0, 0}, {2, 1}, {4, 1}, {6, 1}, {9, 2}, {10, 2}};
+    for (const auto& c : cases)
+        EXPECT_EQ(pane.LineOfPosition(c.byte), c.line) << c.byte;
+
+    pane.Select(4, 3); // 京a
+    EXPECT_EQ(pane.SelStart(), 4);
+    EXPECT_EQ(pane.SelLength(), 3);
+    EXPECT_EQ(pane.SelText(), S("京a"));
+}
+
+TEST(ResultPane, FindTextIsCharacterAlignedAndCrossesLineBreaks) {
+    TResultPane pane;
+    // 表 is 0x95 0x5C: its trail byte must not be found as a backslash.
+    pane.AppendLine(S("表x.txt"));
+    pane.AppendLine("ABC abc");
+    EXPECT_EQ(pane.FindText("\\", 0), -1);
+    EXPECT_EQ(pane.FindText(".txt\r\n", 0), 3);
+    EXPECT_EQ(pane.FindText("abc", 0), 9);                   // letter case ignored by default
+    EXPECT_EQ(pane.FindText("abc", 0, -1, false, true), 13); // matched case
+    EXPECT_EQ(pane.FindText("abc", 10), 13);
+    EXPECT_EQ(pane.FindText("abc", 0, 11), -1); // must end before `to`
+    EXPECT_EQ(pane.FindText("zzz", 0), -1);
+}
+
+TEST(ResultPane, ReplaceLineTakesLineBreaksAndAppendRespectsTheCap) {
+    TResultPane pane;
+    pane.AppendLine("");
+    pane.AppendLine("header");
+    pane.ReplaceLine(0, "summary\r\n");
+    EXPECT_EQ(pane.LineCount(), 3);
+    EXPECT_EQ(pane.Line(0), "summary");
+    EXPECT_EQ(pane.Line(1), "");
+    EXPECT_EQ(pane.Line(2), "header");
+
+    pane.Clear();
+    pane.SetCap(2, 1000);
+    pane.AppendLine("a");
+    pane.AppendLine("b");
+    EXPECT_THROW(pane.AppendLine("c"), EPaneFull);
+    EXPECT_EQ(pane.Text(), "a\r\nb");
+}
+
+TEST(ResultPane, SelectionAttributesApplyToTheSelectionOrBecomeInsertionAttributes) {
+    TResultPane pane;
+    pane.AppendLine("hello world");
+    pane.Select(0, 5);
+    pane.SetSelColor(255);
+    pane.SetSelStyleExactly(true, false);
+    EXPECT_EQ(pane.SelColor(), 255u);
+    EXPECT_TRUE(pane.SelBold());
+    pane.Select(6, 5);
+    EXPECT_FALSE(pane.SelBold());
+
+    pane.SetInsertColor(0xff0000);
+    pane.SetInsertBold(true);
+    pane.AppendLine("next");
+    pane.Select(pane.PositionOfLine(1), 4);
+    EXPECT_EQ(pane.SelColor(), 0xff0000u);
+    EXPECT_TRUE(pane.SelBold());
+}
+
+} // namespace
+
+namespace {
+
+TEST(ResultPane, BulkAppendShowsTheLinesWhenItEndsAndKeepsOffsetsRight) {
+    TResultPane pane;
+    pane.show();
+    for (int round = 0; round < 2; ++round) {
+        pane.Clear();
+        pane.BeginBulkAppend();
+        pane.AppendLine("");
+        for (int i = 0; i < 100; ++i)
+            pane.AppendLine("line " + std::to_string(i));
+        EXPECT_EQ(pane.LineCount(), 101);
+        EXPECT_EQ(pane.Line(100), "line 99");
+        pane.ReplaceLine(0, "summary\r\n");
+        pane.EndBulkAppend();
+        EXPECT_FALSE(pane.InBulkAppend());
+        EXPECT_EQ(pane.LineCount(), 102);
+        EXPECT_EQ(pane.Line(0), "summary");
+        EXPECT_EQ(pane.FindText("line 99", 0), pane.PositionOfLine(101));
+        pane.Select(pane.PositionOfLine(2), 6);
+        EXPECT_EQ(pane.SelText(), "line 0");
+    }
+}
+
+} // namespace

@@ -1,0 +1,225 @@
+// The search run driven as a user would: pick the folder, type keywords, press 検索, read the pane.
+#include "main_window.h"
+
+#include "codec.h"
+#include "fake_platform.h"
+#include "qtext.h"
+#include "result_pane.h"
+
+#include <QInputMethodEvent>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string S(const char* utf8) {
+    return cp932::FromUtf8(utf8);
+}
+
+class SearchRunTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("quelvra-search-" +
+                 std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "data");
+    }
+    void TearDown() override {
+        form_.reset();
+        fs::remove_all(root_);
+    }
+    // Writes a Shift-JIS file under the program folder from UTF-8 text.
+    void Write(const std::string& rel, const std::string& utf8) {
+        fs::create_directories((root_ / rel).parent_path());
+        std::ofstream(root_ / rel, std::ios::binary) << cp932::FromUtf8(utf8);
+    }
+    TForm1& Form() {
+        if (!form_) {
+            form_ = std::make_unique<TForm1>(cp932::PathFromNative(root_.string()));
+            form_->show();
+        }
+        return *form_;
+    }
+    void ChooseFolder(const QString& name) {
+        TForm1& f = Form();
+        const int i = f.ComboBox3->findText(name);
+        ASSERT_GE(i, 0);
+        f.ComboBox3->setCurrentIndex(i);
+        emit f.ComboBox3->activated(i);
+    }
+    // Types ASCII key by key; other text arrives as an input method's committed string, which
+    // is how Japanese reaches a field.
+    void Type(QComboBox* field, const QString& text) {
+        QLineEdit* edit = field->lineEdit();
+        edit->clear();
+        for (QChar c : text) {
+            if (c.unicode() < 0x80) {
+                QTest::keyClicks(edit, QString(c));
+            } else {
+                QInputMethodEvent commit;
+                commit.setCommitString(QString(c));
+                QCoreApplication::sendEvent(edit, &commit);
+            }
+        }
+    }
+    void Search() { QTest::mouseClick(Form().SearchBtn, Qt::LeftButton); }
+    std::vector<std::string> PaneLines() {
+        std::vector<std::string> out;
+        for (int i = 0; i < Form().RichEdit1->LineCount(); ++i)
+            out.push_back(Form().RichEdit1->Line(i));
+        return out;
+    }
+
+    app::FakePlatform platform_;
+    fs::path root_;
+    std::unique_ptr<TForm1> form_;
+};
+
+TEST_F(SearchRunTest, HitsUnderRedBoldHeadersWithTheSummaryOnTop) {
+    Write("data/a.txt", "東京の天気\r\n大阪の天気\r\n東京タワー\r\n");
+    Write("data/b.txt", "関係ない行\n東京駅\n");
+    Write("data/c.txt", "ここには何もない\n");
+    Form();
+    ChooseFolder(QStringLiteral("data"));
+    ASSERT_EQ(Form().ListBox1->count(), 3);
+    Type(Form().ComboBox1, app::U("東京"));
+    Search();
+
+    const std::vector<std::string> expected = {
+        S("　　検索キーワード　　　東京　　　　　　　3個マッチしました"),
+        "",
+        "a.txt",
+        "    " + S("東京の天気"),
+        "    " + S("東京タワー"),
+        "",
+        "b.txt",
+        "    " + S("東京駅")};
+    EXPECT_EQ(PaneLines(), expected);
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_EQ(Form().HitCount, 3);
+    EXPECT_EQ(Form().Label3->text(), app::U("3個"));
+    EXPECT_TRUE(Form().Label2->text().endsWith(app::U("秒")));
+
+    TResultPane& pane = *Form().RichEdit1;
+    pane.Select(pane.PositionOfLine(2), 5); // the header
+    EXPECT_EQ(pane.SelColor(), 255u);
+    EXPECT_TRUE(pane.SelBold());
+    pane.Select(pane.PositionOfLine(3) + 4, 4); // a hit
+    EXPECT_EQ(pane.SelColor(), 0u);
+    EXPECT_FALSE(pane.SelBold());
+    EXPECT_EQ(platform_.waitCursorDepth, 0);
+    EXPECT_TRUE(Form().SearchBtn->isVisible());
+    EXPECT_FALSE(Form().BitBtn5->isVisible());
+}
+
+TEST_F(SearchRunTest, StarPrefixAndSubfolderHeaders) {
+    Write("data/top.txt", "abc\n");
+    Write("data/sub/x.txt", "xx abc\n");
+    Form().CheckBox2->setChecked(true);
+    Form().CheckBox3->setChecked(true);
+    ChooseFolder(QStringLiteral("data"));
+    Type(Form().ComboBox1, QStringLiteral("abc"));
+    Search();
+    const auto lines = PaneLines();
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[2], "sub/x.txt");
+    EXPECT_EQ(lines[3], "    " + S("★") + "xx abc");
+    EXPECT_EQ(lines[5], "top.txt");
+}
+
+TEST_F(SearchRunTest, EmptyFieldsGiveOnlyTheSummaryAndLeaveHistoriesAlone) {
+    Write("data/a.txt", "abc\n");
+    ChooseFolder(QStringLiteral("data"));
+    Type(Form().ComboBox1, app::U("　　"));
+    Search();
+    EXPECT_EQ(PaneLines(), (std::vector<std::string>{
+                               S("　　検索キーワード　　　　　　　　　　0個マッチしました"), ""}));
+    EXPECT_EQ(Form().ComboBox1->count(), 0);
+    EXPECT_EQ(Form().Label3->text(), app::U("0個"));
+}
+
+TEST_F(SearchRunTest, HistoriesKeepTenMostRecentWithoutDuplicates) {
+    Write("data/a.txt", "abc\n");
+    ChooseFolder(QStringLiteral("data"));
+    QComboBox* f = Form().ComboBox1;
+    for (int i = 0; i < 11; ++i) {
+        Type(f, QStringLiteral("w%1").arg(i));
+        Search();
+    }
+    ASSERT_EQ(f->count(), 10);
+    EXPECT_EQ(f->itemText(0), QStringLiteral("w10"));
+    EXPECT_EQ(f->itemText(9), QStringLiteral("w1"));
+
+    Type(f, QStringLiteral("W5"));
+    Search();
+    EXPECT_EQ(f->count(), 10);
+    EXPECT_EQ(f->itemText(0), QStringLiteral("W5"));
+    EXPECT_EQ(f->findText(QStringLiteral("w5"), Qt::MatchExactly | Qt::MatchCaseSensitive), -1);
+
+    Type(f, QStringLiteral(" spaced "));
+    Search();
+    EXPECT_EQ(f->itemText(0), QStringLiteral(" spaced ")); // the history keeps the text as typed
+}
+
+TEST_F(SearchRunTest, CancelKeepsTheHitsSoFar) {
+    for (int i = 0; i < 10; ++i)
+        Write("data/f" + std::to_string(i) + ".txt", "hit\nhit\n");
+    ChooseFolder(QStringLiteral("data"));
+    Type(Form().ComboBox1, QStringLiteral("hit"));
+    // The event pump runs inside the grep: press the cancel button while the third file is read.
+    platform_.onPump = [this] {
+        if (Form().Searching() && Form().CurrentFile.find("f2.txt") != std::string::npos &&
+            Form().BitBtn5->isVisible())
+            QTest::mouseClick(Form().BitBtn5, Qt::LeftButton);
+    };
+    Search();
+    platform_.onPump = nullptr;
+    ASSERT_EQ(platform_.MessageTexts(), std::vector<std::string>{S("検索中断しました")});
+    EXPECT_EQ(Form().HitCount, 4);
+    EXPECT_EQ(PaneLines()[0], S("　　検索キーワード　　　hit　　　　　　　4個マッチしました"));
+    EXPECT_FALSE(Form().Searching());
+    EXPECT_TRUE(Form().ComboBox1->isEnabled());
+}
+
+TEST_F(SearchRunTest, FullPaneStopsTheRunWithItsMessage) {
+    Write("data/a.txt", "x1\nx2\nx3\nx4\nx5\n");
+    ChooseFolder(QStringLiteral("data"));
+    Form().RichEdit1->SetCap(4, 1 << 20);
+    Type(Form().ComboBox1, QStringLiteral("x"));
+    Search();
+    EXPECT_EQ(platform_.MessageTexts(),
+              (std::vector<std::string>{S("表示行数が制限を超えました"), S("検索中断しました")}));
+    EXPECT_EQ(Form().HitCount, 2);
+}
+
+TEST_F(SearchRunTest, VanishedFileShowsItsMessageAndKeepsEarlierHits) {
+    Write("data/a.txt", "abc\n");
+    Write("data/b.txt", "abc\n");
+    Write("data/c.txt", "abc\n");
+    ChooseFolder(QStringLiteral("data"));
+    fs::remove(root_ / "data" / "b.txt");
+    Type(Form().ComboBox1, QStringLiteral("abc"));
+    Search();
+    ASSERT_EQ(platform_.messages.size(), 1u);
+    EXPECT_FALSE(platform_.messages[0].text.empty());
+    EXPECT_EQ(Form().HitCount, 1);
+    EXPECT_FALSE(Form().Searching());
+}
+
+TEST_F(SearchRunTest, MalformedPatternShowsItsMessageAndTouchesNothing) {
+    Write("data/a.txt", "abc\n");
+    ChooseFolder(QStringLiteral("data"));
+    Type(Form().ComboBox1, QStringLiteral("(abc"));
+    Search();
+    EXPECT_EQ(platform_.MessageTexts(),
+              std::vector<std::string>{S("検索語に正規表現に違反する入力があります")});
+    EXPECT_EQ(Form().ComboBox1->count(), 0);
+    EXPECT_TRUE(Form().SearchBtn->isEnabled());
+}
+
+} // namespace
