@@ -1,0 +1,247 @@
+#include "grep.h"
+
+#include "codec.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <utility>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using Hits = std::vector<std::pair<int, std::string>>;
+
+// A scratch folder per test with helpers to write byte-exact files into it.
+class GrepReader : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("quelvra_grep_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        grep_.OnMatch = [this](TGrep&, RE_LineInfo_t info) {
+            hits_.emplace_back(info.LineNo, info.Line);
+        };
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ / name, std::ios::binary) << bytes;
+        return cp932::PathFromNative((dir_ / name).string());
+    }
+    Hits Run(const std::string& pattern, const std::string& bytes) {
+        grep_.SetRegExp(pattern);
+        hits_.clear();
+        grep_.Grep(Write("f.txt", bytes));
+        return hits_;
+    }
+
+    fs::path dir_;
+    TGrep grep_;
+    Hits hits_;
+};
+
+constexpr std::size_t kBlock = TTxtFile::BlockSize;
+
+TEST_F(GrepReader, EveryLineEndMakesOneBreak) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        Hits hits;
+    } cases[] = {
+        {"CR LF, lone CR, LF, none",
+         "p1\r\nq1\rr1\ns1",
+         {{1, "p1"}, {2, "q1"}, {3, "r1"}, {4, "s1"}}},
+        {"final LF", "a1\nb1\n", {{1, "a1"}, {2, "b1"}}},
+        {"final CR LF", "a1\r\nb1\r\n", {{1, "a1"}, {2, "b1"}}},
+        {"final lone CR", "a1\rb1\r", {{1, "a1"}, {2, "b1"}}},
+        {"empty lines between", "\n\r\n\r1x\n\n1", {{4, "1x"}, {6, "1"}}},
+        {"CR CR LF", "1\r\r\n1", {{1, "1"}, {3, "1"}}},
+        {"LF CR", "1\n\r1", {{1, "1"}, {3, "1"}}},
+        {"keyword three times", "x111x\n", {{1, "x111x"}}},
+        {"only a line feed", "\n", {}},
+        {"empty file", "", {}},
+        {"zero byte reads as space",
+         std::string("a\0"
+                     "1b\n",
+                     5),
+         {{1, "a 1b"}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Run("1", c.bytes), c.hits) << c.what;
+}
+
+TEST_F(GrepReader, DoubleByteCharactersAreWhole) {
+    const std::string ka = cp932::FromUtf8("カ"); // 0x83 0x4A: second byte is "J"
+    const std::string lines = "J\n" + ka + "\n" + ka + "J\n";
+    EXPECT_EQ(Run("J", lines), (Hits{{1, "J"}, {3, ka + "J"}}));
+    EXPECT_EQ(Run(ka, lines), (Hits{{2, ka}, {3, ka + "J"}}));
+}
+
+TEST_F(GrepReader, TrailingLeadByteAtEndOfFile) {
+    const std::string bytes = "ab\nx1\x83";
+    EXPECT_EQ(Run("1", bytes), (Hits{{2, "x1\x83"}}));
+    EXPECT_EQ(Run("b", bytes), (Hits{{1, "ab"}}));
+    EXPECT_EQ(Run("\x83", bytes), Hits{}); // no whole character there
+}
+
+TEST_F(GrepReader, BlockBoundaries) {
+    // The first block holds kBlock bytes of the file; byte kBlock is the first of the second.
+    struct Case {
+        const char* what;
+        std::size_t at; // where "abc" starts (file offset), in a line of its own
+        const char* sep;
+    } cases[] = {
+        {"keyword across the boundary", kBlock - 1, "\n"},
+        {"keyword across the boundary, 2 bytes before", kBlock - 2, "\n"},
+        {"keyword right after the boundary", kBlock, "\n"},
+        {"keyword ends the first block", kBlock - 3, "\n"},
+        {"CR LF lines", kBlock - 1, "\r\n"},
+        {"CR lines", kBlock - 1, "\r"},
+    };
+    for (const auto& c : cases) {
+        // Lines of 9 characters and a separator before the keyword's line.
+        std::string bytes;
+        int lineNo = 1;
+        const std::string sep = c.sep;
+        while (bytes.size() + 10 + sep.size() < c.at) {
+            bytes += "123456789" + sep;
+            ++lineNo;
+        }
+        std::string line(c.at - bytes.size(), 'x');
+        line += "abc" + std::string(20, 'y');
+        bytes += line + sep + "abc" + sep;
+        EXPECT_EQ(Run("abc", bytes), (Hits{{lineNo, line}, {lineNo + 1, "abc"}})) << c.what;
+    }
+}
+
+TEST_F(GrepReader, LineBreakSplitAcrossTheBoundary) {
+    // CR as the last byte of the first block and its LF as the first of the second: one break.
+    for (const char* sep : {"\r\n", "\r", "\n"}) {
+        std::string bytes(kBlock - 1, 'x');
+        bytes += sep;
+        bytes += "k1\nk2";
+        EXPECT_EQ(Run("k", bytes), (Hits{{2, "k1"}, {3, "k2"}})) << (sep[1] ? "CR LF" : sep);
+    }
+    // The same at the boundary of the second and third blocks.
+    std::string bytes(2 * kBlock - 1, 'x');
+    bytes += "\r\nk\n";
+    EXPECT_EQ(Run("k", bytes), (Hits{{2, "k"}}));
+}
+
+TEST_F(GrepReader, FileOfExactlyOneBlock) {
+    std::string bytes(kBlock - 3, 'x');
+    bytes += "z\n";
+    bytes += "z"; // kBlock bytes, no final line end
+    EXPECT_EQ(Run("z", bytes), (Hits{{1, std::string(kBlock - 3, 'x') + "z"}, {2, "z"}}));
+    bytes.back() = '\n'; // ends with its line end exactly at the boundary
+    EXPECT_EQ(Run("z", bytes), (Hits{{1, std::string(kBlock - 3, 'x') + "z"}}));
+}
+
+TEST_F(GrepReader, LineLongerThanTwoBlocksIsReportedWhole) {
+    std::string longLine(2 * kBlock + 777, 'q');
+    longLine += "needle";
+    const std::string bytes = "first\n" + longLine + "\nneedle last";
+    EXPECT_EQ(Run("needle", bytes), (Hits{{2, longLine}, {3, "needle last"}}));
+}
+
+TEST_F(GrepReader, TwentyMegabyteSingleLine) {
+    std::string line(20u << 20, 'm');
+    line.replace(line.size() / 2, 3, "key");
+    line.replace(line.size() - 3, 3, "key");
+    const Hits hits = Run("key", line);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].first, 1);
+    EXPECT_TRUE(hits[0].second == line);
+}
+
+TEST_F(GrepReader, CancelFromOnMatchStopsBeforeTheNextLine) {
+    grep_.SetRegExp("1");
+    grep_.OnMatch = [this](TGrep& sender, RE_LineInfo_t info) {
+        hits_.emplace_back(info.LineNo, info.Line);
+        sender.Cancel = true;
+    };
+    EXPECT_THROW(grep_.Grep(Write("f.txt", "a1\nb1\nc1\n")), EGrepCancel);
+    EXPECT_EQ(hits_, (Hits{{1, "a1"}}));
+    EXPECT_TRUE(grep_.Cancel);
+    // The next file starts afresh.
+    grep_.OnMatch = [this](TGrep&, RE_LineInfo_t info) {
+        hits_.emplace_back(info.LineNo, info.Line);
+    };
+    hits_.clear();
+    grep_.Grep(Write("g.txt", "1\n"));
+    EXPECT_EQ(hits_, (Hits{{1, "1"}}));
+    EXPECT_FALSE(grep_.Cancel);
+}
+
+TEST_F(GrepReader, CancelFromThePumpTakesEffectAtTheNextBlock) {
+    // Pumps: first block, first hit's line, second block (cancelled there).
+    int pumps = 0;
+    grep_.ProcessMessages = [&] {
+        if (++pumps == 3) grep_.Cancel = true;
+    };
+    std::string bytes;
+    for (int i = 0; i < 3; ++i)
+        bytes += std::string(kBlock - 2, 'x') + "1\n"; // one hit at the end of each block
+    try {
+        Run("1", bytes);
+        FAIL() << "no cancel";
+    } catch (const EGrepCancel& e) {
+        EXPECT_EQ(e.Message(), "CancelRequest");
+    }
+    EXPECT_EQ(pumps, 3);
+    EXPECT_EQ(hits_.size(), 1u);
+}
+
+TEST_F(GrepReader, MissingFileThenAWorkingOne) {
+    grep_.SetRegExp("1");
+    try {
+        grep_.Grep(cp932::PathFromNative((dir_ / "missing.txt").string()));
+        FAIL() << "no exception";
+    } catch (const EFileNotFound& e) {
+        EXPECT_EQ(e.Message(), cp932::FromUtf8("ファイルが見つかりません"));
+    }
+    EXPECT_THROW(grep_.Grep(cp932::PathFromNative(dir_.string())), EFileNotFound); // a folder
+    grep_.Grep(Write("f.txt", "1\n"));
+    EXPECT_EQ(hits_, (Hits{{1, "1"}}));
+}
+
+TEST_F(GrepReader, WithoutOnMatchTheFileIsNotOpened) {
+    grep_.OnMatch = nullptr;
+    grep_.SetRegExp("1");
+    grep_.Cancel = true;
+    EXPECT_NO_THROW(grep_.Grep(cp932::PathFromNative((dir_ / "missing.txt").string())));
+    EXPECT_FALSE(grep_.Cancel);
+}
+
+TEST_F(GrepReader, ShiftJisFileNames) {
+    const std::string name = cp932::FromUtf8("日本語.txt");
+    std::ofstream(dir_ / cp932::PathToNative(name), std::ios::binary) << "x1\n";
+    grep_.SetRegExp("1");
+    grep_.Grep(cp932::PathFromNative(dir_.string()) + "/" + name);
+    EXPECT_EQ(hits_, (Hits{{1, "x1"}}));
+}
+
+TEST_F(GrepReader, PatternCannotChangeWhileGrepRuns) {
+    grep_.SetRegExp("1");
+    bool refused = false;
+    grep_.OnMatch = [&](TGrep& sender, RE_LineInfo_t) {
+        try {
+            sender.SetRegExp("2");
+        } catch (const Exception&) {
+            refused = true;
+        }
+    };
+    grep_.Grep(Write("f.txt", "1\n"));
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(grep_.RegExp(), "1");
+    grep_.SetRegExp("2"); // allowed again afterwards
+    EXPECT_EQ(grep_.RegExp(), "2");
+}
+
+} // namespace

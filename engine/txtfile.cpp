@@ -1,0 +1,237 @@
+#include "txtfile.h"
+
+#include "codec.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace engine {
+namespace {
+
+std::string Msg(const char* utf8) {
+    return cp932::FromUtf8(utf8);
+}
+
+std::string OpenFailureMessage(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return Msg("ファイルが見つかりません");
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return Msg("ファイルへのアクセスが拒否されました");
+    default:
+        return Msg("ファイルを開けません: ") + cp932::FromUtf8Lossy(std::strerror(err));
+    }
+}
+
+bool IsLead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+} // namespace
+
+TTxtFile::TTxtFile(const std::string& fileName, const bool& cancel,
+                   const std::function<void()>& pump)
+    : fileName_(fileName), cancel_(cancel), pump_(pump) {
+    std::string native;
+    try {
+        native = cp932::PathToNative(fileName);
+    } catch (const std::exception&) {
+        throw EFileNotFound(OpenFailureMessage(ENOENT));
+    }
+    file_ = std::fopen(native.c_str(), "rb");
+    if (!file_) throw EFileNotFound(OpenFailureMessage(errno));
+    struct stat st {};
+    if (fstat(fileno(file_), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(file_);
+        file_ = nullptr;
+        throw EFileNotFound(OpenFailureMessage(EISDIR));
+    }
+    buf_ = static_cast<unsigned char*>(std::calloc(BlockSize + Slack, 1));
+    if (!buf_) {
+        std::fclose(file_);
+        throw std::bad_alloc();
+    }
+    // A line feed before the data: the first line starts after a line break like every other,
+    // so that "^" can anchor to it.
+    buf_[0] = '\n';
+    try {
+        ReadBlock(true);
+    } catch (...) {
+        std::free(buf_);
+        std::fclose(file_);
+        throw;
+    }
+}
+
+TTxtFile::~TTxtFile() {
+    std::free(buf_);
+    if (file_) std::fclose(file_);
+}
+
+void TTxtFile::PumpAndTestCancel() {
+    if (pump_) pump_();
+    if (cancel_) throw EGrepCancel();
+}
+
+void TTxtFile::ReadBlock(bool first) {
+    const std::size_t off = first ? 1 : 0;
+    const std::size_t n = std::fread(buf_ + off, 1, BlockSize, file_);
+    if (std::ferror(file_)) throw EInOutError(Msg("ファイルの読み込みに失敗しました"));
+    if (n == 0) throw EEndOfFile();
+    valid_ = off + n;
+    // Whether the block ended the file; a look at the next byte also answers it when the file
+    // is an exact number of blocks long.
+    const int next = std::fgetc(file_);
+    if (next == EOF) {
+        if (std::ferror(file_)) throw EInOutError(Msg("ファイルの読み込みに失敗しました"));
+        eof_ = true;
+    } else {
+        std::ungetc(next, file_);
+    }
+    if (eof_) {
+        // The last line always ends with a line break.
+        if (buf_[valid_ - 1] != '\n') buf_[valid_++] = '\n';
+        buf_[valid_] = 0;
+        buf_[valid_ + 1] = 0;
+    } else {
+        buf_[valid_] = 0;
+    }
+    PumpAndTestCancel();
+}
+
+// Brings a cursor that has just advanced onto real data: from the end of the carry into the
+// buffer, over a zero byte of the file (which reads as a space), or into the next block.
+void TTxtFile::Settle(Cursor& c, Who who) {
+    for (;;) {
+        if (c.inCarry) {
+            if (c.pos < carry_.size()) {
+                if (carry_[c.pos] == 0) carry_[c.pos] = ' ';
+                return;
+            }
+            c = Cursor{false, 0};
+            continue;
+        }
+        unsigned char& b = buf_[c.pos];
+        if (b != 0) return;
+        if (c.pos < valid_) {
+            b = ' ';
+            return;
+        }
+        if (eof_) {
+            // The line side is done with the file; a match attempt just sees code 0 from now on.
+            if (who == Who::Line) throw EEndOfFile();
+            return;
+        }
+        Refill(who);
+    }
+}
+
+// The block is used up in the middle of a line: keep the line (from its start) in the carry,
+// move the cursors that point into it along, and read the next block.
+void TTxtFile::Refill(Who who) {
+    auto intoCarry = [this](Cursor& c, std::size_t shift, std::size_t base) {
+        if (!c.inCarry) c = Cursor{true, c.pos - base + shift};
+    };
+    if (lineStart_.inCarry) {
+        const std::size_t shift = carry_.size();
+        carry_.append(reinterpret_cast<const char*>(buf_), valid_);
+        if (who == Who::Match) intoCarry(line_, shift, 0);
+    } else {
+        const std::size_t base = lineStart_.pos;
+        carry_.assign(reinterpret_cast<const char*>(buf_) + base, valid_ - base);
+        if (who == Who::Match) intoCarry(line_, 0, base);
+        lineStart_ = Cursor{true, 0};
+    }
+    ReadBlock(false);
+    (who == Who::Line ? line_ : match_) = Cursor{false, 0};
+}
+
+// The byte after the one at `c`, without moving anything; reads ahead in the file when `c` is
+// the last byte of the block.
+int TTxtFile::PeekAfter(const Cursor& c) {
+    if (c.inCarry)
+        return c.pos + 1 < carry_.size() ? static_cast<unsigned char>(carry_[c.pos + 1]) : buf_[0];
+    if (c.pos + 1 < valid_) return buf_[c.pos + 1];
+    if (eof_) return 0;
+    const int next = std::fgetc(file_);
+    if (next != EOF) std::ungetc(next, file_);
+    return next == EOF ? 0 : next;
+}
+
+unsigned char TTxtFile::NextByte() {
+    const unsigned char b = At(line_);
+    ++line_.pos;
+    Settle(line_, Who::Line);
+    if (b == '\n') {
+        lineStart_ = line_;
+        ++lineNo_;
+        if (!line_.inCarry) carry_.clear();
+    }
+    unsigned char& nb = At(line_);
+    if (nb == '\r') {
+        // CR LF is one break: rest on its LF. A lone CR becomes a LF of its own.
+        if (PeekAfter(line_) == '\n') {
+            ++line_.pos;
+            Settle(line_, Who::Line);
+        } else {
+            nb = '\n';
+        }
+    }
+    match_ = line_;
+    return b;
+}
+
+unsigned char TTxtFile::ConsumeMatch() {
+    if (MatchAtEnd()) return 0;
+    const unsigned char b = At(match_);
+    ++match_.pos;
+    Settle(match_, Who::Match);
+    return b;
+}
+
+std::uint16_t TTxtFile::GetStartChar() {
+    const unsigned char b = NextByte();
+    if (!IsLead(b)) return b;
+    return static_cast<std::uint16_t>(b << 8 | NextByte());
+}
+
+std::uint16_t TTxtFile::GetNextChar() {
+    const unsigned char b = ConsumeMatch();
+    if (b == '\r') {
+        // The line side makes the same decision for this CR (one line break either way).
+        if (!MatchAtEnd() && At(match_) == '\n') ConsumeMatch();
+        return '\n';
+    }
+    if (!IsLead(b)) return b;
+    return static_cast<std::uint16_t>(b << 8 | ConsumeMatch());
+}
+
+void TTxtFile::GetLine(RE_LineInfo_t& info) {
+    PumpAndTestCancel();
+    while (At(line_) != '\n')
+        NextByte();
+    std::string text;
+    if (lineStart_.inCarry && !line_.inCarry) {
+        text.reserve(carry_.size() - lineStart_.pos + line_.pos);
+        text.assign(carry_, lineStart_.pos);
+        text.append(reinterpret_cast<const char*>(buf_), line_.pos);
+    } else if (lineStart_.inCarry) {
+        text.assign(carry_, lineStart_.pos, line_.pos - lineStart_.pos);
+    } else {
+        text.assign(reinterpret_cast<const char*>(buf_) + lineStart_.pos,
+                    line_.pos - lineStart_.pos);
+    }
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    info.Line = std::move(text);
+    info.LineNo = lineNo_;
+}
+
+} // namespace engine
