@@ -1,0 +1,277 @@
+#include "profile.h"
+
+#include "codec.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace app {
+namespace {
+
+std::atomic<long long> g_failAfter{-1};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+// Position of the first single-byte `c` in s, stepping over two-byte characters (whose second
+// byte may equal "]" or other ASCII bytes); npos when absent.
+size_t FindByte(const std::string& s, char c, size_t from = 0) {
+    for (size_t i = from; i < s.size(); ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (cp932::IsLeadByte(b) && i + 1 < s.size()) {
+            ++i;
+            continue;
+        }
+        if (s[i] == c) return i;
+    }
+    return std::string::npos;
+}
+
+// Names compare without regard to the case of ASCII letters; the bytes of two-byte characters
+// are compared as they are, so that no trail byte is folded.
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (cp932::IsLeadByte(x) && i + 1 < a.size()) {
+            if (x != y || a[i + 1] != b[i + 1]) return false;
+            ++i;
+            continue;
+        }
+        if (x >= 'a' && x <= 'z') x -= 32;
+        if (y >= 'a' && y <= 'z') y -= 32;
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// At most max bytes of s, without cutting a two-byte character in half.
+std::string Cut(const std::string& s, size_t max) {
+    if (s.size() <= max) return s;
+    size_t i = 0;
+    while (i < max) {
+        const size_t step = cp932::IsLeadByte(static_cast<unsigned char>(s[i])) ? 2 : 1;
+        if (i + step > max) break;
+        i += step;
+    }
+    return s.substr(0, i);
+}
+
+// One line of the file as the reader understands it.
+struct Line {
+    enum Kind { Other, Section, Key } kind = Other;
+    std::string name;  // section or key name, trimmed
+    std::string value; // the raw text after "=" (keys only)
+};
+
+Line Parse(const std::string& raw) {
+    Line l;
+    const std::string t = Trim(raw);
+    if (t.empty() || t[0] == ';') return l;
+    if (t[0] == '[') {
+        const size_t close = FindByte(t, ']', 1);
+        l.kind = Line::Section;
+        l.name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+        return l;
+    }
+    const size_t eq = FindByte(t, '=');
+    if (eq == std::string::npos) return l;
+    l.kind = Line::Key;
+    l.name = Trim(t.substr(0, eq));
+    l.value = t.substr(eq + 1);
+    return l;
+}
+
+// The file's bytes; nullopt when there is no file to read (missing, a folder, unreadable).
+std::optional<std::string> ReadAll(const std::string& path) {
+    const fs::path p(cp932::PathToNative(path));
+    std::error_code ec;
+    if (!fs::is_regular_file(p, ec)) return std::nullopt;
+    std::ifstream in(p, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string text;
+    char buf[8192];
+    while (in.read(buf, sizeof buf) || in.gcount() > 0)
+        text.append(buf, static_cast<size_t>(in.gcount()));
+    if (in.bad()) return std::nullopt;
+    return text;
+}
+
+// The file's lines without their line ends (CR LF or LF).
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t nl = text.find('\n', start);
+        if (nl == std::string::npos) nl = text.size();
+        std::string line = text.substr(start, nl - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = nl + 1;
+    }
+    return lines;
+}
+
+// Where the value of section/key lies: the line of the section header and of the key.
+struct Place {
+    std::optional<size_t> section, key;
+    size_t sectionEnd = 0; // one past the last non-blank line of the section
+};
+
+Place Find(const std::vector<std::string>& lines, const std::string& section,
+           const std::string& key) {
+    Place p;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const Line l = Parse(lines[i]);
+        if (!p.section) {
+            if (l.kind == Line::Section && SameName(l.name, section)) {
+                p.section = i;
+                p.sectionEnd = i + 1;
+            }
+            continue;
+        }
+        if (l.kind == Line::Section) break; // the first section of that name is the one used
+        if (!Trim(lines[i]).empty()) p.sectionEnd = i + 1;
+        if (l.kind == Line::Key && !p.key && SameName(l.name, key)) p.key = i;
+    }
+    return p;
+}
+
+bool HasLineBreak(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos;
+}
+
+// Writes text to a new file beside `target` and renames it over the target.
+bool ReplaceFile(const std::string& target, const std::string& text) {
+    fs::path dest(cp932::PathToNative(target));
+    std::error_code ec;
+    // A link is followed, so the file it points to is replaced and the link stays.
+    if (fs::is_symlink(dest, ec)) {
+        const fs::path resolved = fs::weakly_canonical(dest, ec);
+        if (ec) return false;
+        dest = resolved;
+    }
+    const bool exists = fs::exists(dest, ec);
+    if (exists) {
+        if (!fs::is_regular_file(dest, ec)) return false;
+        // A file the user may not write stays as it is, even though its folder would allow the
+        // rename.
+        std::FILE* probe = std::fopen(dest.c_str(), "r+b");
+        if (!probe) return false;
+        std::fclose(probe);
+    }
+
+    static std::random_device seed;
+    std::mt19937_64 rng(seed());
+    fs::path temp;
+    std::FILE* f = nullptr;
+    for (int attempt = 0; attempt < 8 && !f; ++attempt) {
+        std::ostringstream name;
+        name << dest.filename().string() << '.' << std::hex << rng() << ".tmp";
+        temp = dest.parent_path() / name.str();
+        f = std::fopen(temp.c_str(), "wbx"); // never an existing file
+    }
+    if (!f) return false;
+
+    bool ok = true;
+    const long long failAfter = g_failAfter.load();
+    if (failAfter >= 0 && static_cast<long long>(text.size()) > failAfter) {
+        std::fwrite(text.data(), 1, static_cast<size_t>(failAfter), f);
+        ok = false;
+    } else {
+        ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    }
+    ok = std::fflush(f) == 0 && ok;
+#if defined(__unix__) || defined(__APPLE__)
+    // The data must be on the disk before the rename makes it the settings file.
+    ok = ok && ::fsync(::fileno(f)) == 0;
+#endif
+    ok = std::fclose(f) == 0 && ok;
+    if (ok && exists) {
+        fs::permissions(temp, fs::status(dest, ec).permissions(), ec);
+        ec.clear();
+    }
+    if (ok) {
+        fs::rename(temp, dest, ec);
+        ok = !ec;
+    }
+    if (!ok) fs::remove(temp, ec);
+    return ok;
+}
+
+} // namespace
+
+std::string GetProfileString(const std::string& section, const std::string& key,
+                             const std::string& def, const std::string& path) {
+    const auto text = ReadAll(path);
+    if (!text) return def;
+    const std::vector<std::string> lines = SplitLines(*text);
+    const Place p = Find(lines, section, key);
+    if (!p.key) return def;
+    std::string v = Trim(Parse(lines[*p.key]).value);
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return Cut(v, kMaxProfileValue);
+}
+
+bool WriteProfileString(const std::string& section, const std::string& key,
+                        const std::string& value, const std::string& path) {
+    const std::string sec = Trim(section), k = Trim(key);
+    if (sec.empty() || HasLineBreak(sec) || FindByte(sec, ']') != std::string::npos) return false;
+    if (k.empty() || HasLineBreak(k) || FindByte(k, '=') != std::string::npos || k[0] == '[' ||
+        k[0] == ';')
+        return false;
+    std::string v = value;
+    for (char& c : v)
+        if (c == '\r' || c == '\n') c = ' ';
+
+    const std::string old = ReadAll(path).value_or(std::string());
+    std::vector<std::string> lines = SplitLines(old);
+    const Place p = Find(lines, sec, k);
+    const std::string entry = k + "=" + v;
+    if (p.key) {
+        lines[*p.key] = entry;
+    } else if (p.section) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(p.sectionEnd), entry);
+    } else {
+        if (!lines.empty() && !Trim(lines.back()).empty()) lines.emplace_back();
+        lines.push_back("[" + sec + "]");
+        lines.push_back(entry);
+    }
+    std::string text;
+    for (const auto& l : lines)
+        text += l + "\r\n";
+    if (text == old) return true; // already so on the disk
+    return ReplaceFile(path, text);
+}
+
+namespace profile_testing {
+void FailWritesAfter(long long bytes) {
+    g_failAfter = bytes;
+}
+} // namespace profile_testing
+
+} // namespace app
