@@ -1,0 +1,59 @@
+// How long the result pane takes to receive the hit lines of a search, as the search run feeds
+// it (headers, hit lines, a publish per event pump), next to the bare conversion cost.
+//   pane_bench [HIT_LINES]
+#include "codec.h"
+#include "qtext.h"
+#include "result_pane.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    const int hits = argc > 1 ? std::atoi(argv[1]) : 20000;
+    const std::string line =
+        "    " +
+        cp932::FromUtf8("Ａ．東京駅から新大阪駅までは、のぞみで約２時間３０分です。abc 123");
+
+    QElapsedTimer t;
+    t.start();
+    std::size_t sink = 0;
+    for (int i = 0; i < hits; ++i)
+        sink += app::ToQ(line).size();
+    const double convertMs = t.nsecsElapsed() / 1e6;
+
+    TResultPane pane;
+    pane.resize(800, 500);
+    pane.show();
+    QCoreApplication::processEvents();
+    t.restart();
+    pane.Clear();
+    pane.BeginBulkAppend();
+    for (int i = 0; i < hits; ++i) {
+        if (i % 50 == 0) {
+            pane.AppendLine("");
+            pane.SetInsertBold(true);
+            pane.AppendLine("file" + std::to_string(i / 50) + ".txt");
+            pane.SetInsertBold(false);
+        }
+        pane.AppendLine(line);
+        if (i % 64 == 0) {
+            pane.PublishIfDue();
+            QCoreApplication::processEvents();
+        }
+    }
+    pane.ReplaceLine(0, "summary\r\n");
+    pane.EndBulkAppend();
+    pane.SetSelStart(0);
+    QCoreApplication::processEvents();
+    const double paneMs = t.nsecsElapsed() / 1e6;
+
+    std::printf("hit lines        %d\n", hits);
+    std::printf("conversion only  %8.1f ms\n", convertMs);
+    std::printf("into the pane    %8.1f ms  (%.1f us per hit line)\n", paneMs,
+                paneMs * 1000.0 / hits);
+    return sink == 0;
+}
