@@ -139,11 +139,159 @@ int Utf16UnitWidth(char16_t unit) {
     return table[unit];
 }
 
-std::string PathFromNative(std::string_view native) {
-    return FromUtf8Lossy(native);
+// File names that code page 932 cannot spell.
+//
+// A name on disk may hold characters without a code page 932 form, characters that code page 932
+// only approximates (U+301C becomes the code of U+FF5E, so the way back gives another name), or
+// bytes that are no UTF-8 at all. Each such character or byte becomes an escape of three
+// characters from the user-defined area (lead bytes F0-F9): the marker F040 and two base-1880
+// digits of a value (the code point, or 0x110000 + byte - 0x80 for a stray byte). These are valid
+// Shift-JIS, so the name survives a trip through Unicode (they map to private-use characters)
+// and back; names with private-use characters of that area are escaped too, so the user-defined
+// area of a converted name holds escapes only and the way back is exact.
+namespace {
+
+constexpr unsigned kGaijiDigits = 10 * 188; // lead bytes F0-F9, 188 trail bytes each
+constexpr char32_t kRawByteBase = 0x110000;
+
+bool IsGaijiLead(unsigned char b) {
+    return b >= 0xF0 && b <= 0xF9;
 }
+
+void AppendGaiji(std::string& out, unsigned digit) {
+    const unsigned t = digit % 188;
+    out += static_cast<char>(0xF0 + digit / 188);
+    out += static_cast<char>(t < 63 ? 0x40 + t : 0x80 + (t - 63));
+}
+
+// The digit of the user-defined character at s[i], or -1.
+int GaijiDigit(std::string_view s, size_t i) {
+    if (i + 1 >= s.size()) return -1;
+    const auto lead = static_cast<unsigned char>(s[i]),
+               trail = static_cast<unsigned char>(s[i + 1]);
+    if (!IsGaijiLead(lead) || !IsTrailByte(trail) || trail == 0x7F) return -1;
+    const int t = trail < 0x80 ? trail - 0x40 : trail - 0x80 + 63;
+    return (lead - 0xF0) * 188 + t;
+}
+
+void AppendEscape(std::string& out, char32_t value) {
+    AppendGaiji(out, 0); // the marker, F040
+    AppendGaiji(out, static_cast<unsigned>(value / kGaijiDigits));
+    AppendGaiji(out, static_cast<unsigned>(value % kGaijiDigits));
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at s[i] (its code point in cp), or 0.
+size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    size_t n;
+    char32_t min;
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        n = 2, min = 0x80, cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3, min = 0x800, cp = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4, min = 0x10000, cp = b & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        const auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+bool HasGaiji(std::string_view sjis) {
+    for (size_t i = 0; i < sjis.size(); ++i) {
+        const auto b = static_cast<unsigned char>(sjis[i]);
+        if (IsGaijiLead(b)) return true;
+        if (IsLeadByte(b)) ++i;
+    }
+    return false;
+}
+
+// The Shift-JIS form of one character that comes back as the same character, or nullopt.
+std::optional<std::string> ExactForm(std::string_view utf8) {
+    auto s = TryFromUtf8(utf8);
+    if (!s || s->empty() || HasGaiji(*s) || ToUtf8(*s) != utf8) return std::nullopt;
+    return s;
+}
+
+} // namespace
+
+std::string PathFromNative(std::string_view native) {
+    if (auto whole = TryFromUtf8(native); whole && !HasGaiji(*whole) && ToUtf8(*whole) == native)
+        return *whole;
+    std::string out;
+    for (size_t i = 0; i < native.size();) {
+        char32_t cp = 0;
+        const size_t n = DecodeUtf8(native, i, cp);
+        if (n == 0) {
+            AppendEscape(out, kRawByteBase + static_cast<unsigned char>(native[i]) - 0x80);
+            ++i;
+            continue;
+        }
+        if (auto form = ExactForm(native.substr(i, n)))
+            out += *form;
+        else
+            AppendEscape(out, cp);
+        i += n;
+    }
+    return out;
+}
+
 std::string PathToNative(std::string_view sjis) {
-    return ToUtf8(sjis);
+    if (!HasGaiji(sjis)) return ToUtf8(sjis);
+    std::string out;
+    size_t plain = 0; // start of the text not yet converted
+    for (size_t i = 0; i < sjis.size();) {
+        const auto b = static_cast<unsigned char>(sjis[i]);
+        if (GaijiDigit(sjis, i) == 0) {
+            const int hi = GaijiDigit(sjis, i + 2), lo = GaijiDigit(sjis, i + 4);
+            const char32_t v = hi < 0 || lo < 0 ? 0 : static_cast<char32_t>(hi) * kGaijiDigits + lo;
+            // Only values an escape is made of; anything else stays text, and no escape can
+            // make an ASCII byte such as "/" or NUL.
+            const bool character = v >= 0x80 && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF);
+            const bool rawByte = v >= kRawByteBase && v < kRawByteBase + 0x80;
+            if (character || rawByte) {
+                out += ToUtf8(sjis.substr(plain, i - plain));
+                if (character)
+                    AppendUtf8(out, v);
+                else
+                    out += static_cast<char>(0x80 + (v - kRawByteBase));
+                i += 6;
+                plain = i;
+                continue;
+            }
+        }
+        i += (IsLeadByte(b) && i + 1 < sjis.size()) ? 2 : 1;
+    }
+    out += ToUtf8(sjis.substr(plain));
+    return out;
 }
 
 } // namespace cp932

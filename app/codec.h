@@ -40,7 +40,10 @@ std::string ToUtf8(std::string_view sjis);
 // has, 1 for one it lacks ("?"), 1 for a high and 0 for a low surrogate (a pair becomes "?").
 int Utf16UnitWidth(char16_t unit);
 
-// File names: UTF-8 on disk, Shift-JIS inside.
+// File names: UTF-8 on disk, Shift-JIS inside. The way there and back is exact for every name:
+// a character that code page 932 cannot spell exactly, and a byte that is no UTF-8, becomes an
+// escape of three user-defined (F040-F9FC) characters, which PathToNative turns back into it.
+// Such names show private-use characters through ToUtf8; PathToNative gives their real form.
 std::string PathFromNative(std::string_view native);
 std::string PathToNative(std::string_view sjis);
 

@@ -12,4 +12,8 @@ std::string FromQ(const QString& text) {
     return cp932::FromUtf8Lossy(text.toStdString());
 }
 
+QString PathToQ(std::string_view sjisPath) {
+    return QString::fromStdString(cp932::PathToNative(sjisPath));
+}
+
 } // namespace app

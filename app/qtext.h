@@ -11,6 +11,9 @@ namespace app {
 QString ToQ(std::string_view sjis);
 // A QString to Shift-JIS; characters code page 932 lacks become "?".
 std::string FromQ(const QString& text);
+// A Shift-JIS file name or path as the user knows it: escaped characters (see
+// cp932::PathFromNative) show as themselves, not as private-use characters.
+QString PathToQ(std::string_view sjisPath);
 // A UTF-8 literal from the source to a QString (captions written in the code).
 inline QString U(const char* utf8) {
     return QString::fromUtf8(utf8);

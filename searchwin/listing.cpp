@@ -71,10 +71,17 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 std::vector<std::string> ListFilesInTree(const std::string& folder, const std::string& extWithDot) {
     std::vector<std::string> out;
     std::set<fs::path> visited;
-    std::vector<std::pair<fs::path, std::string>> stack; // folder, its path relative to the base
+    // Folders to enter: the folder, its path relative to the base. Folders reached through a
+    // symbolic link wait until every folder reachable without one has been entered, so that a
+    // file is listed under its real path rather than under a link's.
+    std::vector<std::pair<fs::path, std::string>> stack, linked;
     stack.emplace_back(Native(folder), "");
     std::error_code ec;
-    while (!stack.empty()) {
+    while (!stack.empty() || !linked.empty()) {
+        if (stack.empty()) {
+            stack.push_back(std::move(linked.back()));
+            linked.pop_back();
+        }
         auto [dir, rel] = stack.back();
         stack.pop_back();
         const fs::path canonical = fs::canonical(dir, ec);
@@ -84,11 +91,12 @@ std::vector<std::string> ListFilesInTree(const std::string& folder, const std::s
             if (name.empty() || name[0] == '.') continue;
             std::error_code se;
             if (it->is_directory(se)) {
-                stack.emplace_back(it->path(), rel + name + "/");
+                (it->is_symlink(se) ? linked : stack).emplace_back(it->path(), rel + name + "/");
             } else if (EqualsNoCase(ExtensionOf(name), extWithDot)) {
                 out.push_back(rel + name);
             }
         }
+        ec.clear();
     }
     SortLikeList(out);
     return out;
@@ -100,7 +108,8 @@ std::vector<std::string> ListFolders(const std::string& folder) {
     for (fs::directory_iterator it(Native(folder), ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = Inside(it->path().filename());
         std::error_code se;
-        if (name.empty() || name[0] == '.' || !it->is_directory(se)) continue;
+        // As the enumeration "*." does: names without an extension, so without a dot.
+        if (name.empty() || name.find('.') != std::string::npos || !it->is_directory(se)) continue;
         out.push_back(name);
     }
     SortLikeList(out);

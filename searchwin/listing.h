@@ -19,10 +19,12 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 // Paths relative to `folder` of every file below it whose extension is `extWithDot` (".txt"),
 // compared without regard to case. Names beginning with "." are neither listed nor entered.
 // Symbolic links to folders are followed, but a folder already visited is not entered again,
-// so a link cycle ends and every file is listed once. Sorted. Missing folder: empty.
+// so a link cycle ends and every file is listed once, under its path without links where there
+// is one. Sorted. Missing folder: empty.
 std::vector<std::string> ListFilesInTree(const std::string& folder, const std::string& extWithDot);
 
-// The subfolders of `folder` (names without an extension only), sorted; dot names skipped.
+// The subfolders of `folder` whose names have no extension (no dot at all, so no dot-folders
+// either), sorted.
 std::vector<std::string> ListFolders(const std::string& folder);
 
 // Joins a folder and a name with "/" (no doubled separator).

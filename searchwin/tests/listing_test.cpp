@@ -55,11 +55,42 @@ TEST_F(ListingTest, SubtreeSurvivesSymbolicLinkCyclesAndListsEachFileOnce) {
 }
 
 TEST_F(ListingTest, FoldersAreSortedAndSkipDotNames) {
-    for (const char* f : {"b/x", "A/x", ".git/x", "資料◆/x"})
+    for (const char* f : {"b/x", "A/x", ".git/x", "資料◆/x", "v1.2/x", "trailing./x"})
         Touch(f);
+    Touch("noextension"); // a file, not a folder
     Touch("plain.txt");
     const std::vector<std::string> expected = {"A", "b", cp932::FromUtf8("資料◆")};
     EXPECT_EQ(listing::ListFolders(Root()), expected);
+}
+
+TEST_F(ListingTest, SubtreeListsFilesUnderTheirRealPathBeforeLinks) {
+    Touch("real/x.txt");
+    fs::create_directory_symlink(root_ / "real", root_ / "alink");
+    fs::create_directory_symlink(root_ / "real", root_ / "zlink");
+    EXPECT_EQ(listing::ListFilesInTree(Root(), ".txt"), std::vector<std::string>{"real/x.txt"});
+    // A link to a folder outside the tree is followed.
+    fs::create_directories(root_ / "outside");
+    std::ofstream(root_ / "outside" / "o.txt") << "x";
+    fs::create_directory_symlink(root_ / "outside", root_ / "real" / "out");
+    EXPECT_EQ(listing::ListFilesInTree(Root() + "/real", ".txt"),
+              (std::vector<std::string>{"out/o.txt", "x.txt"}));
+}
+
+TEST_F(ListingTest, NamesWithoutAShiftJisFormAreListedAndOpen) {
+    const std::vector<std::string> natives = {"memo\xF0\x9F\x98\x80.txt", "\xE3\x80\x9Cwave.txt",
+                                              "bad\xFF.txt"};
+    for (const auto& n : natives)
+        std::ofstream(root_ / n) << n;
+    for (const auto& files :
+         {listing::ListFiles(Root(), "txt"), listing::ListFilesInTree(Root(), ".txt")}) {
+        ASSERT_EQ(files.size(), natives.size());
+        for (const auto& item : files) {
+            std::ifstream in(cp932::PathToNative(listing::JoinPath(Root(), item)));
+            std::string content;
+            std::getline(in, content);
+            EXPECT_EQ(content, cp932::PathToNative(item));
+        }
+    }
 }
 
 } // namespace
