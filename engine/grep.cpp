@@ -7,24 +7,6 @@
 namespace engine {
 namespace {
 
-bool IsLead(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-// The codes of a literal as the reader decodes them: lead byte in the high half.
-std::vector<std::uint16_t> LiteralCodes(const std::string& s) {
-    std::vector<std::uint16_t> codes;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (IsLead(b) && i + 1 < s.size())
-            codes.push_back(
-                static_cast<std::uint16_t>(b << 8 | static_cast<unsigned char>(s[++i])));
-        else
-            codes.push_back(b);
-    }
-    return codes;
-}
-
 // Counts a running Grep call for as long as it runs, however it ends.
 struct RunningGuard {
     int& n;
@@ -34,38 +16,57 @@ struct RunningGuard {
 
 } // namespace
 
-TGrep::TGrep() = default;
+TGrep::TGrep() {
+    FuzzyCharDics().push_back(&EquivalenceDictionary());
+    ChooseRoutine();
+}
 
 void TGrep::ForbidWhileRunning() const {
     if (running_ > 0) throw Exception(cp932::FromUtf8("検索中は検索語を変更できません"));
 }
 
+void TGrep::ChooseRoutine() {
+    useLiteral_ = IsLiteral();
+    literal_ = useLiteral_ ? CurrentAutomaton().LiteralCodes : std::vector<TCharCode>{};
+}
+
 void TGrep::SetRegExp(const std::string& pattern) {
     ForbidWhileRunning();
-    regExp_ = pattern;
-    literal_ = pattern;
+    try {
+        TRegularExpression::SetRegExp(pattern);
+    } catch (...) {
+        // The component kept its previous pattern or fell back to the empty one; either way
+        // the routine follows the automaton now current, so that RegExp() and what Grep
+        // finds never disagree.
+        ChooseRoutine();
+        throw;
+    }
+    ChooseRoutine();
 }
 
 void TGrep::SetUseFuzzyCharDic(bool on) {
     ForbidWhileRunning();
-    useFuzzy_ = on;
-    SetRegExp(regExp_);
+    PreProcessor().UseFuzzyCharDic = on;
+    SetRegExp(RegExp());
 }
 
 void TGrep::SetUseSynonymDic(bool on) {
     ForbidWhileRunning();
-    useSynonym_ = on;
-    SetRegExp(regExp_);
+    PreProcessor().UseSynonymDic = on;
+    SetRegExp(RegExp());
 }
 
 void TGrep::Grep(const std::string& fileName) {
     RunningGuard guard(running_);
-    GrepByLiteral(fileName);
+    if (useLiteral_)
+        GrepByLiteral(fileName);
+    else
+        GrepByAutomaton(fileName);
 }
 
 void TGrep::GrepByLiteral(const std::string& fileName) {
     Cancel = false;
-    const std::vector<std::uint16_t> codes = LiteralCodes(literal_);
+    const std::vector<TCharCode> codes = literal_;
     if (!OnMatch) return;
     std::unique_ptr<TTxtFile> file;
     try {
@@ -76,7 +77,7 @@ void TGrep::GrepByLiteral(const std::string& fileName) {
     // No data character has code 0 (a zero byte reads as a space), so a literal that names it
     // (or the empty literal) can match nothing.
     if (codes.empty()) return;
-    for (std::uint16_t c : codes)
+    for (TCharCode c : codes)
         if (c == 0) return;
     const std::size_t n = codes.size();
     RE_LineInfo_t info;
@@ -89,6 +90,36 @@ void TGrep::GrepByLiteral(const std::string& fileName) {
             if (i == n) {
                 file->GetLine(info);
                 OnMatch(*this, info);
+            }
+        }
+    } catch (const EEndOfFile&) {
+    }
+}
+
+void TGrep::GrepByAutomaton(const std::string& fileName) {
+    if (!OnMatch) return;
+    Cancel = false;
+    const TRE_DFAState* initial = CurrentAutomaton().InitialState;
+    std::unique_ptr<TTxtFile> file;
+    try {
+        file = std::make_unique<TTxtFile>(fileName, Cancel, ProcessMessages);
+    } catch (const EEndOfFile&) {
+        return;
+    }
+    RE_LineInfo_t info;
+    try {
+        for (;;) {
+            const TRE_DFAState* state = NextState(initial, file->GetStartChar());
+            while (state) {
+                if (state->Accepting) {
+                    file->GetLine(info);
+                    OnMatch(*this, info);
+                    break;
+                }
+                // Past the end of the data the reader yields code 0 for ever; an attempt
+                // that gets there (only a pattern naming code 0 can) ends instead of looping.
+                if (file->MatchAtEnd()) break;
+                state = NextState(state, file->GetNextChar());
             }
         }
     } catch (const EEndOfFile&) {

@@ -1,8 +1,10 @@
 // TGrep: searches one file at a time for the current pattern and reports every line that holds
-// a match, in file order, through OnMatch.
+// a match, in file order, through OnMatch. A pattern that compiles to a plain string is
+// searched by direct comparison, any other by walking its deterministic automaton.
 #pragma once
 
 #include "errors.h"
+#include "regexp.h"
 #include "txtfile.h"
 
 #include <cstdint>
@@ -12,10 +14,9 @@
 
 namespace engine {
 
-class TGrep {
+class TGrep : public TRegularExpression {
   public:
     TGrep();
-    virtual ~TGrep() = default;
     TGrep(const TGrep&) = delete;
     TGrep& operator=(const TGrep&) = delete;
 
@@ -26,29 +27,37 @@ class TGrep {
     // The host's event pump, run once per block read and once per reported line.
     std::function<void()> ProcessMessages;
 
-    // Makes `pattern` current. ERegExpParser for a malformed pattern, which leaves the previous
-    // pattern in force. While Grep runs (from inside OnMatch or the event pump) the pattern and
-    // the flags cannot change: the automaton in use must stay alive; that raises Exception.
-    void SetRegExp(const std::string& pattern);
-    const std::string& RegExp() const { return regExp_; }
+    // Makes `pattern` current. ERegExpParser for a malformed pattern. While Grep runs (from
+    // inside OnMatch or the event pump) the pattern and the flags cannot change, since the
+    // automaton in use must stay alive: that raises Exception and changes nothing.
+    void SetRegExp(const std::string& pattern) override;
+    // Widening by the character-equivalence dictionary; setting it re-applies RegExp().
     void SetUseFuzzyCharDic(bool on);
-    bool UseFuzzyCharDic() const { return useFuzzy_; }
+    bool UseFuzzyCharDic() const { return PreProcessor().UseFuzzyCharDic; }
+    // Widening by synonym dictionaries (none is registered); setting it re-applies RegExp().
     void SetUseSynonymDic(bool on);
-    bool UseSynonymDic() const { return useSynonym_; }
+    bool UseSynonymDic() const { return PreProcessor().UseSynonymDic; }
+
+    // Both line anchors are the line feeds that the reader puts around every line.
+    TCharCode HeadCode() const override { return kLineFeed; }
+    TCharCode TailCode() const override { return kLineFeed; }
 
     // Searches one file (Shift-JIS path, "/" separators). EFileNotFound when it cannot be
     // opened, EGrepCancel when cancelled; an empty file reports nothing.
     void Grep(const std::string& fileName);
 
     void GrepByLiteral(const std::string& fileName);
+    void GrepByAutomaton(const std::string& fileName);
+
+    // Whether Grep currently runs the literal routine.
+    bool UsesLiteral() const { return useLiteral_; }
 
   private:
     void ForbidWhileRunning() const;
+    void ChooseRoutine();
 
-    std::string regExp_;
-    bool useFuzzy_ = false;
-    bool useSynonym_ = false;
-    std::string literal_;
+    bool useLiteral_ = true;
+    std::vector<TCharCode> literal_;
     int running_ = 0;
 };
 

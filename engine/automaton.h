@@ -1,0 +1,125 @@
+// The automata: a parse tree becomes a nondeterministic automaton with empty transitions, and
+// that becomes, completely and at compile time, a deterministic one by subset construction.
+// A deterministic automaton that spells a single string is marked as a plain literal.
+#pragma once
+
+#include "charcode.h"
+#include "parser.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace engine {
+
+struct TRE_NFATransition {
+    TCharCode Lo = 0;
+    TCharCode Hi = 0; // Lo == 0xFFFF: an empty transition
+    int Target = 0;
+};
+
+// Limits of the automata (see also the parse tree's).
+constexpr std::size_t kMaxNFAStates = 200000;
+constexpr std::size_t kMaxDFAStates = 20000;
+constexpr std::uint64_t kMaxDFASetBytes = 64ull << 20;
+constexpr std::uint64_t kMaxDFAWork = 400'000'000;
+
+class TRE_NFA {
+  public:
+    TRE_NFA(TREParser& parser, TCharCode lineHeadCode, TCharCode lineTailCode)
+        : parser_(parser), headCode_(lineHeadCode), tailCode_(lineTailCode) {}
+
+    void Build();
+
+    // Per state, its transitions in list order (the one added last comes first).
+    std::vector<std::vector<TRE_NFATransition>> StateList;
+    int EntryState = 0;
+    int ExitState = 1;
+    bool LineHeadFlag = false;
+    bool LineTailFlag = false;
+
+  private:
+    int NewState();
+    void AddTransition(int from, int to, TCharCode lo, TCharCode hi);
+    void GenerateStateList(TRENode* root, int entry, int exit);
+
+    TREParser& parser_;
+    TCharCode headCode_;
+    TCharCode tailCode_;
+};
+
+// A set of NFA state numbers as bits, compared byte by byte.
+class TRE_NFAStateSet {
+  public:
+    explicit TRE_NFAStateSet(std::size_t stateCount) : bits_(stateCount / 8 + 1, 0) {}
+    void Include(std::size_t n) { bits_[n / 8] |= static_cast<std::uint8_t>(1u << (n % 8)); }
+    bool Has(std::size_t n) const { return (bits_[n / 8] >> (n % 8)) & 1u; }
+    bool SameSet(const TRE_NFAStateSet& other) const { return bits_ == other.bits_; }
+    std::size_t Bytes() const { return bits_.size(); }
+    std::string_view Data() const {
+        return {reinterpret_cast<const char*>(bits_.data()), bits_.size()};
+    }
+
+  private:
+    std::vector<std::uint8_t> bits_;
+};
+
+struct TRE_DFAState;
+
+struct TRE_DFATransition {
+    TCharCode Lo = 0;
+    TCharCode Hi = 0;
+    TRE_DFAState* Target = nullptr;
+};
+
+struct TRE_DFAState {
+    explicit TRE_DFAState(TRE_NFAStateSet set) : StateSet(std::move(set)) {}
+    TRE_NFAStateSet StateSet;
+    bool Visited = false;
+    bool Accepting = false;
+    std::vector<TRE_DFATransition> Transitions; // sorted by Lo after Build
+};
+
+class TRE_DFA {
+  public:
+    explicit TRE_DFA(const TRE_NFA& nfa) : nfa_(&nfa) {}
+
+    void Build();
+
+    // The state reached from `state` on `code`, or nullptr.
+    static const TRE_DFAState* NextState(const TRE_DFAState* state, TCharCode code) {
+        for (const TRE_DFATransition& t : state->Transitions) {
+            if (code < t.Lo) return nullptr;
+            if (code <= t.Hi) return t.Target;
+        }
+        return nullptr;
+    }
+
+    std::vector<std::unique_ptr<TRE_DFAState>> StateList;
+    TRE_DFAState* InitialState = nullptr;
+    bool IsLiteral = false;
+    std::string LiteralText;
+    // The same chain as codes: the literal routine compares these, so that it finds exactly
+    // what the automaton would even for codes that have no byte form of their own.
+    std::vector<TCharCode> LiteralCodes;
+    bool LineHeadFlag = false;
+    bool LineTailFlag = false;
+
+  private:
+    void Closure(TRE_NFAStateSet& set);
+    TRE_DFAState* FindOrAddState(TRE_NFAStateSet set);
+    void DetectLiteral();
+
+    const TRE_NFA* nfa_;
+    // Every state by its set, so that finding a state costs the same as scanning the list for
+    // an equal set but does not grow with the number of states.
+    std::unordered_map<std::string_view, TRE_DFAState*> index_;
+    std::uint64_t work_ = 0;
+    std::uint64_t setBytes_ = 0;
+};
+
+} // namespace engine
