@@ -1,6 +1,7 @@
 #include "grep.h"
 
 #include "codec.h"
+#include "query.h"
 
 #include <gtest/gtest.h>
 
@@ -242,6 +243,133 @@ TEST_F(GrepReader, PatternCannotChangeWhileGrepRuns) {
     EXPECT_EQ(grep_.RegExp(), "1");
     grep_.SetRegExp("2"); // allowed again afterwards
     EXPECT_EQ(grep_.RegExp(), "2");
+}
+
+// ---- patterns through the automaton ---------------------------------------------------------
+
+std::string U(const char* utf8) {
+    return cp932::FromUtf8(utf8);
+}
+
+TEST_F(GrepReader, AnchorsBindToLineBreaks) {
+    const std::string file = "abc first\nx abc\r\nabc\rabcabc\nzabc";
+    struct Case {
+        const char* pattern;
+        Hits hits;
+    } cases[] = {
+        {".", {{1, "abc first"}, {2, "x abc"}, {3, "abc"}, {4, "abcabc"}, {5, "zabc"}}},
+        {"^abc", {{1, "abc first"}, {3, "abc"}, {4, "abcabc"}}},
+        {"abc$", {{2, "x abc"}, {3, "abc"}, {4, "abcabc"}, {5, "zabc"}}},
+        {"^abc$", {{3, "abc"}}},
+        {"^(abc)+$", {{3, "abc"}, {4, "abcabc"}}},
+        {"^x|z", {{2, "x abc"}, {5, "zabc"}}},
+        {"a^b", {}},                   // a literal caret in the middle
+        {"t\\nx", {{1, "abc first"}}}, // reaches over the line break into line 2
+        {"", {}},
+        {"[^a-z ]", {}},
+        {"t$|^z", {{1, "abc first"}, {5, "zabc"}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Run(c.pattern, file), c.hits) << c.pattern;
+}
+
+TEST_F(GrepReader, PatternOverEveryLineEnd) {
+    EXPECT_EQ(Run(".", "p\r\nq\rr\ns"), (Hits{{1, "p"}, {2, "q"}, {3, "r"}, {4, "s"}}));
+    EXPECT_EQ(Run("q$", "p\r\nq\rr\ns"), (Hits{{2, "q"}}));
+    EXPECT_EQ(Run("^[qs]", "p\r\nq\rr\ns"), (Hits{{2, "q"}, {4, "s"}}));
+}
+
+TEST_F(GrepReader, AnchorsAtBlockBoundaries) {
+    // A line that begins right after the boundary and one that ends right before it.
+    std::string bytes(kBlock - 4, 'x');
+    bytes += "abc\nabcz\n";
+    EXPECT_EQ(Run("abc$", bytes), (Hits{{1, std::string(kBlock - 4, 'x') + "abc"}}));
+    EXPECT_EQ(Run("^abc", bytes), (Hits{{2, "abcz"}}));
+    std::string crlf(kBlock - 4, 'y');
+    crlf += "ab\r\nab\r\n";
+    EXPECT_EQ(Run("^ab$", crlf), (Hits{{2, "ab"}}));
+}
+
+TEST_F(GrepReader, TheDictionaryFindsEveryForm) {
+    const std::string file = U("abc\nＡＢＣ\nａｂｃ\nAbC\nab c\nａｂ\n");
+    grep_.SetUseFuzzyCharDic(true);
+    EXPECT_EQ(Run(U("ａｂｃ"), file),
+              (Hits{{1, "abc"}, {2, U("ＡＢＣ")}, {3, U("ａｂｃ")}, {4, "AbC"}}));
+    EXPECT_FALSE(grep_.UsesLiteral());
+    EXPECT_EQ(Run("abc", file), (Hits{{1, "abc"}, {2, U("ＡＢＣ")}, {3, U("ａｂｃ")}, {4, "AbC"}}));
+    grep_.SetUseFuzzyCharDic(false);
+    EXPECT_TRUE(grep_.UsesLiteral());
+    EXPECT_EQ(Run(U("ａｂｃ"), file), (Hits{{3, U("ａｂｃ")}}));
+    EXPECT_EQ(Run("abc", file), (Hits{{1, "abc"}}));
+}
+
+TEST_F(GrepReader, DictionaryRowsInFiles) {
+    grep_.SetUseFuzzyCharDic(true);
+    struct Case {
+        const char* pattern;
+        const char* file;
+        Hits hits;
+    } cases[] = {
+        {"ば", "ｳﾞｧ\nう゛ぁ\nば\nは\n", {{1, U("ｳﾞｧ")}, {2, U("う゛ぁ")}, {3, U("ば")}}},
+        {"コーヒー",
+         "コヒ\nｺｰﾋｰ\nこ～ひ～\nコ-ヒ\n",
+         {{1, U("コヒ")}, {2, U("ｺｰﾋｰ")}, {3, U("こ～ひ～")}}},
+        {"3月", "３月\n三月\nⅢ月\n4月\n", {{1, U("３月")}, {2, U("三月")}, {3, U("Ⅲ月")}}},
+        {"東京", "東京\n東 京\n", {{1, U("東京")}}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Run(U(c.pattern), U(c.file)), c.hits) << c.pattern;
+}
+
+TEST_F(GrepReader, KeywordsInAnyOrder) {
+    const std::string file = U("東京 大阪 名古屋\n名古屋と東京と大阪\n大阪 名古屋\n大阪名古屋東京\n"
+                               "東京東京大阪\n");
+    for (bool fuzzy : {false, true}) {
+        grep_.SetUseFuzzyCharDic(fuzzy);
+        EXPECT_EQ(Run(engine::ComposePattern({U("東京"), U("大阪"), U("名古屋")}), file),
+                  (Hits{{1, U("東京 大阪 名古屋")},
+                        {2, U("名古屋と東京と大阪")},
+                        {4, U("大阪名古屋東京")}}));
+        EXPECT_EQ(Run(engine::ComposePattern({U("大阪"), "", U("東京")}), file),
+                  (Hits{{1, U("東京 大阪 名古屋")},
+                        {2, U("名古屋と東京と大阪")},
+                        {4, U("大阪名古屋東京")},
+                        {5, U("東京東京大阪")}}));
+    }
+}
+
+TEST_F(GrepReader, PatternsNamingCodeZeroEndAtTheEndOfTheData) {
+    EXPECT_EQ(Run("a\\0*b", "xa"), Hits{});
+    EXPECT_EQ(Run("a[\\0-\\x09]*$", "xa"), (Hits{{1, "xa"}}));
+    EXPECT_EQ(Run("a\\0", std::string("a\0b", 3)), Hits{}); // a zero byte reads as a space
+    EXPECT_EQ(Run("a ", std::string("a\0b", 3)), (Hits{{1, "a b"}}));
+}
+
+TEST_F(GrepReader, AFailedPatternNeverLeavesTheOldOneSearching) {
+    EXPECT_EQ(Run("abc", "abc\n"), (Hits{{1, "abc"}}));
+    EXPECT_THROW(grep_.SetRegExp("(abc"), ERegExpParser);
+    EXPECT_EQ(grep_.RegExp(), "");
+    hits_.clear();
+    grep_.Grep(Write("g.txt", "abc\n"));
+    EXPECT_EQ(hits_, Hits{});
+    // A preprocessing error keeps the previous pattern, which goes on searching.
+    grep_.SetUseFuzzyCharDic(true);
+    grep_.SetRegExp("abc");
+    EXPECT_THROW(grep_.SetRegExp("abc\x82"), ERegExpParser);
+    EXPECT_EQ(grep_.RegExp(), "abc");
+    hits_.clear();
+    grep_.Grep(Write("g.txt", "ABC\n"));
+    EXPECT_EQ(hits_, (Hits{{1, "ABC"}}));
+}
+
+TEST_F(GrepReader, CancelStopsTheAutomatonToo) {
+    grep_.SetRegExp("[0-9]");
+    grep_.OnMatch = [this](TGrep& sender, RE_LineInfo_t info) {
+        hits_.emplace_back(info.LineNo, info.Line);
+        sender.Cancel = true;
+    };
+    EXPECT_THROW(grep_.Grep(Write("f.txt", "a1\nb2\n")), EGrepCancel);
+    EXPECT_EQ(hits_, (Hits{{1, "a1"}}));
 }
 
 } // namespace
