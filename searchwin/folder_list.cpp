@@ -5,6 +5,10 @@
 #include "listing.h"
 #include "platform.h"
 #include "qtext.h"
+#include "result_pane.h"
+
+#include <QStyle>
+#include <QStyledItemDelegate>
 
 namespace {
 
@@ -13,15 +17,53 @@ const std::string& NotFound() {
     return m;
 }
 
-void FillList(QListWidget* list, const std::vector<std::string>& items) {
+// The colours of the data group by extension (0x00BBGGRR). The desktop colour is the classic
+// desktop blue of the system the notes come from; Qt has no desktop colour role.
+constexpr std::uint32_t kDesktopColor = 0xA56E3A;
+constexpr std::uint32_t kTealColor = 0x808000;
+constexpr std::uint32_t kFuchsiaColor = 0xff00ff;
+
+QColor Bgr(std::uint32_t c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+// Extensions the custom field refuses: program and system files are no notes.
+const char* const kRefusedExtensions[] = {"exe", "*",   "dll", "sys", "cfg", "drv",
+                                          "srg", "swp", "vbx", "cnf", "inf", "vxd"};
+
+// Whether the Shift-JIS text holds the character `mark`, matched on character boundaries (a
+// byte-wise search could match the second byte of one character and the first of the next).
+bool ContainsChar(const std::string& text, const std::string& mark) {
+    for (size_t i = 0; i < text.size();) {
+        if (text.compare(i, mark.size(), mark) == 0) return true;
+        i +=
+            (cp932::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+    }
+    return false;
+}
+
+// List items keep their Shift-JIS names (escapes included, see cp932::PathFromNative) as text,
+// so that the search reads them back exactly; this shows them as the user knows them.
+class FileNameDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale&) const override {
+        return app::PathToQ(app::FromQ(value.toString()));
+    }
+};
+
+void FillList(QListWidget* list, QLabel* count, const std::vector<std::string>& items) {
     list->clear();
-    for (const auto& item : items)
+    for (const auto& item : items) {
         list->addItem(app::ToQ(item));
+        if (count) count->setText(QStringLiteral(" ") + QString::number(list->count()));
+    }
 }
 
 } // namespace
 
 void TForm1::ListFolders() {
+    ListBox1->setItemDelegate(new FileNameDelegate(ListBox1));
     const std::vector<std::string> folders = listing::ListFolders(programDir_);
     for (const auto& f : folders)
         ComboBox3->addItem(app::ToQ(f));
@@ -36,20 +78,62 @@ void TForm1::ListFiles() {
     if (files.empty()) app::platform().ShowMessage(NotFound(), app::MessageKind::Confirm);
     Label2->clear();
     Label3->clear();
-    FillList(ListBox1, files);
-    Label2->setText(QStringLiteral(" ") + QString::number(ListBox1->count()));
+    FillList(ListBox1, Label2, files);
 }
 
 void TForm1::ListSubtree(const std::string&) {
+    // The listing gives paths relative to the data folder, which is the base: nothing of the
+    // base is left to remove, and a folder of the same name further down keeps its place.
     Label2->clear();
     Label3->clear();
+    Animate1->show();
     BitBtn9->setEnabled(false);
+    app::platform().SetWaitCursor(true);
     const std::vector<std::string> files =
         listing::ListFilesInTree(ProgramPath(DataFolder), "." + DataExt);
-    FillList(ListBox1, files);
+    FillList(ListBox1, nullptr, files);
+    Animate1->hide();
     Label2->setText(QStringLiteral(" ") + QString::number(ListBox1->count()));
     Label3->clear();
+    app::platform().SetWaitCursor(false);
     if (files.empty()) app::platform().ShowMessage(NotFound(), app::MessageKind::Confirm);
+}
+
+void TForm1::ExtensionFromMarks() {
+    if (!CheckBox5->isChecked()) return;
+    static const std::string open = cp932::FromUtf8("◇"), filled = cp932::FromUtf8("◆"),
+                             square = cp932::FromUtf8("□");
+    if (ContainsChar(DataFolder, open))
+        RadioButton2->setChecked(true);
+    else if (ContainsChar(DataFolder, filled))
+        RadioButton11->setChecked(true);
+    else if (ContainsChar(DataFolder, square))
+        RadioButton3->setChecked(true);
+    else
+        RadioButton1->setChecked(true);
+}
+
+QColor TForm1::DataGroupColor() const {
+    if (RadioButton2->isChecked()) return Bgr(kDesktopColor);
+    if (RadioButton11->isChecked()) return Bgr(kTealColor);
+    if (RadioButton3->isChecked()) return Bgr(kFuchsiaColor);
+    return palette().color(QPalette::Button); // txt: the button face
+}
+
+void TForm1::ShowDataExtension() {
+    QPalette p = GroupBox3->palette();
+    p.setColor(QPalette::Window, DataGroupColor());
+    GroupBox3->setPalette(p);
+    GroupBox3->setTitle(app::ToQ(cp932::FromUtf8("検索データ　*.") + DataExt));
+}
+
+void TForm1::ListChosenFolder(const std::string& base) {
+    ExtensionFromMarks();
+    CheckBox4->setVisible(DataExt == "html" || DataExt == "htm");
+    if (CheckBox2->isChecked())
+        ListSubtree(base);
+    else
+        ListFiles();
 }
 
 void TForm1::ComboBox3Click() {
@@ -59,44 +143,150 @@ void TForm1::ComboBox3Click() {
 void TForm1::ComboBox3Change() {
     FolderSource = 200;
     DataFolder = app::FromQ(ComboBox3->currentText());
-    if (CheckBox2->isChecked())
-        ListSubtree(DataFolder);
-    else
-        ListFiles();
+    ListChosenFolder(DataFolder);
 }
 
-void TForm1::SpeedButton1Click() {}
+void TForm1::SpeedButton1Click() {
+    OptionsChanged = true;
+    // The dialog's choice takes effect only on OK: a cancelled dialog leaves the folder, its
+    // source and the list as they were.
+    std::optional<std::string> chosen;
+    try {
+        chosen = app::platform().PickFolder(std::string(), DialogFolder);
+    } catch (...) {
+        return;
+    }
+    if (!chosen || chosen->empty()) return;
+    try {
+        FolderSource = 100;
+        Edit1->show();
+        Edit1->setText(app::ToQ(*chosen));
+        DialogFolder = *chosen;
+        DataFolder = *chosen;
+        ListChosenFolder(*chosen);
+    } catch (...) {
+    }
+}
+
 void TForm1::CheckBox2Click() {
     OptionsChanged = true;
+    ShowSubfolderMode();
 }
+
+void TForm1::ShowSubfolderMode() {
+    SpeedButton1->setIcon(style()->standardIcon(CheckBox2->isChecked() ? QStyle::SP_DirLinkIcon
+                                                                       : QStyle::SP_DirOpenIcon));
+}
+
 void TForm1::RadioButton1Click() {
     DataExt = "txt";
+    RadioButton4->setChecked(true);
+    ShowDataExtension();
 }
+
 void TForm1::RadioButton2Click() {
     DataExt = "html";
+    RadioButton5->setChecked(true);
+    ShowDataExtension();
 }
+
 void TForm1::RadioButton11Click() {
     DataExt = "htm";
+    RadioButton12->setChecked(true);
+    ShowDataExtension();
 }
+
 void TForm1::RadioButton3Click() {
     DataExt = app::FromQ(Edit2->text());
+    RadioButton6->setChecked(true);
+    ShowDataExtension();
 }
+
 void TForm1::RadioButton4Click() {
+    OptionsChanged = true;
     RadioButton1->setChecked(true);
 }
+
 void TForm1::RadioButton5Click() {
+    OptionsChanged = true;
     RadioButton2->setChecked(true);
 }
+
 void TForm1::RadioButton12Click() {
+    OptionsChanged = true;
     RadioButton11->setChecked(true);
 }
+
 void TForm1::RadioButton6Click() {
+    OptionsChanged = true;
     RadioButton3->setChecked(true);
 }
-void TForm1::Edit2Change() {}
-void TForm1::Edit2Exit() {}
-void TForm1::CheckBox5Enter() {}
-void TForm1::GroupBox3Click() {}
-void TForm1::ListBox1Click() {}
-void TForm1::ListBox1DblClick() {}
-void TForm1::ListBox1ContextPopup() {}
+
+void TForm1::Edit2Change() {
+    const std::string text = app::FromQ(Edit2->text());
+    for (const char* refused : kRefusedExtensions) {
+        if (text == refused) {
+            Edit2->setText(QStringLiteral("txt"));
+            break;
+        }
+    }
+    if (RadioButton3->isChecked()) {
+        DataExt = app::FromQ(Edit2->text());
+        ShowDataExtension();
+    }
+}
+
+void TForm1::Edit2Exit() {
+    if (!Edit2->text().isEmpty()) return;
+    Edit2->setText(QStringLiteral("txt"));
+    Edit2Change();
+}
+
+void TForm1::CheckBox5Enter() {
+    LoadPane(ProgramPath("help.txt")); // a missing help file leaves the pane as it is
+}
+
+void TForm1::GroupBox3Click() {
+    if (!DataGroupShifted) OptionsChanged = true;
+    DataGroupShifted = !DataGroupShifted;
+    LayoutPanel();
+}
+
+std::string TForm1::ListFolder() const {
+    return Edit1->isHidden() ? ProgramPath(DataFolder) : app::FromQ(Edit1->text());
+}
+
+void TForm1::ListBox1Click() {
+    QListWidgetItem* item = ListBox1->currentItem();
+    if (!item) return;
+    PreviewLoaded = true;
+    RichEdit1->Clear();
+    RichEdit1->SelectAllText();
+    RichEdit1->SetSelColor(0);
+    RichEdit1->SetSelBold(false);
+    const std::string path = listing::JoinPath(ListFolder(), app::FromQ(item->text()));
+    if (!LoadPane(path)) {
+        app::platform().ShowMessage(cp932::FromUtf8("ファイルが見あたりません。"));
+        return;
+    }
+    if (path != FileSlots[0]) RegisterSlot(path);
+}
+
+void TForm1::ListBox1DblClick() {
+    QListWidgetItem* item = ListBox1->currentItem();
+    if (!item) return;
+    app::platform().ShellOpen(listing::JoinPath(ListFolder(), app::FromQ(item->text())));
+}
+
+void TForm1::ListBox1ContextPopup() {
+    if (!PreviewLoaded) return;
+    // The selected items, in list order, become the whole list; the pane, which held the
+    // preview, is left empty.
+    QStringList kept;
+    for (int i = 0; i < ListBox1->count(); ++i)
+        if (ListBox1->item(i)->isSelected()) kept.push_back(ListBox1->item(i)->text());
+    RichEdit1->Clear();
+    ListBox1->clear();
+    ListBox1->addItems(kept);
+    PreviewLoaded = false;
+}

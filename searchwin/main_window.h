@@ -13,6 +13,7 @@
 #pragma once
 
 #include "grep.h"
+#include "inigt.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -139,8 +140,20 @@ class TForm1 : public QMainWindow {
     void ListBox1DblClick();
     void ListBox1ContextPopup();
 
+    // Checks the extension button that the marks ◇◆□ in DataFolder name (with CheckBox5).
+    void ExtensionFromMarks();
+    // Marks, CheckBox4, then the listing of the folder just chosen.
+    void ListChosenFolder(const std::string& base);
+    // GroupBox3's caption and colour for DataExt and the checked extension button.
+    void ShowDataExtension();
+    QColor DataGroupColor() const;
+    // SpeedButton1's look for CheckBox2 (subfolders or not).
+    void ShowSubfolderMode();
+    // The folder the list's items are relative to: Edit1's when it shows, else DataFolder's.
+    std::string ListFolder() const;
+
     std::string DataExt = "txt";
-    std::string DialogFolder;
+    std::string DialogFolder; // the user's home folder until a folder is picked
     bool PreviewLoaded = false;
     bool DataGroupShifted = false;
 
@@ -204,7 +217,11 @@ class TForm1 : public QMainWindow {
     // ---- Settings (window_settings.cpp) ----
     void FormShow();
     void FormCloseQuery();
+    // Fixes the settings file: named after the executable, in the program's folder, unless a
+    // FileName was set on IniGT1 before.
+    void PrepareSettingsFile();
     bool OptionsChanged = false;
+    TIniGT IniGT1;
 
   signals:
     // A search run ended (normally, cancelled or failed).

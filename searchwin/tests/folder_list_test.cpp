@@ -1,0 +1,268 @@
+// The data folder, the extension and the file list of the main window.
+#include "window_fixture.h"
+
+#include "listing.h"
+#include "result_pane.h"
+
+#include <QStyledItemDelegate>
+
+namespace {
+
+class FolderListTest : public WindowFixture {
+  protected:
+    std::string NotFound() const { return cp932::FromUtf8("ファイルが見つかりませんでした。"); }
+};
+
+TEST_F(FolderListTest, StartListsSubfoldersWithoutExtensions) {
+    for (const char* f : {"data/a.txt", "資料◆/b.htm", "v1.2/c.txt", ".git/d.txt"})
+        Write(f);
+    Write("help.txt");
+    TForm1& f = Form();
+    QStringList folders;
+    for (int i = 0; i < f.ComboBox3->count(); ++i)
+        folders << f.ComboBox3->itemText(i);
+    EXPECT_EQ(folders, (QStringList{QStringLiteral("data"), app::U("資料◆")}));
+    EXPECT_EQ(f.ComboBox3->currentIndex(), -1);
+    EXPECT_FALSE(f.Edit1->isHidden());
+    EXPECT_TRUE(f.Edit1->text().isEmpty());
+    EXPECT_EQ(f.ListBox1->count(), 0);
+    EXPECT_EQ(f.FolderSource, 0);
+    EXPECT_TRUE(platform_.messages.empty());
+}
+
+TEST_F(FolderListTest, ProgramFolderWithoutSubfoldersSaysSo) {
+    Write("help.txt");
+    Form();
+    ASSERT_EQ(platform_.messages.size(), 1u);
+    EXPECT_EQ(platform_.messages[0].text, NotFound());
+    EXPECT_EQ(platform_.messages[0].kind, app::MessageKind::Confirm);
+}
+
+TEST_F(FolderListTest, MarksInTheFolderNameChooseTheExtension) {
+    Write("資料◆/a.htm");
+    Write("資料◆/b.html");
+    Write("資料◆/c.txt");
+    Form().CheckBox5->setChecked(true);
+    ChooseFolder(app::U("資料◆"));
+    TForm1& f = Form();
+    EXPECT_EQ(f.FolderSource, 200);
+    EXPECT_EQ(f.DataFolder, S("資料◆"));
+    EXPECT_TRUE(f.RadioButton11->isChecked());
+    EXPECT_TRUE(f.RadioButton12->isChecked());
+    EXPECT_EQ(f.DataExt, "htm");
+    EXPECT_EQ(Caption(), S("検索データ　*.htm"));
+    EXPECT_EQ(DataGroupColor(), Bgr(0x808000));
+    EXPECT_FALSE(f.CheckBox4->isHidden());
+    EXPECT_EQ(Items(), std::vector<std::string>{"a.htm"});
+    EXPECT_EQ(f.Edit1->isHidden(), true);
+    EXPECT_FALSE(f.BitBtn9->isEnabled());
+}
+
+TEST_F(FolderListTest, MarkTableAndItsOrder) {
+    const struct {
+        const char* folder;
+        const char* ext;
+        QRadioButton* TForm1::*button;
+        std::uint32_t colour; // 0: the button face
+    } cases[] = {
+        {"両◇◆", "html", &TForm1::RadioButton2, 0xA56E3A},
+        {"四角□", "md", &TForm1::RadioButton3, 0xff00ff},
+        {"plain", "txt", &TForm1::RadioButton1, 0},
+    };
+    for (const auto& c : cases)
+        Write(std::string(c.folder) + "/x." + c.ext);
+    TForm1& f = Form();
+    f.CheckBox5->setChecked(true);
+    f.Edit2->setText(QStringLiteral("md"));
+    for (const auto& c : cases) {
+        ChooseFolder(app::U(c.folder));
+        EXPECT_TRUE((f.*c.button)->isChecked()) << c.folder;
+        EXPECT_EQ(f.DataExt, c.ext) << c.folder;
+        EXPECT_EQ(Items(), std::vector<std::string>{std::string("x.") + c.ext}) << c.folder;
+        EXPECT_EQ(DataGroupColor(), c.colour ? Bgr(c.colour) : f.palette().color(QPalette::Button))
+            << c.folder;
+        EXPECT_EQ(f.CheckBox4->isHidden(), std::string(c.ext) != "html") << c.folder;
+    }
+    // Without 裏技 the marks mean nothing.
+    f.CheckBox5->setChecked(false);
+    ChooseFolder(app::U("両◇◆"));
+    EXPECT_EQ(f.DataExt, "txt");
+    EXPECT_EQ(f.ListBox1->count(), 0);
+    EXPECT_EQ(platform_.MessageTexts().back(), NotFound());
+}
+
+TEST_F(FolderListTest, MirrorButtonsAndTheCustomExtension) {
+    Write("data/a.txt");
+    TForm1& f = Form();
+    ChooseFolder(QStringLiteral("data"));
+    QTest::mouseClick(f.RadioButton5, Qt::LeftButton, {}, QPoint(4, 8));
+    EXPECT_TRUE(f.OptionsChanged);
+    EXPECT_TRUE(f.RadioButton2->isChecked());
+    EXPECT_EQ(f.DataExt, "html");
+    EXPECT_EQ(Caption(), S("検索データ　*.html"));
+    EXPECT_EQ(f.ListBox1->count(), 1) << "the list waits for the next folder choice";
+
+    // The field forces lower case; program extensions become txt.
+    QTest::mouseClick(f.RadioButton6, Qt::LeftButton, {}, QPoint(4, 8));
+    EXPECT_TRUE(f.RadioButton3->isChecked());
+    f.Edit2->clear();
+    QTest::keyClicks(f.Edit2, QStringLiteral("EXE"));
+    EXPECT_EQ(f.Edit2->text(), QStringLiteral("txt"));
+    EXPECT_EQ(f.DataExt, "txt");
+    f.Edit2->setText(QStringLiteral("exe1")); // pasted whole: only the exact text is refused
+    f.Edit2Change();
+    EXPECT_EQ(f.Edit2->text(), QStringLiteral("exe1"));
+    EXPECT_EQ(f.DataExt, "exe1");
+    EXPECT_EQ(Caption(), S("検索データ　*.exe1"));
+    EXPECT_EQ(DataGroupColor(), Bgr(0xff00ff));
+    f.Edit2->clear();
+    f.Edit2Exit();
+    EXPECT_EQ(f.Edit2->text(), QStringLiteral("txt"));
+    EXPECT_EQ(f.DataExt, "txt");
+
+    QTest::mouseClick(f.RadioButton4, Qt::LeftButton, {}, QPoint(4, 8));
+    EXPECT_TRUE(f.RadioButton1->isChecked());
+    EXPECT_EQ(DataGroupColor(), f.palette().color(QPalette::Button));
+}
+
+TEST_F(FolderListTest, SubtreeListingRelativeToTheDataFolder) {
+    for (const char* p : {"data/top.txt", "data/a/data/b.txt", "data/.git/c.txt", "data/a/d.html"})
+        Write(p);
+    Write("empty/readme.html");
+    TForm1& f = Form();
+    QTest::mouseClick(f.CheckBox2, Qt::LeftButton);
+    EXPECT_TRUE(f.OptionsChanged);
+    ChooseFolder(QStringLiteral("data"));
+    EXPECT_EQ(Items(), (std::vector<std::string>{"a/data/b.txt", "top.txt"}));
+    EXPECT_EQ(f.Label2->text(), QStringLiteral(" 2"));
+    EXPECT_TRUE(f.Animate1->isHidden());
+    EXPECT_EQ(platform_.waitCursorDepth, 0);
+    EXPECT_TRUE(platform_.messages.empty());
+
+    ChooseFolder(QStringLiteral("empty"));
+    EXPECT_EQ(f.ListBox1->count(), 0);
+    EXPECT_EQ(f.Label2->text(), QStringLiteral(" 0"));
+    EXPECT_EQ(platform_.MessageTexts(), std::vector<std::string>{NotFound()});
+}
+
+TEST_F(FolderListTest, OneLevelListingCountsAndSaysWhenEmpty) {
+    Write("data/b.txt");
+    Write("data/A.TXT");
+    Write("data/sub/c.txt");
+    Write("other/x.html");
+    ChooseFolder(QStringLiteral("data"));
+    EXPECT_EQ(Items(), (std::vector<std::string>{"A.TXT", "b.txt"}));
+    EXPECT_EQ(Form().Label2->text(), QStringLiteral(" 2"));
+    ChooseFolder(QStringLiteral("other"));
+    EXPECT_EQ(Form().ListBox1->count(), 0);
+    EXPECT_EQ(platform_.MessageTexts(), std::vector<std::string>{NotFound()});
+    EXPECT_EQ(platform_.messages[0].kind, app::MessageKind::Confirm);
+}
+
+TEST_F(FolderListTest, FolderDialogChoosesAnyFolderAndCancelChangesNothing) {
+    Write("data/a.txt");
+    Write("外◇/inner/page.html");
+    TForm1& f = Form();
+    ChooseFolder(QStringLiteral("data"));
+    const std::string home = f.DialogFolder;
+
+    platform_.folderAnswers.push_back(std::nullopt); // cancelled
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(platform_.folderStarts, std::vector<std::string>{home});
+    EXPECT_EQ(f.FolderSource, 200);
+    EXPECT_TRUE(f.Edit1->isHidden());
+    EXPECT_EQ(Items(), std::vector<std::string>{"a.txt"});
+    EXPECT_TRUE(f.OptionsChanged);
+
+    f.CheckBox5->setChecked(true);
+    const std::string chosen = Root() + "/" + S("外◇") + "/inner";
+    platform_.folderAnswers.push_back(chosen);
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(f.FolderSource, 100);
+    EXPECT_FALSE(f.Edit1->isHidden());
+    EXPECT_EQ(app::FromQ(f.Edit1->text()), chosen);
+    EXPECT_EQ(f.DialogFolder, chosen);
+    EXPECT_EQ(f.DataFolder, chosen);
+    EXPECT_EQ(f.DataExt, "html") << "a mark in a parent folder counts";
+    EXPECT_EQ(Items(), std::vector<std::string>{"page.html"});
+
+    // The next dialog starts where the last one ended; the list folder is the dialog's.
+    platform_.folderAnswers.push_back(std::nullopt);
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(platform_.folderStarts.back(), chosen);
+    f.ListBox1->setCurrentRow(0);
+    f.ListBox1DblClick();
+    EXPECT_EQ(platform_.opened, std::vector<std::string>{chosen + "/page.html"});
+}
+
+TEST_F(FolderListTest, SubfolderModeChangesTheFolderButtonsLook) {
+    Write("data/a.txt");
+    TForm1& f = Form();
+    const qint64 plain = f.SpeedButton1->icon().cacheKey();
+    QTest::mouseClick(f.CheckBox2, Qt::LeftButton);
+    EXPECT_NE(f.SpeedButton1->icon().cacheKey(), plain);
+}
+
+TEST_F(FolderListTest, PreviewFailureAndCuttingTheListDown) {
+    for (const char* n : {"data/a.txt", "data/b.txt", "data/c.txt"})
+        Write(n);
+    TForm1& f = Form();
+    ChooseFolder(QStringLiteral("data"));
+
+    f.ListBox1ContextPopup(); // before any click: nothing happens
+    EXPECT_EQ(f.ListBox1->count(), 3);
+
+    std::filesystem::remove(root_ / "data" / "b.txt"); // gone since it was listed
+    f.ListBox1->setCurrentRow(1);
+    f.ListBox1Click();
+    EXPECT_TRUE(f.PreviewLoaded);
+    EXPECT_EQ(platform_.MessageTexts(), std::vector<std::string>{S("ファイルが見あたりません。")});
+    EXPECT_EQ(f.FileSlots[0], "fil1") << "nothing is registered";
+
+    f.ListBox1->clearSelection();
+    f.ListBox1->item(0)->setSelected(true);
+    f.ListBox1->item(2)->setSelected(true);
+    f.ListBox1ContextPopup();
+    EXPECT_EQ(Items(), (std::vector<std::string>{"a.txt", "c.txt"}));
+    EXPECT_FALSE(f.PreviewLoaded);
+    EXPECT_EQ(f.RichEdit1->Text(), "");
+
+    f.ListBox1->setCurrentRow(0);
+    f.ListBox1Click();
+    f.ListBox1->clearSelection();
+    f.ListBox1ContextPopup();
+    EXPECT_EQ(f.ListBox1->count(), 0);
+}
+
+TEST_F(FolderListTest, ShiftingTheDataGroupAside) {
+    TForm1& f = Form();
+    const QRect before = f.GroupBox3->geometry();
+    f.GroupBox3Click();
+    EXPECT_TRUE(f.DataGroupShifted);
+    EXPECT_TRUE(f.OptionsChanged);
+    EXPECT_EQ(f.GroupBox3->x(), 118);
+    EXPECT_EQ(f.GroupBox3->width(), before.width() - 110);
+    f.OptionsChanged = false;
+    f.GroupBox3Click();
+    EXPECT_FALSE(f.OptionsChanged);
+    EXPECT_EQ(f.GroupBox3->geometry(), before);
+}
+
+TEST_F(FolderListTest, NamesWithoutAShiftJisFormAreShownAndSearched) {
+    const std::string emoji = "memo\xF0\x9F\x98\x80.txt";
+    std::filesystem::create_directories(root_ / "data");
+    std::ofstream(root_ / "data" / emoji, std::ios::binary) << cp932::FromUtf8("東京\n");
+    ChooseFolder(QStringLiteral("data"));
+    TForm1& f = Form();
+    ASSERT_EQ(f.ListBox1->count(), 1);
+    const QModelIndex index = f.ListBox1->model()->index(0, 0);
+    auto* delegate = qobject_cast<QStyledItemDelegate*>(f.ListBox1->itemDelegate());
+    ASSERT_NE(delegate, nullptr);
+    EXPECT_EQ(delegate->displayText(index.data(), QLocale()), QString::fromUtf8(emoji));
+    f.ComboBox1->setEditText(app::U("東京"));
+    QTest::mouseClick(f.SearchBtn, Qt::LeftButton);
+    EXPECT_EQ(f.HitCount, 1);
+    EXPECT_TRUE(platform_.messages.empty());
+}
+
+} // namespace
