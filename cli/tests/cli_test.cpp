@@ -1,0 +1,185 @@
+#include "codec.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    std::string out, err;
+    int status = -1;
+};
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// A data folder of Shift-JIS notes, and quelvra-grep run inside it.
+class QuelvraGrep : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("quelvra_cli_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "data" / "sub");
+        Note("data/b.txt", "東京と大阪\r\nabc\r\n名古屋 大阪 東京\r\n");
+        Note("data/a.txt", "ＡＢＣ と 東京\n何もない\n");
+        Note("data/c.html", "<p>東京</p>\n");
+        Note("data/sub/d.txt", "大阪から東京へ\n");
+        Note("data/empty.txt", "");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    void Note(const std::string& name, const char* utf8) {
+        std::ofstream(dir_ / name, std::ios::binary) << cp932::FromUtf8(utf8);
+    }
+
+    Result Run(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8") {
+        std::string cmd = "cd " + Quote((dir_ / "data").string()) + " && LC_ALL=" + locale +
+                          " LANG= " + Quote(QUELVRA_BIN_DIR "/quelvra-grep");
+        for (const auto& a : args)
+            cmd += " " + Quote(a);
+        cmd += " >" + Quote((dir_ / "out").string()) + " 2>" + Quote((dir_ / "err").string());
+        const int rc = std::system(cmd.c_str());
+        Result r;
+        r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+        r.out = Slurp(dir_ / "out");
+        r.err = Slurp(dir_ / "err");
+        return r;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(QuelvraGrep, PrintsHitsInThePanesLayout) {
+    const Result r = Run({"東京"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\na.txt\n    ＡＢＣ と 東京\n"
+                     "\nb.txt\n    東京と大阪\n    名古屋 大阪 東京\n");
+    EXPECT_EQ(r.err, "　　検索キーワード　　　東京　　　　　　　3個マッチしました\n");
+}
+
+TEST_F(QuelvraGrep, OptionsOfTheWindow) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* out;
+    } cases[] = {
+        {{"-r", "東京"},
+         0,
+         "\na.txt\n    ＡＢＣ と 東京\n\nb.txt\n    東京と大阪\n    名古屋 大阪 東京\n"
+         "\nsub/d.txt\n    大阪から東京へ\n"},
+        {{"--subfolders", "--star", "大阪"},
+         0,
+         "\nb.txt\n    ★東京と大阪\n    ★名古屋 大阪 東京\n\nsub/d.txt\n    ★大阪から東京へ\n"},
+        {{"-c", "東京"}, 0, "3\n"},
+        {{"-rc", "東京"}, 0, "4\n"},
+        {{"-x", "html", "東京"}, 0, "\nc.html\n    <p>東京</p>\n"},
+        {{"--ext=html", "-c", "東京"}, 0, "1\n"},
+        {{"-d", "sub", "東京"}, 0, "\nd.txt\n    大阪から東京へ\n"},
+        {{"abc"}, 0, "\na.txt\n    ＡＢＣ と 東京\n\nb.txt\n    abc\n"},
+        {{"-E", "abc"}, 0, "\nb.txt\n    abc\n"},
+        {{"--exact", "ＡＢＣ"}, 0, "\na.txt\n    ＡＢＣ と 東京\n"},
+        {{"東京", "大阪"}, 0, "\nb.txt\n    東京と大阪\n    名古屋 大阪 東京\n"},
+        {{"名古屋", "東京", "大阪"}, 0, "\nb.txt\n    名古屋 大阪 東京\n"},
+        {{"  東京 ", "", "　　"},
+         0,
+         "\na.txt\n    ＡＢＣ と 東京\n\nb.txt\n    東京と大阪\n    名古屋 大阪 東京\n"},
+        {{"福岡"}, 1, ""},
+        {{"-c", "福岡"}, 1, "0\n"},
+        {{"　"}, 1, ""}, // a field of full-width spaces only counts as empty
+    };
+    for (const auto& c : cases) {
+        const Result r = Run(c.args);
+        std::string what;
+        for (const auto& a : c.args)
+            what += a + " ";
+        EXPECT_EQ(r.status, c.status) << what << r.err;
+        EXPECT_EQ(r.out, c.out) << what;
+    }
+}
+
+TEST_F(QuelvraGrep, SummaryKeepsTheFieldsAsTyped) {
+    EXPECT_EQ(Run({" 東京", "", "大阪"}).err,
+              "　　検索キーワード　　　 東京　　　　大阪　　　2個マッチしました\n");
+    EXPECT_EQ(Run({"　"}).err, "　　検索キーワード　　　　　　　　　　0個マッチしました\n");
+}
+
+TEST_F(QuelvraGrep, ShiftJisOutputAndOtherLocales) {
+    const Result sjis = Run({"--sjis", "-E", "abc"});
+    EXPECT_EQ(sjis.out, "\nb.txt\n    abc\n");
+    const Result raw = Run({"--sjis", "大阪", "-d", "sub"});
+    EXPECT_EQ(raw.out, cp932::FromUtf8("\nd.txt\n    大阪から東京へ\n"));
+    EXPECT_EQ(raw.err,
+              cp932::FromUtf8("　　検索キーワード　　　大阪　　　　　　　1個マッチしました\n"));
+    // A C locale's ASCII is taken as UTF-8.
+    EXPECT_EQ(Run({"-c", "東京"}, "C").out, "3\n");
+    EXPECT_EQ(Run({"-c", "東京"}, "POSIX").out, "3\n");
+}
+
+TEST_F(QuelvraGrep, InvalidShiftJisComesOutAsReplacementCharacters) {
+    std::ofstream(dir_ / "data" / "bad.txt", std::ios::binary) << "x\x85\x40y\xFDz\n";
+    const Result r = Run({"x"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("bad.txt\n    x"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\xEF\xBF\xBD"), std::string::npos) << r.out;
+}
+
+TEST_F(QuelvraGrep, Errors) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* errStart;
+    } cases[] = {
+        {{"(東京"}, "検索語に正規表現に違反する入力があります\n"},
+        {{"東京", "[a"}, "検索語に正規表現に違反する入力があります\n"},
+        {{"😀"}, "quelvra-grep: the keyword"},
+        {{}, "quelvra-grep: no keyword given"},
+        {{"a", "b", "c", "d"}, "quelvra-grep: at most three keywords"},
+        {{"-q", "a"}, "quelvra-grep: unknown option -q"},
+        {{"a", "-d"}, "quelvra-grep: option -d needs a value"},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, 2) << c.errStart;
+        EXPECT_EQ(r.err.rfind(c.errStart, 0), 0u) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    const Result help = Run({"-h"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: quelvra-grep", 0), 0u);
+}
+
+TEST_F(QuelvraGrep, AFileThatCannotBeOpenedEndsTheSearchAfterTheHitsSoFar) {
+    // A folder named like a data file is listed like the window's list does, and cannot be
+    // searched.
+    fs::create_directories(dir_ / "data" / "c.txt");
+    const Result r = Run({"東京"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out,
+              "\na.txt\n    ＡＢＣ と 東京\n\nb.txt\n    東京と大阪\n    名古屋 大阪 東京\n");
+    EXPECT_EQ(r.err, "ファイルへのアクセスが拒否されました\n"
+                     "　　検索キーワード　　　東京　　　　　　　3個マッチしました\n");
+}
+
+} // namespace
