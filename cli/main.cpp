@@ -252,7 +252,10 @@ int main(int argc, char** argv) {
             current.clear();
         }
         static const std::string star = cp932::FromUtf8("★");
-        out += term.Out(o.star ? "    " + star + info.Line : "    " + info.Line);
+        std::string line = "    ";
+        if (o.star) line += star;
+        line += info.Line;
+        out += term.Out(line);
         out += '\n';
         if (out.size() > (1u << 16)) {
             Write(out, stdout);
