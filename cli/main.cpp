@@ -12,6 +12,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -279,6 +280,11 @@ int main(int argc, char** argv) {
         } catch (const std::exception&) {
             Write(term.Out(cp932::FromUtf8("検索語に正規表現に違反する入力があります")) + "\n",
                   stderr);
+            return 2;
+        }
+        std::error_code ec;
+        if (!std::filesystem::is_directory(o.folder, ec)) {
+            Write(term.Own("quelvra-grep: no such folder: " + o.folder + "\n"), stderr);
             return 2;
         }
         const std::vector<std::string> files = o.subfolders

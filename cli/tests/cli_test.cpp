@@ -158,6 +158,8 @@ TEST_F(QuelvraGrep, Errors) {
         {{"a", "b", "c", "d"}, "quelvra-grep: at most three keywords"},
         {{"-q", "a"}, "quelvra-grep: unknown option -q"},
         {{"a", "-d"}, "quelvra-grep: option -d needs a value"},
+        {{"-d", "nowhere", "a"}, "quelvra-grep: no such folder: nowhere"},
+        {{"-d", "b.txt", "a"}, "quelvra-grep: no such folder: b.txt"},
     };
     for (const auto& c : cases) {
         const Result r = Run(c.args);
