@@ -249,7 +249,9 @@ int main(int argc, char** argv) {
         ++hits;
         if (o.count) return;
         if (!current.empty()) {
-            out += "\n" + term.Out(header) + "\n";
+            out += '\n';
+            out += term.Out(header);
+            out += '\n';
             current.clear();
         }
         static const std::string star = cp932::FromUtf8("★");
