@@ -12,13 +12,15 @@
 
 namespace {
 
-const std::string& Msg(const char* utf8) {
-    // Each message is converted once; the few distinct texts live for the program's life.
-    static std::vector<std::pair<const char*, std::string>> cache;
-    for (auto& [k, v] : cache)
-        if (k == utf8) return v;
-    cache.emplace_back(utf8, cp932::FromUtf8(utf8));
-    return cache.back().second;
+// The run's messages, converted once.
+struct Messages {
+    const std::string badPattern = cp932::FromUtf8("検索語に正規表現に違反する入力があります");
+    const std::string cancelled = cp932::FromUtf8("検索中断しました");
+    const std::string paneFull = cp932::FromUtf8("表示行数が制限を超えました");
+};
+const Messages& Msg() {
+    static const Messages m;
+    return m;
 }
 
 double SecondsSinceMidnight() {
@@ -96,7 +98,7 @@ void TForm1::SearchBtnClick() {
     try {
         Grep1.SetRegExp(engine::ComposePattern({a, b, c}));
     } catch (...) {
-        app::platform().ShowMessage(Msg("検索語に正規表現に違反する入力があります"));
+        app::platform().ShowMessage(Msg().badPattern);
         EndSearch();
         return;
     }
@@ -123,7 +125,7 @@ void TForm1::SearchBtnClick() {
             Grep1.Grep(ProgramPath(CurrentFile));
         }
     } catch (const EGrepCancel&) {
-        if (!closeAfterSearch_) app::platform().ShowMessage(Msg("検索中断しました"));
+        if (!closeAfterSearch_) app::platform().ShowMessage(Msg().cancelled);
     } catch (const Exception& e) {
         // A file that vanished or cannot be read: its message; the hits so far stay.
         app::platform().ShowMessage(e.Message());
@@ -160,7 +162,7 @@ void TForm1::Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo) {
         ++HitCount;
     } catch (...) {
         Sender.Cancel = true;
-        app::platform().ShowMessage(Msg("表示行数が制限を超えました"));
+        app::platform().ShowMessage(Msg().paneFull);
     }
 }
 

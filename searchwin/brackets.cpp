@@ -1,0 +1,2 @@
+// Bracket removal over Shift-JIS text.
+#include "brackets.h"

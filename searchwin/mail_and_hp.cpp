@@ -1,0 +1,2 @@
+// TMailAndHP.
+#include "mail_and_hp.h"

@@ -1,0 +1,2 @@
+// TMailAndHP: opens web addresses through the shell.
+#pragma once

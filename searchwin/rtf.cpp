@@ -1,0 +1,2 @@
+// Rich text files: writer and reader.
+#include "rtf.h"
