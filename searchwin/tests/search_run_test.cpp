@@ -211,8 +211,7 @@ TEST_F(SearchRunTest, VanishedFileShowsItsMessageAndKeepsEarlierHits) {
     EXPECT_FALSE(Form().Searching());
 }
 
-// Enabled with the pattern parser; until then every pattern is taken as a literal.
-TEST_F(SearchRunTest, DISABLED_MalformedPatternShowsItsMessageAndTouchesNothing) {
+TEST_F(SearchRunTest, MalformedPatternShowsItsMessageAndTouchesNothing) {
     Write("data/a.txt", "abc\n");
     ChooseFolder(QStringLiteral("data"));
     Type(Form().ComboBox1, QStringLiteral("(abc"));
@@ -221,6 +220,39 @@ TEST_F(SearchRunTest, DISABLED_MalformedPatternShowsItsMessageAndTouchesNothing)
               std::vector<std::string>{S("検索語に正規表現に違反する入力があります")});
     EXPECT_EQ(Form().ComboBox1->count(), 0);
     EXPECT_TRUE(Form().SearchBtn->isEnabled());
+}
+
+// "同" widens a keyword through the equivalence dictionary; keywords match in any order.
+TEST_F(SearchRunTest, DictionaryAndKeywordOrder) {
+    Write("data/a.txt", "ａｂｃ と 東京\nabc と 東京\nＡＢＣ\n東京 の abc\nｱｲｳ\nアイウ\n");
+    ChooseFolder(QStringLiteral("data"));
+    struct Case {
+        bool dictionary;
+        QString first, second;
+        std::vector<std::string> hits;
+    };
+    const Case cases[] = {
+        {true,
+         QStringLiteral("abc"),
+         app::U("東京"),
+         {S("ａｂｃ と 東京"), S("abc と 東京"), S("東京 の abc")}},
+        {false, QStringLiteral("abc"), app::U("東京"), {S("abc と 東京"), S("東京 の abc")}},
+        {true, app::U("アイウ"), {}, {S("ｱｲｳ"), S("アイウ")}},
+        {false, app::U("アイウ"), {}, {S("アイウ")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(app::FromQ(c.first) + " " + app::FromQ(c.second) +
+                     (c.dictionary ? " dictionary" : ""));
+        Form().CheckBox1->setChecked(c.dictionary);
+        Type(Form().ComboBox1, c.first);
+        Type(Form().ComboBox2, c.second);
+        Search();
+        std::vector<std::string> hits;
+        for (const std::string& line : PaneLines())
+            if (line.rfind("    ", 0) == 0) hits.push_back(line.substr(4));
+        EXPECT_EQ(hits, c.hits);
+        EXPECT_TRUE(platform_.messages.empty());
+    }
 }
 
 } // namespace
