@@ -44,7 +44,18 @@ std::vector<std::string> SplitLines(const std::string& text) {
 } // namespace
 
 QTextDocument* TResultPane::Model() const {
-    return building_ ? building_ : document();
+    if (!building_) return document();
+    FlushPending();
+    return building_;
+}
+
+void TResultPane::FlushPending() const {
+    if (pendingLines_ == 0) return;
+    QTextCursor c(building_);
+    c.movePosition(QTextCursor::End);
+    c.insertText(pending_, pendingFormat_); // each "\n" starts a new block
+    pending_.clear();
+    pendingLines_ = 0;
 }
 
 void TResultPane::ShowDocument(QTextDocument* doc) {
@@ -65,6 +76,7 @@ void TResultPane::BeginBulkAppend() {
     if (building_) return;
     building_ = document()->clone(this);
     building_->setDefaultFont(document()->defaultFont());
+    building_->setUndoRedoEnabled(false);
     bulkClock_.start();
     lastPublishMs_ = 0;
 }
@@ -74,6 +86,7 @@ void TResultPane::PublishIfDue() {
     // a long run visibly going.
     if (!building_ || bulkClock_.elapsed() - lastPublishMs_ < 1000) return;
     lastPublishMs_ = bulkClock_.elapsed();
+    FlushPending();
     QTextDocument* copy = building_->clone(this);
     ShowDocument(copy);
     moveCursor(QTextCursor::End);
@@ -81,6 +94,7 @@ void TResultPane::PublishIfDue() {
 
 void TResultPane::EndBulkAppend() {
     if (!building_) return;
+    FlushPending();
     QTextDocument* done = building_;
     building_ = nullptr;
     ShowDocument(done);
@@ -103,6 +117,8 @@ TResultPane::TResultPane(QWidget* parent) : QTextEdit(parent) {
 void TResultPane::Clear() {
     clear();
     if (building_) building_->clear();
+    pending_.clear();
+    pendingLines_ = 0;
     insertion_ = QTextCharFormat();
     setCurrentCharFormat(insertion_);
     bytes_ = 0;
@@ -145,9 +161,25 @@ void TResultPane::ReplaceLine(int i, const std::string& text) {
 
 void TResultPane::AppendLine(const std::string& text) {
     const std::int64_t add = static_cast<std::int64_t>(text.size()) + 2;
+    if (building_ && pendingLines_ > 0 && InsertionFormat() == pendingFormat_ &&
+        building_->blockCount() + pendingLines_ < maxLines_ && bytes_ + add <= maxBytes_) {
+        pending_ += QLatin1Char('\n');
+        pending_ += app::ToQ(text);
+        ++pendingLines_;
+        bytes_ += add;
+        return;
+    }
     QTextDocument* doc = Model();
     if (doc->blockCount() >= maxLines_ || bytes_ + add > maxBytes_)
         throw EPaneFull("the result pane is full");
+    if (building_ && hasLines_) {
+        // Starts a run of lines that waits for more of its format.
+        pendingFormat_ = InsertionFormat();
+        pending_ = QLatin1Char('\n') + app::ToQ(text);
+        pendingLines_ = 1;
+        bytes_ += add;
+        return;
+    }
     QTextCursor c(doc);
     c.movePosition(QTextCursor::End);
     const bool first = !hasLines_ && doc->isEmpty();

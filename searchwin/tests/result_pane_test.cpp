@@ -110,4 +110,45 @@ TEST(ResultPane, BulkAppendShowsTheLinesWhenItEndsAndKeepsOffsetsRight) {
     }
 }
 
+// Lines of one format are gathered before they go in: formats, the cap and Clear must hold
+// exactly as for lines appended one by one.
+TEST(ResultPane, BulkAppendKeepsEachLinesFormatAndTheCap) {
+    TResultPane pane;
+    pane.SetCap(7, 1 << 20);
+    pane.BeginBulkAppend();
+    pane.AppendLine("");
+    for (int file = 0; file < 2; ++file) {
+        pane.SetInsertColor(255);
+        pane.SetInsertBold(true);
+        pane.AppendLine("head" + std::to_string(file));
+        pane.SetInsertColor(0);
+        pane.SetInsertBold(false);
+        pane.AppendLine("hit a");
+        pane.AppendLine("hit b");
+    }
+    EXPECT_THROW(pane.AppendLine("one too many"), EPaneFull);
+    pane.EndBulkAppend();
+    ASSERT_EQ(pane.LineCount(), 7);
+    for (int line : {1, 4}) {
+        pane.Select(pane.PositionOfLine(line), 5);
+        EXPECT_EQ(pane.SelColor(), 255u) << line;
+        EXPECT_TRUE(pane.SelBold()) << line;
+    }
+    for (int line : {2, 3, 5, 6}) {
+        pane.Select(pane.PositionOfLine(line), 5);
+        EXPECT_EQ(pane.SelText(), line % 3 == 2 ? "hit a" : "hit b");
+        EXPECT_EQ(pane.SelColor(), 0u) << line;
+        EXPECT_FALSE(pane.SelBold()) << line;
+    }
+
+    pane.Clear();
+    pane.BeginBulkAppend();
+    pane.AppendLine("waiting");
+    pane.AppendLine("lines");
+    pane.Clear();
+    pane.AppendLine("fresh");
+    pane.EndBulkAppend();
+    EXPECT_EQ(pane.Text(), "fresh");
+}
+
 } // namespace
