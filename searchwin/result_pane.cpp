@@ -67,9 +67,35 @@ void TResultPane::ShowDocument(QTextDocument* doc) {
         setDocument(doc);
         if (ours) old->deleteLater();
     }
-    connect(doc, &QTextDocument::contentsChanged, this, &TResultPane::ContentsChanged,
+    connect(doc, &QTextDocument::contentsChange, this, &TResultPane::ContentsChange,
             Qt::UniqueConnection);
     indexDirty_ = true;
+}
+
+void TResultPane::ContentsChange(int position, int charsRemoved, int charsAdded) {
+    if (indexDirty_) return;
+    if (charsRemoved != charsAdded ||
+        document()->blockCount() != static_cast<int>(lineStart_.size())) {
+        indexDirty_ = true;
+        return;
+    }
+    // Colouring a word reports its range as removed and added again. Keeping the index then
+    // matters: painting every occurrence of a keyword would otherwise rebuild it per word.
+    // The text of the touched lines tells a format change from typing over a selection.
+    const QTextBlock last = document()->findBlock(position + charsAdded);
+    for (QTextBlock b = document()->findBlock(position); b.isValid(); b = b.next()) {
+        const std::size_t n = static_cast<std::size_t>(b.blockNumber());
+        const std::int64_t start = lineStart_[n];
+        const std::int64_t end = n + 1 < lineStart_.size()
+                                     ? lineStart_[n + 1] - 2
+                                     : static_cast<std::int64_t>(text_.size());
+        if (text_.compare(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start),
+                          app::FromQ(b.text())) != 0) {
+            indexDirty_ = true;
+            return;
+        }
+        if (b == last) break;
+    }
 }
 
 void TResultPane::BeginBulkAppend() {

@@ -90,7 +90,7 @@ class TResultPane : public QTextEdit {
     void SelectionChanged();
 
   private slots:
-    void ContentsChanged() { indexDirty_ = true; }
+    void ContentsChange(int position, int charsRemoved, int charsAdded);
 
   private:
     void RebuildIndex() const;

@@ -2,6 +2,7 @@
 
 #include "codec.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -149,6 +150,24 @@ TEST(ResultPane, BulkAppendKeepsEachLinesFormatAndTheCap) {
     pane.AppendLine("fresh");
     pane.EndBulkAppend();
     EXPECT_EQ(pane.Text(), "fresh");
+}
+
+// The byte index survives colouring but not typing, also typing over a selection of the same
+// length.
+TEST(ResultPane, IndexFollowsTypingButNotColouring) {
+    TResultPane pane;
+    pane.show();
+    pane.AppendLine("abc");
+    pane.AppendLine("def");
+    EXPECT_EQ(pane.Text(), "abc\r\ndef");
+    pane.Select(5, 2);
+    pane.SetSelColor(255);
+    EXPECT_EQ(pane.Text(), "abc\r\ndef");
+    EXPECT_EQ(pane.FindText("ef", 0), 6);
+    pane.Select(5, 1);
+    QTest::keyClick(&pane, Qt::Key_X);
+    EXPECT_EQ(pane.Text(), "abc\r\nxef");
+    EXPECT_EQ(pane.FindText("xe", 0), 5);
 }
 
 } // namespace
