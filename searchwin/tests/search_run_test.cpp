@@ -237,6 +237,11 @@ TEST_F(SearchRunTest, DictionaryAndKeywordOrder) {
          app::U("東京"),
          {S("ａｂｃ と 東京"), S("abc と 東京"), S("東京 の abc")}},
         {false, QStringLiteral("abc"), app::U("東京"), {S("abc と 東京"), S("東京 の abc")}},
+        {true,
+         app::U("ａｂｃ"),
+         {},
+         {S("ａｂｃ と 東京"), S("abc と 東京"), S("ＡＢＣ"), S("東京 の abc")}},
+        {false, app::U("ａｂｃ"), {}, {S("ａｂｃ と 東京")}},
         {true, app::U("アイウ"), {}, {S("ｱｲｳ"), S("アイウ")}},
         {false, app::U("アイウ"), {}, {S("アイウ")}},
     };
