@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <iconv.h>
+#include <vector>
 
 namespace cp932 {
 namespace {
@@ -118,13 +120,14 @@ std::string ToUtf8(std::string_view sjis) {
     return out;
 }
 
-int Utf16UnitWidth(char16_t unit) {
-    if (unit < 0x80) return 1;
-    if (unit >= 0xD800 && unit <= 0xDBFF) return 1;
-    if (unit >= 0xDC00 && unit <= 0xDFFF) return 0;
-    // Every other code unit is converted once, with one descriptor, into a table of widths.
-    static const std::string table = [] {
-        std::string t(0x10000, '\1');
+namespace {
+
+// The code page 932 form of every UTF-16 code unit outside ASCII and the surrogates: a single
+// byte below 0x100, a lead and trail byte as lead * 256 + trail, 0 for none. Each unit is
+// converted once, with one descriptor.
+const std::vector<std::uint16_t>& UnitTable() {
+    static const std::vector<std::uint16_t> table = [] {
+        std::vector<std::uint16_t> t(0x10000, 0);
         Converter cv("CP932", "UTF-16LE");
         for (unsigned u = 0x80; u < 0x10000; ++u) {
             if (u >= 0xD800 && u <= 0xDFFF) continue;
@@ -132,11 +135,55 @@ int Utf16UnitWidth(char16_t unit) {
             const char* in = in16;
             size_t left = 2;
             std::string out;
-            if (cv.Run(in, left, out) == 0 && out.size() == 2) t[u] = '\2';
+            if (cv.Run(in, left, out) != 0) continue;
+            if (out.size() == 1) t[u] = static_cast<unsigned char>(out[0]);
+            if (out.size() == 2)
+                t[u] = static_cast<std::uint16_t>(static_cast<unsigned char>(out[0]) << 8 |
+                                                  static_cast<unsigned char>(out[1]));
         }
         return t;
     }();
-    return table[unit];
+    return table;
+}
+
+} // namespace
+
+std::string FromUtf16Lossy(std::u16string_view utf16, std::string_view replacement) {
+    const std::vector<std::uint16_t>& table = UnitTable();
+    std::string out;
+    out.reserve(utf16.size() * 2);
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        const char16_t u = utf16[i];
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+            continue;
+        }
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            // No character outside the basic plane has a code page 932 form; a pair is one.
+            if (u <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+                utf16[i + 1] <= 0xDFFF)
+                ++i;
+            out.append(replacement);
+            continue;
+        }
+        const std::uint16_t code = table[u];
+        if (code == 0) {
+            out.append(replacement);
+        } else if (code < 0x100) {
+            out += static_cast<char>(code);
+        } else {
+            out += static_cast<char>(code >> 8);
+            out += static_cast<char>(code & 0xFF);
+        }
+    }
+    return out;
+}
+
+int Utf16UnitWidth(char16_t unit) {
+    if (unit < 0x80) return 1;
+    if (unit >= 0xD800 && unit <= 0xDBFF) return 1;
+    if (unit >= 0xDC00 && unit <= 0xDFFF) return 0;
+    return UnitTable()[unit] >= 0x100 ? 2 : 1;
 }
 
 // File names that code page 932 cannot spell.

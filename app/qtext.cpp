@@ -9,7 +9,8 @@ QString ToQ(std::string_view sjis) {
 }
 
 std::string FromQ(const QString& text) {
-    return cp932::FromUtf8Lossy(text.toStdString());
+    return cp932::FromUtf16Lossy(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), text.size()));
 }
 
 QString PathToQ(std::string_view sjisPath) {

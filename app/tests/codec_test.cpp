@@ -66,4 +66,18 @@ TEST(Codec, Utf16UnitWidthsAgreeWithLossyConversion) {
     }
 }
 
+// The table behind the fast way from UTF-16 gives what the way through UTF-8 gives, for every
+// code unit and for pairs.
+TEST(Codec, Utf16TableAgreesWithTheWayThroughUtf8) {
+    for (unsigned u = 1; u < 0x10000; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF) continue;
+        const std::u16string one(1, static_cast<char16_t>(u));
+        const std::string utf8 = QString(QChar(static_cast<char16_t>(u))).toStdString();
+        ASSERT_EQ(cp932::FromUtf16Lossy(one), cp932::FromUtf8Lossy(utf8)) << u;
+    }
+    const std::u16string mixed = u"a\U0001F600b漢\U00020BB7ｱ";
+    EXPECT_EQ(cp932::FromUtf16Lossy(mixed, "_"),
+              cp932::FromUtf8Lossy(QString::fromStdU16String(mixed).toStdString(), "_"));
+}
+
 } // namespace
