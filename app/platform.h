@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class QPrinter;
+
 namespace app {
 
 enum class MessageKind {
@@ -40,6 +42,16 @@ class Platform {
     // Clipboard as plain Shift-JIS text.
     virtual void SetClipboardText(const std::string& text) = 0;
     virtual std::string ClipboardText() = 0;
+    // Clipboard with rich text: the plain text together with the same content formatted, as
+    // HTML in UTF-8 (the form rich text takes between programs here). SetClipboardText drops
+    // the formatted form.
+    virtual void SetClipboardRich(const std::string& plain, const std::string& html) = 0;
+    // The clipboard's formatted form; empty when it holds plain text only.
+    virtual std::string ClipboardRich() = 0;
+    // The application's printer: its capabilities, and where printing goes.
+    virtual QPrinter& Printer() = 0;
+    // The printer setup dialog on Printer(); true when the user confirmed it.
+    virtual bool PrinterSetupDialog() = 0;
 };
 
 // The platform in force; the real one unless a test installed another.

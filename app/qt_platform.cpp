@@ -12,6 +12,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QUrl>
 
 namespace app {
@@ -103,6 +106,38 @@ class QtPlatform final : public Platform {
         QApplication::clipboard()->setText(ToQ(text));
     }
     std::string ClipboardText() override { return FromQ(QApplication::clipboard()->text()); }
+
+    void SetClipboardRich(const std::string& plain, const std::string& html) override {
+        auto* data = new QMimeData;
+        data->setText(ToQ(plain));
+        data->setHtml(QString::fromUtf8(html.data(), static_cast<qsizetype>(html.size())));
+        QApplication::clipboard()->setMimeData(data);
+    }
+    std::string ClipboardRich() override {
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        if (!data || !data->hasHtml()) return {};
+        return data->html().toStdString();
+    }
+
+    QPrinter& Printer() override {
+        // Made on first use, since looking up the default printer needs the application; freed
+        // with the application, before the platform's plugins go.
+        if (!printer_) {
+            printer_ = new QPrinter(QPrinter::HighResolution);
+            qAddPostRoutine([] {
+                delete printer_;
+                printer_ = nullptr;
+            });
+        }
+        return *printer_;
+    }
+    bool PrinterSetupDialog() override {
+        QPrintDialog dialog(&Printer(), DialogParent());
+        return dialog.exec() == QDialog::Accepted;
+    }
+
+  private:
+    static inline QPrinter* printer_ = nullptr;
 };
 
 QtPlatform g_real;

@@ -34,6 +34,9 @@
 #include <vector>
 
 class TResultPane;
+namespace app {
+class FindDialog;
+}
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -172,9 +175,20 @@ class TForm1 : public QMainWindow {
     void BitBtn4Click();
     void BitBtn2Click();
     std::int64_t ColorBracketGroup();
+    // Paints the pane's selection as the marker of that colour does.
+    void PaintMarker(std::uint32_t color);
 
+    // A printer's capabilities in device pixels, and the pane's page rectangle from them:
+    // 30 mm margins (25.39999 mm to the inch), relative to the printable area.
+    struct TPrinterMetrics {
+        int dpiX, dpiY, offX, offY, physW, physH, pageW, pageH;
+    };
+    static QRect PrintPageRect(const TPrinterMetrics& m);
+
+    app::FindDialog* FindDialog1 = nullptr; // made when first shown
     std::uint32_t MarkerColor = 0;
     bool MarkerActive = false;
+    bool MarkerPainting = false; // painting changes the format, which reports a selection change
     std::uint32_t StrippedTextColor = 0xff0000;
     std::uint32_t OutsideBracketColor = 255;
     std::uint32_t InsideBracketColor = 0xff0000;

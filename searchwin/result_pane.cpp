@@ -2,14 +2,20 @@
 
 #include "codec.h"
 #include "fonts.h"
+#include "platform.h"
 #include "qtext.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <algorithm>
 #include <cctype>
+#include <memory>
 
 namespace {
 
@@ -438,4 +444,83 @@ std::int64_t TResultPane::FindText(const std::string& text, std::int64_t from, s
 
 void TResultPane::ScrollCaretIntoView() {
     ensureCursorVisible();
+}
+
+// ---- Clipboard ----
+
+void TResultPane::CopyToClipboard() {
+    const QTextCursor c = textCursor();
+    if (!c.hasSelection()) return;
+    const QTextDocumentFragment fragment(c);
+    app::platform().SetClipboardRich(SelText(), fragment.toHtml().toStdString());
+}
+
+void TResultPane::CutToClipboard() {
+    QTextCursor c = textCursor();
+    if (!c.hasSelection()) return;
+    CopyToClipboard();
+    c.removeSelectedText();
+    setTextCursor(c);
+}
+
+void TResultPane::PasteFromClipboard() {
+    const std::string html = app::platform().ClipboardRich();
+    QTextCursor c = textCursor();
+    if (!html.empty()) {
+        c.insertFragment(QTextDocumentFragment::fromHtml(QString::fromStdString(html), document()));
+    } else {
+        QString text = app::ToQ(app::platform().ClipboardText());
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        c.insertText(text);
+    }
+    setTextCursor(c);
+}
+
+void TResultPane::SetPlainText(const std::string& text) {
+    QTextCursor c(document());
+    c.movePosition(QTextCursor::NextCharacter); // the format of the first character
+    const QTextCharFormat fmt = c.charFormat();
+    c.select(QTextCursor::Document);
+    c.removeSelectedText();
+    const std::vector<std::string> lines = SplitLines(text);
+    for (size_t k = 0; k < lines.size(); ++k) {
+        if (k > 0) c.insertBlock();
+        c.insertText(app::ToQ(lines[k]), fmt);
+    }
+    setTextCursor(c);
+    indexDirty_ = true;
+}
+
+// ---- Printing ----
+
+int TResultPane::Print(QPrinter& printer, const std::string& title) {
+    printer.setDocName(app::ToQ(title));
+    std::unique_ptr<QTextDocument> doc(Model()->clone());
+    // A size in pixels is meant for the screen; on paper it becomes the same size in points.
+    QFont base = Model()->defaultFont();
+    if (base.pixelSize() > 0) base.setPointSizeF(base.pixelSize() * 72.0 / logicalDpiY());
+    doc->setDefaultFont(base);
+    doc->setDocumentMargin(0);
+    doc->documentLayout()->setPaintDevice(&printer);
+
+    QRect area = PageRect;
+    const QRect printable = printer.pageLayout().paintRectPixels(printer.resolution());
+    if (area.width() <= 0 || area.height() <= 0)
+        area = QRect(0, 0, printable.width(), printable.height());
+    doc->setPageSize(QSizeF(area.width(), area.height()));
+
+    QPainter painter;
+    if (!painter.begin(&printer)) return 0;
+    const int pages = doc->pageCount();
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0) printer.newPage();
+        const QRectF part(0, static_cast<qreal>(i) * area.height(), area.width(), area.height());
+        painter.save();
+        painter.translate(area.left(), area.top() - part.top());
+        doc->drawContents(&painter, part);
+        painter.restore();
+    }
+    painter.end();
+    return pages;
 }

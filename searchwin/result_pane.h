@@ -3,11 +3,14 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QRect>
 #include <QTextEdit>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+class QPrinter;
 
 // Raised when the pane refuses more text (its size cap).
 struct EPaneFull : std::runtime_error {
@@ -81,6 +84,20 @@ class TResultPane : public QTextEdit {
                           bool wholeWord = false, bool matchCase = false) const;
 
     void ScrollCaretIntoView();
+
+    // Clipboard (the platform's), as rich text: colours and styles travel with the text.
+    void CutToClipboard();
+    void CopyToClipboard();
+    void PasteFromClipboard(); // replaces the selection; plain text when the clipboard has no other
+    // Replaces the whole text by `text` (CR LF, CR or LF start lines) in the first character's
+    // format.
+    void SetPlainText(const std::string& text);
+
+    // Printing: the whole content into PageRect (printer pixels, relative to the printable
+    // area; empty: all of it), page after page, under the document title. Returns the pages
+    // printed, 0 when the printer could not be opened.
+    QRect PageRect;
+    int Print(QPrinter& printer, const std::string& title);
 
     // Byte offset <-> document position.
     int DocPosition(std::int64_t bytePos) const;

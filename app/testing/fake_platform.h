@@ -4,8 +4,10 @@
 
 #include "../platform.h"
 
+#include <QPrinter>
 #include <deque>
 #include <functional>
+#include <memory>
 
 namespace app {
 
@@ -49,8 +51,31 @@ class FakePlatform final : public Platform {
         return Next(saveAnswers);
     }
     std::optional<std::uint32_t> PickColor(std::uint32_t) override { return Next(colorAnswers); }
-    void SetClipboardText(const std::string& text) override { clipboard = text; }
+    void SetClipboardText(const std::string& text) override {
+        clipboard = text;
+        clipboardHtml.clear();
+    }
     std::string ClipboardText() override { return clipboard; }
+    void SetClipboardRich(const std::string& plain, const std::string& html) override {
+        clipboard = plain;
+        clipboardHtml = html;
+    }
+    std::string ClipboardRich() override { return clipboardHtml; }
+    // A PDF printer at 300 dpi writing to printFile (set it before printing).
+    QPrinter& Printer() override {
+        if (!printer_) {
+            printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            printer_->setOutputFormat(QPrinter::PdfFormat);
+            printer_->setResolution(300);
+        }
+        printer_->setOutputFileName(QString::fromStdString(printFile));
+        return *printer_;
+    }
+    bool PrinterSetupDialog() override {
+        ++printerSetupCount;
+        Printer();
+        return Next(printerSetupAnswers).value_or(false);
+    }
 
     // Shift-JIS texts of the messages shown, in order.
     std::vector<std::string> MessageTexts() const {
@@ -70,9 +95,14 @@ class FakePlatform final : public Platform {
     std::vector<std::string> folderStarts, filters;
     std::deque<std::optional<std::string>> folderAnswers, openAnswers, saveAnswers;
     std::deque<std::optional<std::uint32_t>> colorAnswers;
-    std::string clipboard;
+    std::string clipboard;     // Shift-JIS
+    std::string clipboardHtml; // the formatted form, empty for plain text
+    std::string printFile;     // native path of the PDF the printer writes
+    int printerSetupCount = 0;
+    std::deque<std::optional<bool>> printerSetupAnswers; // empty: cancelled
 
   private:
+    std::unique_ptr<QPrinter> printer_;
     template <class T> static std::optional<T> Next(std::deque<std::optional<T>>& q) {
         if (q.empty()) return std::nullopt;
         auto v = q.front();
