@@ -188,7 +188,6 @@ class TForm1 : public QMainWindow {
     app::FindDialog* FindDialog1 = nullptr; // made when first shown
     std::uint32_t MarkerColor = 0;
     bool MarkerActive = false;
-    bool MarkerPainting = false; // painting changes the format, which reports a selection change
     std::uint32_t StrippedTextColor = 0xff0000;
     std::uint32_t OutsideBracketColor = 255;
     std::uint32_t InsideBracketColor = 0xff0000;

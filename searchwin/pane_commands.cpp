@@ -56,14 +56,11 @@ TForm1::TPrinterMetrics MetricsOf(const QPrinter& printer) {
 // ---- Markers ----
 
 void TForm1::PaintMarker(std::uint32_t color) {
-    if (MarkerPainting) return;
-    MarkerPainting = true;
     RichEdit1->SetSelColor(color);
     if (color != 0 && color != 0xffffff)
         RichEdit1->SetSelStyleExactly(true, false);
     else
         RichEdit1->SetSelBold(false); // white hides and black restores: other styles stay
-    MarkerPainting = false;
 }
 
 void TForm1::SetMarker(std::uint32_t color) {

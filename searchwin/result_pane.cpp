@@ -138,12 +138,22 @@ TResultPane::TResultPane(QWidget* parent) : QTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ShowDocument(document());
     connect(this, &QTextEdit::selectionChanged, this, [this] {
-        if (!blockSignals_) emit SelectionChanged();
+        if (!blockSignals_) ReportSelection();
     });
     connect(this, &QTextEdit::cursorPositionChanged, this, [this] {
-        if (!blockSignals_ && !textCursor().hasSelection()) emit SelectionChanged();
+        if (!blockSignals_ && !textCursor().hasSelection()) ReportSelection();
     });
     insertion_ = currentCharFormat();
+}
+
+void TResultPane::ReportSelection() {
+    // The control also reports a format change of the selection as a selection change; a
+    // marker that paints every new selection would then paint what it just painted.
+    const QTextCursor c = textCursor();
+    if (c.anchor() == reportedAnchor_ && c.position() == reportedPosition_) return;
+    reportedAnchor_ = c.anchor();
+    reportedPosition_ = c.position();
+    emit SelectionChanged();
 }
 
 void TResultPane::Clear() {

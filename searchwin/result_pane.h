@@ -111,6 +111,9 @@ class TResultPane : public QTextEdit {
 
   private:
     void RebuildIndex() const;
+    // SelectionChanged when the selection is not the one reported last.
+    void ReportSelection();
+    int reportedAnchor_ = -1, reportedPosition_ = -1;
     // The document that content operations work on: the one being built, or the shown one.
     QTextDocument* Model() const;
     void ShowDocument(QTextDocument* doc);

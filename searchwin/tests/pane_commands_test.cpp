@@ -125,6 +125,27 @@ TEST_F(PaneCommandsTest, BracketRemovalColoursNestedGroupsAndRemovesBold) {
                                           {"戊", kRed, false, false}}));
 }
 
+TEST_F(PaneCommandsTest, BracketRemovalKeepsThePointSizeAndIgnoresMarkerMode) {
+    // A hit line as a search writes it (12 point), with a marker switched on meanwhile.
+    Pane().Clear();
+    Pane().SetInsertPointSize(12);
+    Pane().AppendLine(S("甲（乙）"));
+    Pane().SelectAllText();
+    Trigger(Form().N4);
+    Pane().SelectAllText();
+    Trigger(Form().N1);
+    Trigger(Form().N24);
+
+    // The selection loses its bold and nothing of the commands own steps gets painted.
+    EXPECT_EQ(Runs(0), (std::vector<Look>{{"甲", kBlue, false, false},
+                                          {"甲", kRed, false, false},
+                                          {"（乙）", kBlue, true, false}}));
+    const QTextBlock b = Pane().document()->firstBlock();
+    for (auto it = b.begin(); !it.atEnd(); ++it)
+        EXPECT_EQ(it.fragment().charFormat().fontPointSize(), 12)
+            << it.fragment().text().toStdString();
+}
+
 TEST_F(PaneCommandsTest, BracketRemovalOfPartOfALineAndAcrossLines) {
     // Half-width brackets are stripped but not painted; a group may span a line break.
     Fill({"x a(b)c y", "一（二", "三）四"});
