@@ -93,8 +93,10 @@ void TForm1::N1Click() {
     RichEdit2->SelectAllText();
     RichEdit2->SetSelColor(OutsideBracketColor);
     RichEdit2->SetSelStart(0);
+    RichEdit2->BeginUpdate(); // one layout for all the groups painted
     while (ColorBracketGroup() != -1) {
     }
+    RichEdit2->EndUpdate();
     RichEdit2->SelectAllText();
     RichEdit2->CopyToClipboard();
     RichEdit1->SetSelStart(p);

@@ -456,6 +456,20 @@ void TResultPane::ScrollCaretIntoView() {
     ensureCursorVisible();
 }
 
+// ---- Updates ----
+
+void TResultPane::BeginUpdate() {
+    if (updateDepth_++ > 0) return;
+    updateCursor_ = QTextCursor(document());
+    updateCursor_.beginEditBlock();
+}
+
+void TResultPane::EndUpdate() {
+    if (updateDepth_ == 0 || --updateDepth_ > 0) return;
+    updateCursor_.endEditBlock();
+    updateCursor_ = QTextCursor();
+}
+
 // ---- Clipboard ----
 
 void TResultPane::CopyToClipboard() {

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QRect>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <cstdint>
 #include <stdexcept>
@@ -85,6 +86,10 @@ class TResultPane : public QTextEdit {
 
     void ScrollCaretIntoView();
 
+    // Changes between these two are laid out once, at EndUpdate (pairs may nest).
+    void BeginUpdate();
+    void EndUpdate();
+
     // Clipboard (the platform's), as rich text: colours and styles travel with the text.
     void CutToClipboard();
     void CopyToClipboard();
@@ -114,6 +119,8 @@ class TResultPane : public QTextEdit {
     // SelectionChanged when the selection is not the one reported last.
     void ReportSelection();
     int reportedAnchor_ = -1, reportedPosition_ = -1;
+    QTextCursor updateCursor_; // holds the edit block of BeginUpdate
+    int updateDepth_ = 0;
     // The document that content operations work on: the one being built, or the shown one.
     QTextDocument* Model() const;
     void ShowDocument(QTextDocument* doc);
