@@ -73,7 +73,7 @@ class FakePlatform final : public Platform {
     }
     bool PrinterSetupDialog() override {
         ++printerSetupCount;
-        Printer();
+        if (onPrinterSetup) onPrinterSetup(Printer()); // what the user chose in the dialog
         return Next(printerSetupAnswers).value_or(false);
     }
 
@@ -100,6 +100,7 @@ class FakePlatform final : public Platform {
     std::string printFile;     // native path of the PDF the printer writes
     int printerSetupCount = 0;
     std::deque<std::optional<bool>> printerSetupAnswers; // empty: cancelled
+    std::function<void(QPrinter&)> onPrinterSetup;
 
   private:
     std::unique_ptr<QPrinter> printer_;

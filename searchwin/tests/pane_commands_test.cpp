@@ -528,6 +528,17 @@ TEST_F(PrintTest, PrintsThePaneIntoThePageRectangleUnderTheTitle) {
     EXPECT_LE(PdfPages(), (pages + 1) / 2 + 1);
 }
 
+TEST_F(PrintTest, PaperChosenInTheSetupDialogCounts) {
+    Fill({"本文"});
+    platform_.onPrinterSetup = [](QPrinter& p) {
+        p.setPageSize(QPageSize(QSizeF(8, 10), QPageSize::Inch)); // 2400 x 3000 pixels
+    };
+    platform_.printerSetupAnswers = {true};
+    QTest::mouseClick(Form().BitBtn4, Qt::LeftButton);
+    EXPECT_EQ(Pane().PageRect, QRect(54, 54, 1692, 2292));
+    EXPECT_EQ(PdfPages(), 1);
+}
+
 TEST_F(PrintTest, CancelledSetupPrintsNothing) {
     Fill({"本文"});
     QTest::mouseClick(Form().BitBtn4, Qt::LeftButton); // no answer: cancelled
