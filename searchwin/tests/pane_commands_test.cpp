@@ -374,6 +374,27 @@ TEST_F(PaneCommandsTest, DraggingOverTextWithAMarkerPaintsIt) {
     QCoreApplication::sendEvent(vp, &release);
 }
 
+TEST_F(PaneCommandsTest, MarkerModeDuringASearchLeavesTheHitLinesBlack) {
+    // The pane shows the growing result about once a second; the caret moves to its end then.
+    Write("data/a.txt", "abc 1\nabc 2\nabc 3\nabc 4\n");
+    TForm1& f = Form();
+    ChooseFolder(QStringLiteral("data"));
+    Pane().SetSelStart(0);
+    Trigger(f.N23);
+    bool slept = false;
+    platform_.onPump = [&] {
+        if (!slept) QTest::qWait(1100);
+        slept = true;
+    };
+    f.ComboBox1->lineEdit()->setText(QStringLiteral("abc"));
+    QTest::mouseClick(f.SearchBtn, Qt::LeftButton);
+    Trigger(f.N24);
+    ASSERT_EQ(Pane().LineCount(), 7);
+    for (int line = 3; line < 7; ++line)
+        EXPECT_EQ(Runs(line), (std::vector<Look>{{Pane().Line(line), kBlack, false, false}}))
+            << line;
+}
+
 // ---- Copy all and find ----
 
 TEST_F(PaneCommandsTest, CopyAllPutsTheWholePaneOnTheClipboard) {
