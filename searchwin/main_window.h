@@ -175,6 +175,9 @@ class TForm1 : public QMainWindow {
     void BitBtn4Click();
     void BitBtn2Click();
     std::int64_t ColorBracketGroup();
+    // The same from `caret` instead of RichEdit2's caret, which it leaves alone: a long
+    // selection's groups are painted without moving the scratch pane's caret for each.
+    std::int64_t ColorBracketGroup(std::int64_t& caret);
     // Paints the pane's selection as the marker of that colour does.
     void PaintMarker(std::uint32_t color);
 

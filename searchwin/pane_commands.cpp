@@ -94,9 +94,11 @@ void TForm1::N1Click() {
     RichEdit2->SetSelColor(OutsideBracketColor);
     RichEdit2->SetSelStart(0);
     RichEdit2->BeginUpdate(); // one layout for all the groups painted
-    while (ColorBracketGroup() != -1) {
+    std::int64_t caret = 0;
+    while (ColorBracketGroup(caret) != -1) {
     }
     RichEdit2->EndUpdate();
+    RichEdit2->SetSelStart(caret);
     RichEdit2->SelectAllText();
     RichEdit2->CopyToClipboard();
     RichEdit1->SetSelStart(p);
@@ -125,9 +127,15 @@ void TForm1::N1Click() {
 }
 
 std::int64_t TForm1::ColorBracketGroup() {
+    std::int64_t caret = RichEdit2->SelStart();
+    const std::int64_t p1 = ColorBracketGroup(caret);
+    if (p1 >= 0) RichEdit2->SetSelStart(caret);
+    return p1;
+}
+
+std::int64_t TForm1::ColorBracketGroup(std::int64_t& caret) {
     TResultPane& pane = *RichEdit2;
     const std::int64_t length = pane.TextLength();
-    const std::int64_t from = pane.SelStart();
     auto find = [&](const std::string& what, std::int64_t q) { return pane.FindText(what, q); };
     auto findOr = [&](const std::string& what, std::int64_t q) {
         const std::int64_t r = find(what, q);
@@ -137,17 +145,15 @@ std::int64_t TForm1::ColorBracketGroup() {
     // missing (-1) lets the group run to the end of the text.
     auto paint = [&](std::int64_t a, std::int64_t b, std::uint32_t color) {
         const std::int64_t end = b < 0 ? length : std::min(b + 2, length);
-        pane.Select(a, end - a);
-        pane.SetSelStyleExactly(false, true);
-        pane.SetSelColor(color);
+        pane.PaintRange(a, end - a, color, false, true);
     };
     // The caret moves behind the last closing bracket used, or to the end when one is missing,
     // so that every call gets further and the caller's loop ends.
-    auto caretTo = [&](std::int64_t c) { pane.SetSelStart(c < 0 ? length : c); };
+    auto caretTo = [&](std::int64_t c) { caret = c < 0 ? length : c; };
 
-    const std::int64_t p1 = find(FullOpen(), from);
+    const std::int64_t p1 = find(FullOpen(), caret);
     if (p1 < 0) return -1;
-    pane.SetSelStart(p1);
+    caret = p1;
     const std::int64_t p2 = findOr(FullOpen(), p1 + 2);
     const std::int64_t p3 = findOr(FullOpen(), p2 + 2);
     const std::int64_t p4 = findOr(FullOpen(), p3 + 2);

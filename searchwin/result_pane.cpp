@@ -458,6 +458,21 @@ void TResultPane::ScrollCaretIntoView() {
 
 // ---- Updates ----
 
+void TResultPane::PaintRange(std::int64_t start, std::int64_t length, std::uint32_t color,
+                             bool bold, bool underline) {
+    if (length <= 0) return;
+    QTextCursor c(document());
+    c.setPosition(DocPosition(start));
+    c.setPosition(DocPosition(start + length), QTextCursor::KeepAnchor);
+    QTextCharFormat f;
+    f.setForeground(ToQColor(color));
+    f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    f.setFontUnderline(underline);
+    f.setFontItalic(false);
+    f.setFontStrikeOut(false);
+    c.mergeCharFormat(f);
+}
+
 void TResultPane::BeginUpdate() {
     if (updateDepth_++ > 0) return;
     updateCursor_ = QTextCursor(document());

@@ -86,6 +86,10 @@ class TResultPane : public QTextEdit {
 
     void ScrollCaretIntoView();
 
+    // Colour and exactly this style (bold, underline) for a range, the selection left alone.
+    void PaintRange(std::int64_t start, std::int64_t length, std::uint32_t color, bool bold,
+                    bool underline);
+
     // Changes between these two are laid out once, at EndUpdate (pairs may nest).
     void BeginUpdate();
     void EndUpdate();
