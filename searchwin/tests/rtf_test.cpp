@@ -1,1 +1,169 @@
-// Placeholder, filled by its feature.
+// The RTF writer and reader.
+#include "rtf.h"
+
+#include "codec.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using rtf::kAutoColor;
+using rtf::Run;
+using Runs = std::vector<rtf::Run>;
+
+std::string S(const char* utf8) {
+    return cp932::FromUtf8(utf8);
+}
+
+Run R(const std::string& text, std::uint32_t color = kAutoColor, double points = 0,
+      bool bold = false, bool underline = false) {
+    return Run{text, color, points, bold, underline};
+}
+
+Runs ReadOk(const std::string& data) {
+    auto runs = rtf::Read(data);
+    EXPECT_TRUE(runs.has_value()) << data;
+    return runs.value_or(Runs{});
+}
+
+std::string Text(const Runs& runs) {
+    std::string t;
+    for (const Run& r : runs)
+        t += r.text;
+    return t;
+}
+
+void PrintTo(const Run& r, std::ostream* os) {
+    *os << "{\"" << cp932::ToUtf8(r.text) << "\" color=" << std::hex << r.color << std::dec
+        << " pt=" << r.points << " b=" << r.bold << " ul=" << r.underline << "}";
+}
+
+} // namespace
+
+namespace rtf {
+void PrintTo(const Run& r, std::ostream* os) {
+    ::PrintTo(r, os);
+}
+} // namespace rtf
+
+TEST(RtfTest, OwnDocumentsReadBackExactly) {
+    // Characters whose second byte is "\\" (表, ソ, 能) or a brace (＋, ±), ASCII with the
+    // characters RTF escapes, half-width kana, tabs, empty lines at both ends, every attribute.
+    const Runs runs = {
+        R("\r\n" + S("表示ソフト：能力＋±") + "\t{a\\b}\r\n"),
+        R(S("赤い太字"), 255, 0, true),
+        R(S("ｶﾀｶﾅ") + " 12pt", 0x8000, 12),
+        R(S("下線付き青"), 0xff0000, 13, false, true),
+        R(S("黒（明示）") + "\r\n\r\n", 0),
+        R(S("太字で下線、白"), 0xffffff, 9, true, true),
+        R("10.5pt", kAutoColor, 10.5),
+        R(S("最後の行") + "\r\n"),
+    };
+    rtf::WriteOptions opt;
+    opt.fontName = S("ＭＳ Ｐゴシック");
+    opt.plainPoints = 11;
+    const std::string doc = rtf::Write(runs, opt);
+    EXPECT_TRUE(rtf::IsRtf(doc));
+    EXPECT_NE(doc.find("\\ansicpg932"), std::string::npos);
+    EXPECT_NE(doc.find("\\fcharset128"), std::string::npos);
+    for (unsigned char c : doc)
+        EXPECT_LT(c, 0x80) << "raw bytes above 0x7F in the file";
+    EXPECT_EQ(ReadOk(doc), runs);
+}
+
+TEST(RtfTest, LineEndsOfEveryKindBecomeCrLf) {
+    const std::string doc = rtf::Write({R("a\rb\nc\r\nd")});
+    EXPECT_EQ(Text(ReadOk(doc)), "a\r\nb\r\nc\r\nd");
+}
+
+TEST(RtfTest, ExplicitSizeEqualToThePlainSizeComesBackWithoutASize) {
+    rtf::WriteOptions opt;
+    opt.plainPoints = 10;
+    const auto runs = ReadOk(rtf::Write({R("x", kAutoColor, 10), R("y", kAutoColor, 12)}, opt));
+    EXPECT_EQ(runs, (Runs{R("x"), R("y", kAutoColor, 12)}));
+}
+
+TEST(RtfTest, WordProcessorStyleDocument) {
+    // The shape a word processor writes: tables and metadata to skip, \uN with fallbacks of
+    // several widths, \'hh in a Japanese font, \plain, \pard, a field whose result shows.
+    const std::string doc =
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1"
+        "{\\fonttbl{\\f0\\froman\\fprq2\\fcharset0 Times New Roman;}"
+        "{\\f1\\fnil\\fcharset128{\\*\\panose 02020609040205080304}\\'82\\'6c\\'82\\'72 Mincho;}}"
+        "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}"
+        "{\\stylesheet{\\s0\\snext0 Normal;}{\\s1 heading 1;}}"
+        "{\\info{\\title Secret title}{\\author Someone}}"
+        "{\\*\\generator Writer;}{\\*\\rsidtbl \\rsid123}"
+        "\\pard\\plain \\s0\\f0\\fs24 caf\\'93x\\'94 \\u26481\\'3f\\uc2\\u20140\\'3f\\'3f!"
+        "{\\*\\bkmkstart x}{\\*\\bkmkend x}\\par\n"
+        "\\pard\\plain \\f1\\fs20\\cf1\\b \\'93\\'8c\\'8b\\'9e\\b0\\line "
+        "\\cf2\\ul under\\ulnone  plain\\tab end"
+        "{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}}\\par\n"
+        "{\\pict\\wmetafile8 0123456789abcdef}"
+        "\\plain after\\par}";
+    const auto runs = ReadOk(doc);
+    EXPECT_EQ(runs, (Runs{
+                        R("caf" + S("“x” 東京") + "!\r\n", kAutoColor, 12),
+                        R(S("東京"), 255, 10, true),
+                        R("\r\n", 255, 10),
+                        R("under", 0xff0000, 10, false, true),
+                        R(" plain\tendlink\r\n", 0xff0000, 10),
+                        R("after"),
+                    }))
+        << cp932::ToUtf8(Text(runs));
+}
+
+TEST(RtfTest, ControlSymbolsAndSpecialCharacters) {
+    const auto runs = ReadOk("{\\rtf1\\ansi\\ansicpg932 a\\~b\\_c\\-d\\{\\}\\\\"
+                             "\\emdash\\lquote x\\rquote\\ldblquote y\\rdblquote\\bullet}");
+    EXPECT_EQ(Text(runs), "a b-cd{}\\" + S("―‘x’“y”・"));
+}
+
+TEST(RtfTest, SurrogatePairsAndUnmappableCharacters) {
+    // U+1F600 has no Shift-JIS form; Hangul neither; both become "?".
+    const auto runs = ReadOk("{\\rtf1\\ansi\\uc1 a\\u-10179?\\u-8704?b\\u54620?c}");
+    EXPECT_EQ(Text(runs), "a?b?c");
+}
+
+TEST(RtfTest, RawShiftJisWithBackslashSecondBytes) {
+    // 表 is 0x95 0x5C: a writer that puts Shift-JIS out raw must not lose it to "\".
+    const std::string doc = "{\\rtf1\\ansi\\ansicpg932 " + S("表示") + "}";
+    EXPECT_EQ(Text(ReadOk(doc)), S("表示"));
+}
+
+TEST(RtfTest, NotRtfDamagedAndHostileInput) {
+    EXPECT_FALSE(rtf::Read("plain text").has_value());
+    EXPECT_FALSE(rtf::Read("").has_value());
+    EXPECT_TRUE(rtf::IsRtf("\xEF\xBB\xBF \r\n{\\rtf1}"));
+
+    struct Case {
+        const char* name;
+        std::string data;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"truncated in the middle of text", "{\\rtf1\\ansi abc\\b de", "abcde"},
+        {"truncated in a control word", "{\\rtf1 abc\\par\\colortb", "abc"},
+        {"truncated in a hex escape", "{\\rtf1 abc\\'8", "abc8"},
+        {"truncated lead byte", "{\\rtf1\\ansicpg932 abc\\'93", "abc"},
+        {"bad hex escape", "{\\rtf1 a\\'zzb}", "azzb"},
+        {"too many closing braces", "{\\rtf1 a}}}b", "a"},
+        {"huge parameters", "{\\rtf1\\fs99999999999999999999 a\\cf-99999999 b\\uc99999 c}", "abc"},
+        {"binary data skipped", std::string("{\\rtf1 a{\\bin5 \0}{\\}b}", 22), "ab"},
+        {"binary length past the end", "{\\rtf1 a\\bin999999 xyz", "a"},
+        {"deep nesting", "{\\rtf1 " + std::string(100000, '{') + "x", "x"},
+        {"unknown destinations", "{\\rtf1 a{\\*\\unknownthing {nested b} c}d}", "ad"},
+    };
+    for (const Case& c : cases) {
+        const auto runs = rtf::Read(c.data);
+        ASSERT_TRUE(runs.has_value()) << c.name;
+        EXPECT_EQ(Text(*runs), c.text) << c.name;
+    }
+}
+
+TEST(RtfTest, ColourTableEdges) {
+    // An entry without components is the automatic colour; \cf past the table too.
+    const auto runs = ReadOk("{\\rtf1{\\colortbl\\red1\\green2\\blue3;;\\red0\\green0\\blue0;}"
+                             "\\cf0 a\\cf1 b\\cf2 c\\cf9 d}");
+    EXPECT_EQ(runs, (Runs{R("a", 0x030201), R("b"), R("c", 0), R("d")}));
+}
