@@ -298,6 +298,21 @@ TEST_F(PaneCommandsTest, FontItemsSetThePanesPointSize) {
     }
 }
 
+TEST_F(PaneCommandsTest, FontSizeAndColoursChosenInTheMenusComeBackAtTheNextStart) {
+    TForm1& f = Form();
+    emit f.Font1->aboutToShow();
+    Trigger(f.N18);
+    emit f.N25->aboutToShow();
+    platform_.colorAnswers = {0x00aa00};
+    Trigger(f.N29);
+    CloseForm();
+
+    TForm1& again = Form();
+    EXPECT_EQ(again.RichEdit1->FontPointSize(), 11);
+    EXPECT_EQ(again.DoubleBracketColor, 0x00aa00u);
+    EXPECT_EQ(again.StrippedTextColor, kBlue);
+}
+
 // ---- Markers ----
 
 TEST_F(PaneCommandsTest, MarkerPaintsTheSelectionAndEveryLaterOneUntilStopped) {
