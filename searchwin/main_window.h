@@ -207,6 +207,11 @@ class TForm1 : public QMainWindow {
     void N22Click();
     // Loads a file into the pane (rich text or plain Shift-JIS); false when it cannot be loaded.
     bool LoadPane(const std::string& path);
+    // The same with the reason: a file too large for the pane has been refused with the pane's
+    // message already; a missing one leaves its message to the caller. The pane changes only
+    // when the file is loaded.
+    enum class TLoadResult { Loaded, Missing, TooLarge };
+    TLoadResult LoadPaneFile(const std::string& path);
     bool SavePane(const std::string& path);
 
     std::array<std::string, 6> FileSlots{"fil1", "fil2", "fil3", "fil4", "fil5", "fil6"};

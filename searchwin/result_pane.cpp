@@ -531,6 +531,74 @@ void TResultPane::SetPlainText(const std::string& text) {
     indexDirty_ = true;
 }
 
+// ---- Runs (result files) ----
+
+std::vector<TResultPane::PaneRun> TResultPane::Runs() const {
+    std::vector<PaneRun> runs;
+    const QTextDocument* doc = Model();
+    auto add = [&runs](PaneRun r) {
+        if (!runs.empty() && runs.back().SameFormat(r))
+            runs.back().text += r.text;
+        else
+            runs.push_back(std::move(r));
+    };
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (b != doc->begin()) {
+            // The break takes the format of the text before it.
+            if (runs.empty()) runs.emplace_back();
+            runs.back().text += "\r\n";
+        }
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment frag = it.fragment();
+            if (!frag.isValid()) continue;
+            const QTextCharFormat f = frag.charFormat();
+            PaneRun r;
+            r.text = app::FromQ(frag.text());
+            if (f.hasProperty(QTextFormat::ForegroundBrush) &&
+                f.foreground().style() != Qt::NoBrush)
+                r.color = FromQColor(f.foreground().color());
+            if (f.hasProperty(QTextFormat::FontPointSize)) r.points = f.fontPointSize();
+            r.bold = f.fontWeight() >= QFont::Bold;
+            r.underline = f.fontUnderline();
+            add(std::move(r));
+        }
+    }
+    return rtf::Merge(std::move(runs));
+}
+
+void TResultPane::SetRuns(const std::vector<PaneRun>& runs) {
+    QTextDocument* doc = Model();
+    const bool shown = doc == document();
+    if (shown) blockSignals_ = true;
+    doc->clear();
+    QTextCursor c(doc);
+    c.beginEditBlock();
+    std::int64_t bytes = 0;
+    for (const PaneRun& r : runs) {
+        if (r.text.empty()) continue;
+        QTextCharFormat f;
+        if (r.color != rtf::kAutoColor) f.setForeground(ToQColor(r.color));
+        if (r.points > 0) f.setFontPointSize(r.points);
+        f.setFontWeight(r.bold ? QFont::Bold : QFont::Normal);
+        f.setFontUnderline(r.underline);
+        QString t = app::ToQ(r.text);
+        t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        c.insertText(t, f); // each "\n" starts a block
+        bytes += static_cast<std::int64_t>(r.text.size());
+    }
+    c.endEditBlock();
+    hasLines_ = !doc->isEmpty();
+    bytes_ = bytes;
+    indexDirty_ = true;
+    if (shown) {
+        QTextCursor start(doc);
+        setTextCursor(start);
+        blockSignals_ = false;
+        ReportSelection();
+    }
+}
+
 // ---- Printing ----
 
 int TResultPane::Print(QPrinter& printer, const std::string& title) {

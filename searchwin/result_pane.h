@@ -2,6 +2,8 @@
 // count bytes of the Shift-JIS text (0-based, a line break counting two, as CR LF).
 #pragma once
 
+#include "rtf.h"
+
 #include <QElapsedTimer>
 #include <QRect>
 #include <QTextCursor>
@@ -101,6 +103,15 @@ class TResultPane : public QTextEdit {
     // Replaces the whole text by `text` (CR LF, CR or LF start lines) in the first character's
     // format.
     void SetPlainText(const std::string& text);
+
+    // The content as runs of one format (line breaks CR LF inside the runs): what a result file
+    // keeps. Colour kAutoColor and size 0 stand for text without a colour or size of its own.
+    using PaneRun = rtf::Run;
+    std::vector<PaneRun> Runs() const;
+    // Replaces the whole content by the runs, caret at 0. The caller keeps them within the cap.
+    void SetRuns(const std::vector<PaneRun>& runs);
+    int MaxLines() const { return maxLines_; }
+    std::int64_t MaxBytes() const { return maxBytes_; }
 
     // Printing: the whole content into PageRect (printer pixels, relative to the printable
     // area; empty: all of it), page after page, under the document title. Returns the pages

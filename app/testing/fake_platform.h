@@ -41,13 +41,15 @@ class FakePlatform final : public Platform {
         return Next(folderAnswers);
     }
     std::optional<std::string> OpenFileDialog(const std::string& filter,
-                                              const std::string&) override {
+                                              const std::string& start) override {
         filters.push_back(filter);
+        fileDialogStarts.push_back(start);
         return Next(openAnswers);
     }
     std::optional<std::string> SaveFileDialog(const std::string& filter,
-                                              const std::string&) override {
+                                              const std::string& start) override {
         filters.push_back(filter);
+        fileDialogStarts.push_back(start);
         return Next(saveAnswers);
     }
     std::optional<std::uint32_t> PickColor(std::uint32_t) override { return Next(colorAnswers); }
@@ -93,6 +95,7 @@ class FakePlatform final : public Platform {
     std::vector<std::string> opened;
     bool shellOpenResult = true;
     std::vector<std::string> folderStarts, filters;
+    std::vector<std::string> fileDialogStarts; // the file name each file dialog started with
     std::deque<std::optional<std::string>> folderAnswers, openAnswers, saveAnswers;
     std::deque<std::optional<std::uint32_t>> colorAnswers;
     std::string clipboard;     // Shift-JIS
