@@ -1,0 +1,473 @@
+#include "screen_rows.h"
+
+#include <algorithm>
+
+namespace editor {
+
+TUndoRecord& TEditorUndoObj::NewRecord() {
+    FRedo.clear();
+    if (static_cast<int>(FUndo.size()) >= FListMax) FUndo.erase(FUndo.begin());
+    FUndo.emplace_back();
+    return FUndo.back();
+}
+
+TEditorScreenStrings::TEditorScreenStrings() {
+    OnChange = MakeEvent<&TEditorScreenStrings::NotifyEditors>(this);
+    FWrapOption.OnChange = MakeEvent<&TEditorScreenStrings::WrapOptionChanged>(this);
+}
+
+TEditorScreenStrings::~TEditorScreenStrings() {
+    FWrapOption.OnChange = {};
+    FEditors.clear();
+}
+
+void TEditorScreenStrings::AddEditor(TEditorClient* E) {
+    if (E && std::find(FEditors.begin(), FEditors.end(), E) == FEditors.end())
+        FEditors.push_back(E);
+}
+
+void TEditorScreenStrings::RemoveEditor(TEditorClient* E) {
+    FEditors.erase(std::remove(FEditors.begin(), FEditors.end(), E), FEditors.end());
+}
+
+TEditorClient* TEditorScreenStrings::ActiveEditor() const {
+    for (TEditorClient* e : FEditors)
+        if (e->Focused()) return e;
+    return Owner();
+}
+
+void TEditorScreenStrings::NotifyEditors(TObject*) {
+    if (FNotifyOff) return;
+    // A handler may make an editor leave: walk a copy.
+    std::vector<TEditorClient*> editors = FEditors;
+    for (TEditorClient* e : editors)
+        e->ListChanged(*this);
+}
+
+void TEditorScreenStrings::SetUpdateState(bool Updating) {
+    TEditorStringList::SetUpdateState(Updating);
+    if (!Updating) {
+        FChange = TChangeRecord{};
+        CaretsIntoRange();
+    }
+}
+
+void TEditorScreenStrings::CaretsIntoRange() {
+    int n = Count();
+    int limit = n > 0 && RowAttr(n - 1) == EndOfText ? n - 1 : n;
+    for (TEditorClient* e : FEditors) {
+        if (e->CaretRow() > limit) e->SetCaretPos(limit, e->CaretCol());
+        if (e->TopRow() > limit) e->SetTopRow(limit);
+    }
+}
+
+void TEditorScreenStrings::Record(int Start, int Removed, int Inserted, int Reparsed) {
+    if (FChange.Start < 0 || Start < FChange.Start) FChange.Start = Start;
+    FChange.Removed += Removed;
+    FChange.Inserted += Inserted;
+    FChange.Reparsed += Reparsed;
+    FChange.TextChanged = true;
+}
+
+TWrapContext TEditorScreenStrings::WrapContext() const {
+    return TWrapContext{FWordWrap, &FWrapOption, Owner() ? Owner()->TabSpaceCount() : 8};
+}
+
+void TEditorScreenStrings::StrToRows(std::string_view Text, TRowAttributeStringList& Rows) {
+    editor::StrToRows(Text, WrapContext(), Rows);
+}
+
+int TEditorScreenStrings::RowCountOf(std::string_view Line) {
+    return editor::RowCountOf(Line, WrapContext());
+}
+
+int TEditorScreenStrings::LineStartRow(int Index) const {
+    if (Index < 0 || Index >= Count()) return Index;
+    while (Index > 0 && RowAttr(Index - 1) == Wrapped)
+        --Index;
+    return Index;
+}
+
+int TEditorScreenStrings::LineEndRow(int Index) const {
+    if (Index < 0 || Index >= Count()) return Index;
+    int last = Count() - 1;
+    while (Index < last && RowAttr(Index) == Wrapped)
+        ++Index;
+    return Index;
+}
+
+TEditorScreenStrings::TRowsText TEditorScreenStrings::RowsText(int Index, int Count) const {
+    TRowsText r;
+    int n = this->Count();
+    if (Index < 0 || Index >= n) return r;
+    int end = Count < 0 ? LineEndRow(Index) : std::min(n - 1, Index + Count - 1);
+    for (int i = Index; i <= end; ++i) {
+        r.Text += this->Text(i);
+        r.LastAttr = RowAttr(i);
+        if (r.LastAttr == LineEnd) r.Text += "\r\n";
+    }
+    r.RowCount = std::max(0, end - Index + 1);
+    if (r.RowCount == 0) r.LastAttr = NoRowAttr;
+    return r;
+}
+
+int TEditorScreenStrings::DeleteRows(int Index, int Count) {
+    if (Index < 0 || Index >= this->Count() || Count <= 0) return 0;
+    Count = std::min(Count, this->Count() - Index);
+    int marks = 0;
+    BeginUpdate();
+    for (int i = Index; i < Index + Count; ++i)
+        marks |= RowMarks(i);
+    DeleteRecords(Index, Count);
+    EndUpdate();
+    return marks;
+}
+
+void TEditorScreenStrings::PutRows(int Index, int OldCount, const TRowAttributeStringList& Rows) {
+    const int N = Rows.Count();
+    if (Index < 0 || Index > Count() || OldCount < 0 || Index + OldCount > Count()) return;
+    BeginUpdate();
+    std::vector<int> marks(static_cast<size_t>(N), 0);
+    if (N < OldCount) {
+        int kept = DeleteRows(Index, OldCount - N);
+        for (int i = 0; i < N; ++i)
+            marks[i] = RowMarks(Index + i);
+        if (N > 0)
+            marks[0] |= kept;
+        else
+            RemoveMarks(kept);
+    } else if (N > OldCount) {
+        // The rows after the range move down; the old rows' marks stay aligned with its end.
+        int first = OldCount > 0 ? RowMarks(Index) : 0;
+        std::vector<int> old;
+        for (int k = 1; k < OldCount; ++k)
+            old.push_back(RowMarks(Index + k));
+        InsertRecords(Index + OldCount, N - OldCount);
+        for (int k = 1; k < OldCount; ++k)
+            marks[N - OldCount + k] = old[k - 1];
+        if (OldCount > 0) {
+            // A mark moves down with its row when a line break goes in at the row's start.
+            TEditorClient* a = ActiveEditor();
+            int to = a && a->CaretCol() != 0 ? 0 : N - OldCount;
+            marks[to] |= first;
+        }
+    } else {
+        for (int i = 0; i < N; ++i)
+            marks[i] = RowMarks(Index + i);
+    }
+    for (int i = 0; i < N; ++i) {
+        TVelRecord& dst = Rec(Index + i);
+        const TVelRecord& src = Rows.Rec(i);
+        dst.Text = src.Text;
+        dst.ContextText = src.ContextText;
+        dst.Tag = src.Tag;
+        dst.Attr1 = src.Attr1;
+        dst.Attr2 = Place(src.Attr2, 16, 16, marks[i]);
+    }
+    EndUpdate();
+}
+
+void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Text) {
+    const int n = this->Count();
+    if (Index < 0 || Count < 0 || (Count == 0 && Text.empty())) return;
+    TEditorClient* active = ActiveEditor();
+    auto newRecord = [&]() -> TUndoRecord& {
+        TUndoRecord& u = FUndo.NewRecord();
+        if (active) {
+            u.CaretRow = active->CaretRow();
+            u.CaretCol = active->CaretCol();
+        }
+        return u;
+    };
+    const bool endsWithLineEnd = !Text.empty() && (Text.back() == '\n' || Text.back() == '\r');
+    // Text typed after the last row: into an empty list, or on the row after a final line end
+    // (after an EndOfText row there is no such row).
+    if (Index == n && Count == 0) {
+        if (n > 0 && RowAttr(n - 1) != LineEnd) return;
+        BeginUpdate();
+        TUndoRecord& u = newRecord();
+        u.StartRow = Index;
+        TRowAttributeStringList rows;
+        StrToRows(Text, rows);
+        rows.SetRowAttr(rows.Count() - 1, endsWithLineEnd ? LineEnd : EndOfText);
+        u.InsertedRows = rows.Count();
+        PutRows(Index, 0, rows);
+        int changed = ReparseFrom(Index, true);
+        Record(Index, 0, rows.Count(), changed);
+        EndUpdate();
+        return;
+    }
+    if (Index >= n || Index + Count > n) return;
+    const int First = std::max(LineStartRow(Index), Index - 1);
+    const int Last = Index + Count - 1;
+    int LastLine = Last >= 0 ? LineEndRow(Last) : -1;
+    BeginUpdate();
+    if (First == Index && LastLine == Last && Text.empty() && Count > 0) {
+        TUndoRecord& u = newRecord();
+        TRowsText old = RowsText(Index, Count);
+        u.StartRow = Index;
+        u.Text = old.Text;
+        u.LastAttr = old.LastAttr;
+        u.RowCount = old.RowCount;
+        int marks = DeleteRows(Index, Count);
+        if (this->Count() == 0) {
+            RemoveMarks(marks);
+        } else {
+            int to = std::min(Index, this->Count() - 1);
+            SetRowMarks(to, RowMarks(to) | marks);
+        }
+        int changed = this->Count() > 0 ? ReparseFrom(std::min(Index, this->Count() - 1), true) : 0;
+        Record(Index, Count, 0, changed);
+        EndUpdate();
+        return;
+    }
+    int E;
+    if (Last < LastLine) {
+        E = RowAttr(LastLine);
+    } else if (LastLine < n - 1) {
+        LastLine = LineEndRow(LastLine + 1);
+        E = RowAttr(LastLine);
+    } else {
+        E = endsWithLineEnd ? LineEnd : EndOfText;
+    }
+    TUndoRecord& u = newRecord();
+    TRowsText old = RowsText(First, LastLine - First + 1);
+    u.StartRow = First;
+    u.Text = old.Text;
+    u.LastAttr = old.LastAttr;
+    u.RowCount = old.RowCount;
+    std::string text;
+    for (int i = First; i < Index; ++i) {
+        text += this->Text(i);
+        if (RowAttr(i) == LineEnd) text += "\r\n";
+    }
+    text += Text;
+    for (int i = Last + 1; i <= LastLine; ++i) {
+        text += this->Text(i);
+        if (RowAttr(i) == LineEnd) text += "\r\n";
+    }
+    TRowAttributeStringList rows;
+    StrToRows(text, rows);
+    rows.SetRowAttr(rows.Count() - 1, E);
+    u.InsertedRows = rows.Count();
+    PutRows(First, LastLine - First + 1, rows);
+    int changed = ReparseFrom(First, true);
+    Record(First, old.RowCount, rows.Count(), changed);
+    EndUpdate();
+}
+
+std::string TEditorScreenStrings::Text() const {
+    std::string r;
+    for (int i = 0, n = Count(); i < n; ++i) {
+        r += TVelStringList::Text(i);
+        if (RowAttr(i) == LineEnd) r += "\r\n";
+    }
+    return r;
+}
+
+void TEditorScreenStrings::LoadText(std::string_view Text) {
+    BeginUpdate();
+    Clear();
+    if (!Text.empty()) {
+        StrToRows(Text, *this);
+        bool lineEnd = Text.back() == '\n' || Text.back() == '\r';
+        SetRowAttr(Count() - 1, lineEnd ? LineEnd : EndOfText);
+        Record(0, 0, Count(), 0);
+    }
+    ReparseAll();
+    EndUpdate();
+}
+
+void TEditorScreenStrings::Clear() {
+    for (TEditorClient* e : FEditors)
+        e->DropSelection();
+    FUndo.Clear();
+    FChange.Start = 0;
+    FChange.Removed = Count();
+    FChange.TextChanged = true;
+    TEditorStringList::Clear();
+    FChange = TChangeRecord{};
+    for (TEditorClient* e : FEditors)
+        e->SetCaretPos(0, 0);
+    FUsedMarks = 0;
+}
+
+namespace {
+struct NewRow {
+    std::string text;
+    int attr;
+    int marks;
+};
+} // namespace
+
+void TEditorScreenStrings::WrapAll() {
+    if (Count() == 0 || OwnerLoading()) return;
+    for (TEditorClient* e : FEditors)
+        e->DropSelection();
+    FNotifyOff = true;
+    BeginUpdate();
+    const int lastAttr = RowAttr(Count() - 1);
+    const TWrapContext ctx = WrapContext();
+    const int W = FWrapOption.WrapByte();
+    const TColumnMetrics metrics = ctx.Metrics();
+    std::vector<NewRow> out;
+    out.reserve(static_cast<size_t>(Count()));
+    std::string line;
+    std::vector<int> marks;
+    for (int i = 0, n = Count(); i < n;) {
+        int end = LineEndRow(i);
+        line.clear();
+        marks.clear();
+        for (int r = i; r <= end; ++r) {
+            line += TVelStringList::Text(r);
+            marks.push_back(RowMarks(r));
+        }
+        if (!FWordWrap || StrWidth(line, metrics) < W) {
+            int all = 0;
+            for (int m : marks)
+                all |= m;
+            out.push_back({line, LineEnd, all});
+        } else {
+            size_t first = out.size();
+            CutLine(line, ctx, [&](std::string_view row, int attr) {
+                out.push_back({std::string(row), attr, 0});
+            });
+            size_t made = out.size() - first;
+            for (size_t k = 0; k < marks.size(); ++k)
+                out[first + std::min(k, made - 1)].marks |= marks[k];
+        }
+        i = end + 1;
+    }
+    out.back().attr = lastAttr == Wrapped ? EndOfText : lastAttr;
+    int n = Count();
+    int m = static_cast<int>(out.size());
+    if (m > n) InsertRecords(n, m - n);
+    if (m < n) DeleteRecords(m, n - m);
+    for (int i = 0; i < m; ++i) {
+        TVelRecord& r = Rec(i);
+        r.Text = std::move(out[i].text);
+        r.ContextText.clear();
+        r.Attr1 = static_cast<std::uint32_t>(out[i].attr);
+        r.Attr2 = Place(0, 16, 16, out[i].marks);
+    }
+    EndUpdate();
+    FNotifyOff = false;
+}
+
+void TEditorScreenStrings::UnwrapAll() {
+    if (Count() == 0) return;
+    bool saved = FWordWrap;
+    FWordWrap = false;
+    WrapAll();
+    FWordWrap = saved;
+}
+
+void TEditorScreenStrings::SetNotParsed(int Row) {
+    TVelRecord& r = Rec(Row);
+    r.Attr1 = r.Attr1 & 3u; // keep the row's own attribute; Bracket field 0 reads -2
+    r.Attr2 = r.Attr2 & 0xFFFF0000u;
+    r.ContextText.clear();
+}
+
+int TEditorScreenStrings::ScreenRows() const {
+    TEditorClient* o = Owner();
+    if (!o) return 0;
+    return o->ScreenHeight() / std::max(o->RowHeight(), 1);
+}
+
+std::unique_ptr<TFountainParser> TEditorScreenStrings::NewParser() const {
+    TEditorClient* o = Owner();
+    TFountain* f = o ? o->ActiveFountain() : nullptr;
+    return f ? f->CreateParser() : nullptr;
+}
+
+int TEditorScreenStrings::ReparseFrom(int Index, bool Notify) {
+    const int n = Count();
+    if (Index < 0 || Index >= n) return 0;
+    auto parser = NewParser();
+    if (!parser) return 0;
+    TRowAttributeData s = TRowAttributeData::Initial();
+    int start = 0;
+    for (int r = Index - 1; r >= 0; --r) {
+        if (Parsed(r)) {
+            s = LoadRowState(*this, r);
+            s.RowAttr = static_cast<std::uint8_t>(RowAttr(r));
+            parser->RowStep(r, *this, s);
+            s.PrevRowAttr = s.RowAttr;
+            start = r + 1;
+            break;
+        }
+    }
+    const int limit = std::min(Index + 2 * ScreenRows(), n - 1);
+    int changed = 0;
+    int r = start;
+    for (; r <= limit; ++r) {
+        if (RowStateEquals(*this, r, s)) return changed;
+        StoreRowState(*this, r, s);
+        if (Notify) {
+            ++changed;
+            for (TEditorClient* e : FEditors)
+                e->RepaintRow(r);
+        }
+        s.RowAttr = static_cast<std::uint8_t>(RowAttr(r));
+        parser->RowStep(r, *this, s);
+        s.PrevRowAttr = s.RowAttr;
+    }
+    // Not converged: what lies below is no longer known. Rows beyond the parsed part are
+    // already marked, so the walk stops at the first of them.
+    for (int k = limit + 1; k < n && Parsed(k); ++k)
+        SetNotParsed(k);
+    return changed;
+}
+
+void TEditorScreenStrings::ReparseAll() {
+    TEditorClient* o = Owner();
+    if (Count() == 0 || (o && (o->Loading() || o->Destroying()))) return;
+    auto parser = NewParser();
+    for (int r = 0, n = Count(); r < n; ++r)
+        SetNotParsed(r);
+    if (!parser) return;
+    const int n = Count();
+    int limit = n - 1;
+    if (!(o && o->InitBracketsFull()))
+        limit = std::min(n - 1, 2 * ScreenRows() + (o ? o->TopRow() : 0));
+    TRowAttributeData s = TRowAttributeData::Initial();
+    for (int r = 0; r <= limit; ++r) {
+        StoreRowState(*this, r, s);
+        s.RowAttr = static_cast<std::uint8_t>(RowAttr(r));
+        parser->RowStep(r, *this, s);
+        s.PrevRowAttr = s.RowAttr;
+    }
+}
+
+void TEditorScreenStrings::Rewrap(bool Wrap) {
+    FUndo.Clear();
+    if (Wrap)
+        WrapAll();
+    else
+        UnwrapAll();
+    ReparseAll();
+    for (TEditorClient* e : FEditors)
+        e->Rewrapped();
+    CaretsIntoRange();
+    for (TEditorClient* e : FEditors)
+        e->SetCaretPos(e->CaretRow(), 0);
+}
+
+void TEditorScreenStrings::SetWordWrap(bool V) {
+    if (V == FWordWrap) return;
+    FWordWrap = V;
+    if (OwnerLoading()) return;
+    Rewrap(V);
+}
+
+void TEditorScreenStrings::WrapOptionChanged(TObject*) {
+    if (FWordWrap && !OwnerLoading()) Rewrap(true);
+}
+
+void TEditorScreenStrings::Loaded() {
+    if (FWordWrap) WrapAll();
+    ReparseAll();
+}
+
+} // namespace editor

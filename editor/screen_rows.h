@@ -1,0 +1,171 @@
+// The editor's text as a list of screen rows: each logical line cut into rows by the wrap width,
+// every row carrying its attribute, its marks and the tokenizer state it begins in. One editing
+// primitive (ReplaceRows) serves every edit; several editors may share one list.
+#pragma once
+
+#include "fountain.h"
+#include "options.h"
+#include "wrap.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace editor {
+
+class TEditorScreenStrings;
+
+// What the row list needs from an editor that shows it. The widget implements it; the model
+// never depends on the widget.
+class TEditorClient {
+  public:
+    virtual ~TEditorClient() = default;
+    // The list changed: repaint from ChangeRecord(), update scroll bars, set Modified and report
+    // OnChange when the text changed.
+    virtual void ListChanged(TEditorScreenStrings&) {}
+    virtual void RepaintRow(int) {}
+    virtual void DropSelection() {}
+    // After a re-wrap: recompute metrics and scroll bars and repaint.
+    virtual void Rewrapped() {}
+    virtual int CaretRow() const { return 0; }
+    virtual int CaretCol() const { return 0; }
+    virtual void SetCaretPos(int, int) {}
+    virtual int TopRow() const { return 0; }
+    virtual void SetTopRow(int) {}
+    virtual bool Focused() const { return false; }
+    // The editor is still reading its stored settings, or is being destroyed.
+    virtual bool Loading() const { return false; }
+    virtual bool Destroying() const { return false; }
+    virtual int ScreenHeight() const { return 0; }
+    virtual int RowHeight() const { return 1; }
+    virtual int TabSpaceCount() const { return 8; }
+    virtual bool InitBracketsFull() const { return false; }
+    // The tokenizer: the editor's outside fountain if set, else its view's.
+    virtual TFountain* ActiveFountain() { return nullptr; }
+};
+
+// No row was taken (undo records).
+constexpr int NoRowAttr = 3;
+
+// One edit as the undo work will need it; plain data for now.
+struct TUndoRecord {
+    int StartRow = 0;
+    std::string Text; // the rows' text that the edit replaced
+    int LastAttr = NoRowAttr;
+    int RowCount = 0;     // rows replaced
+    int InsertedRows = 0; // rows put in their place
+    int CaretRow = 0;
+    int CaretCol = 0;
+};
+
+class TEditorUndoObj {
+  public:
+    void Clear() {
+        FUndo.clear();
+        FRedo.clear();
+    }
+    TUndoRecord& NewRecord();
+    const std::vector<TUndoRecord>& UndoList() const { return FUndo; }
+    const std::vector<TUndoRecord>& RedoList() const { return FRedo; }
+    int ListMax() const { return FListMax; }
+    // Never below 64.
+    void SetListMax(int V) { FListMax = V < 64 ? 64 : V; }
+
+  private:
+    std::vector<TUndoRecord> FUndo, FRedo;
+    int FListMax = 64;
+};
+
+// What the last edit did; valid from the edit until its update bracket closes.
+struct TChangeRecord {
+    int Start = -1;
+    int Removed = 0;
+    int Inserted = 0;
+    int Reparsed = 0;
+    bool TextChanged = false;
+};
+
+class TEditorStringList : public TRowAttributeStringList {
+  public:
+    const char* ClassName() const override { return "TEditorStringList"; }
+};
+
+class TEditorScreenStrings : public TEditorStringList {
+  public:
+    TEditorScreenStrings();
+    ~TEditorScreenStrings() override;
+    const char* ClassName() const override { return "TEditorScreenStrings"; }
+
+    // Editors; the first is the owner.
+    void AddEditor(TEditorClient* E);
+    void RemoveEditor(TEditorClient* E);
+    int EditorCount() const { return static_cast<int>(FEditors.size()); }
+    TEditorClient* Owner() const { return FEditors.empty() ? nullptr : FEditors.front(); }
+    // The first focused editor, else the owner.
+    TEditorClient* ActiveEditor() const;
+
+    // Replaces Count rows from Index with Text (which may hold line ends).
+    void ReplaceRows(int Index, int Count, std::string_view Text);
+    virtual void StrToRows(std::string_view Text, TRowAttributeStringList& Rows);
+    virtual int RowCountOf(std::string_view Line);
+    struct TRowsText {
+        std::string Text;
+        int LastAttr = NoRowAttr;
+        int RowCount = 0;
+    };
+    // Count -1: to the end of Index's logical line.
+    TRowsText RowsText(int Index, int Count) const;
+    int DeleteRows(int Index, int Count);
+    void PutRows(int Index, int OldCount, const TRowAttributeStringList& Rows);
+    int LineStartRow(int Index) const;
+    int LineEndRow(int Index) const;
+    void WrapAll();
+    void UnwrapAll();
+    int ReparseFrom(int Index, bool Notify);
+    void ReparseAll();
+    // The whole text (rows joined, CR LF after each LineEnd row) and loading one.
+    using TVelStringList::Text;
+    std::string Text() const;
+    void LoadText(std::string_view Text);
+
+    void AddMarks(int Set) { FUsedMarks |= Set & 0xFFFF; }
+    void RemoveMarks(int Set) { FUsedMarks &= ~Set & 0xFFFF; }
+    int UsedMarks() const { return FUsedMarks; }
+
+    void Clear() override;
+
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool V);
+    TEditorWrapOption& WrapOption() { return FWrapOption; }
+    TEditorUndoObj& UndoObj() { return FUndo; }
+    const TChangeRecord& ChangeRecord() const { return FChange; }
+    TWrapContext WrapContext() const;
+    // Whether a row's tokenizer state has been computed.
+    bool Parsed(int Row) const { return Bracket(Row) != -2; }
+    // The owner finished reading its settings: wrap and parse once.
+    void Loaded();
+
+  protected:
+    void SetUpdateState(bool Updating) override;
+
+  private:
+    void NotifyEditors(TObject*);
+    void WrapOptionChanged(TObject*);
+    void Rewrap(bool Wrap);
+    void Record(int Start, int Removed, int Inserted, int Reparsed);
+    void SetNotParsed(int Row);
+    void CaretsIntoRange();
+    bool OwnerLoading() const { return Owner() && Owner()->Loading(); }
+    int ScreenRows() const;
+    std::unique_ptr<TFountainParser> NewParser() const;
+
+    std::vector<TEditorClient*> FEditors;
+    TChangeRecord FChange;
+    int FUsedMarks = 0;
+    TEditorUndoObj FUndo;
+    bool FWordWrap = false;
+    TEditorWrapOption FWrapOption;
+    bool FNotifyOff = false;
+};
+
+} // namespace editor

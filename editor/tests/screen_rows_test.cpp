@@ -1,0 +1,402 @@
+#include "screen_rows.h"
+
+#include "codec.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace editor {
+namespace {
+
+std::string S(const char* u8) {
+    return cp932::FromUtf8(u8);
+}
+
+// An editor as the row list sees it: a caret, a top row, a screen, a view fountain, and a log of
+// what it was told.
+struct FakeEditor : TEditorClient {
+    TEditorFountain fountain;
+    int caretRow = 0, caretCol = 0, topRow = 0;
+    int screenRows = 10;
+    bool focused = false;
+    bool initFull = false;
+    std::vector<TChangeRecord> changes;
+    std::vector<int> repainted;
+    int rewrapped = 0, dropped = 0;
+
+    void ListChanged(TEditorScreenStrings& l) override { changes.push_back(l.ChangeRecord()); }
+    void RepaintRow(int r) override { repainted.push_back(r); }
+    void DropSelection() override { ++dropped; }
+    void Rewrapped() override { ++rewrapped; }
+    int CaretRow() const override { return caretRow; }
+    int CaretCol() const override { return caretCol; }
+    void SetCaretPos(int r, int c) override {
+        caretRow = r;
+        caretCol = c;
+    }
+    int TopRow() const override { return topRow; }
+    void SetTopRow(int r) override { topRow = r; }
+    bool Focused() const override { return focused; }
+    int ScreenHeight() const override { return screenRows * 15; }
+    int RowHeight() const override { return 15; }
+    bool InitBracketsFull() const override { return initFull; }
+    TFountain* ActiveFountain() override { return &fountain; }
+};
+
+struct Row {
+    std::string text;
+    int attr;
+    friend bool operator==(const Row&, const Row&) = default;
+};
+std::ostream& operator<<(std::ostream& os, const Row& r) {
+    return os << "{" << cp932::ToUtf8(r.text) << ", " << r.attr << "}";
+}
+
+std::vector<Row> Rows(const TEditorScreenStrings& l) {
+    std::vector<Row> r;
+    for (int i = 0; i < l.Count(); ++i)
+        r.push_back({l.Text(i), l.RowAttr(i)});
+    return r;
+}
+
+struct Fixture {
+    TEditorScreenStrings list;
+    FakeEditor ed;
+    explicit Fixture(int wrapByte = 20, bool wrap = true) {
+        list.AddEditor(&ed);
+        list.WrapOption().SetWrapByte(wrapByte);
+        list.SetWordWrap(wrap);
+    }
+};
+
+constexpr int LE = LineEnd, WR = Wrapped, EOT = EndOfText;
+
+TEST(ScreenRows, LoadingTextGivesRowsAttributesAndTheTextBack) {
+    Fixture f;
+    const std::string text = std::string(25, 'a') + "\r\nbb\r\n\r\n" + S("漢字");
+    f.list.LoadText(text);
+    EXPECT_EQ(
+        Rows(f.list),
+        (std::vector<Row>{
+            {std::string(20, 'a'), WR}, {"aaaaa", LE}, {"bb", LE}, {"", LE}, {S("漢字"), EOT}}));
+    EXPECT_EQ(f.list.Text(), text);
+    f.list.LoadText("x\r\n");
+    EXPECT_EQ(Rows(f.list), (std::vector<Row>{{"x", LE}}));
+    EXPECT_EQ(f.list.Text(), "x\r\n");
+    f.list.LoadText("");
+    EXPECT_EQ(f.list.Count(), 0);
+    // Typing into the empty list, then after a final line end.
+    f.list.ReplaceRows(0, 0, "ab");
+    EXPECT_EQ(Rows(f.list), (std::vector<Row>{{"ab", EOT}}));
+    f.list.LoadText("x\r\n");
+    f.list.ReplaceRows(1, 0, "y");
+    EXPECT_EQ(f.list.Text(), "x\r\ny");
+    EXPECT_EQ(f.list.LineStartRow(1), 1);
+}
+
+TEST(ScreenRows, RowsTextAndLineBounds) {
+    Fixture f;
+    f.list.LoadText(std::string(45, 'a') + "\r\nb\r\nc");
+    // rows: a20 W, a20 W, a5 LE, b LE, c EOT
+    EXPECT_EQ(f.list.LineStartRow(2), 0);
+    EXPECT_EQ(f.list.LineEndRow(0), 2);
+    EXPECT_EQ(f.list.LineEndRow(3), 3);
+    auto t = f.list.RowsText(1, -1);
+    EXPECT_EQ(t.Text, std::string(25, 'a') + "\r\n");
+    EXPECT_EQ(t.LastAttr, LE);
+    EXPECT_EQ(t.RowCount, 2);
+    t = f.list.RowsText(3, 5);
+    EXPECT_EQ(t.Text, "b\r\nc");
+    EXPECT_EQ(t.LastAttr, EOT);
+    EXPECT_EQ(t.RowCount, 2);
+    for (int bad : {-1, 5}) {
+        t = f.list.RowsText(bad, 1);
+        EXPECT_EQ(t.Text, "");
+        EXPECT_EQ(t.LastAttr, NoRowAttr);
+        EXPECT_EQ(t.RowCount, 0);
+    }
+}
+
+TEST(ScreenRows, AnEditRecutsOnlyItsLineAndReportsOnce) {
+    Fixture f;
+    f.list.LoadText("top\r\n" + std::string(45, 'a') + "\r\nnext\r\nlast");
+    // rows: top LE, a20 W, a20 W, a5 LE, next LE, last EOT
+    f.ed.changes.clear();
+    // Typing one character into the middle row of the wrapped line.
+    f.list.ReplaceRows(2, 1, std::string(10, 'a') + "X" + std::string(10, 'a'));
+    ASSERT_EQ(f.ed.changes.size(), 1u);
+    EXPECT_EQ(f.ed.changes[0].Start, 1) << "re-cut starts one row above the edit";
+    EXPECT_EQ(f.ed.changes[0].Removed, 3);
+    EXPECT_EQ(f.ed.changes[0].Inserted, 3);
+    EXPECT_TRUE(f.ed.changes[0].TextChanged);
+    EXPECT_EQ(f.list.ChangeRecord().Start, -1) << "cleared when the bracket closes";
+    EXPECT_EQ(Rows(f.list)[2], (Row{std::string(10, 'a') + "X" + std::string(9, 'a'), WR}));
+    EXPECT_EQ(Rows(f.list)[3], (Row{"aaaaaa", LE}));
+    EXPECT_EQ(f.list.Text(),
+              "top\r\n" + std::string(30, 'a') + "X" + std::string(15, 'a') + "\r\nnext\r\nlast");
+
+    // Deleting a line end joins the line with the next one and re-cuts both.
+    f.ed.changes.clear();
+    f.list.ReplaceRows(3, 1, "aaaaaa");
+    ASSERT_EQ(f.ed.changes.size(), 1u);
+    EXPECT_EQ(f.ed.changes[0].Start, 2);
+    EXPECT_EQ(f.ed.changes[0].Removed, 3) << "rows 2, 3 and the next line";
+    EXPECT_EQ(f.list.Text(),
+              "top\r\n" + std::string(30, 'a') + "X" + std::string(15, 'a') + "next\r\nlast");
+    auto undo = f.list.UndoObj().UndoList().back();
+    EXPECT_EQ(undo.StartRow, 2);
+    EXPECT_EQ(undo.RowCount, 3);
+    EXPECT_EQ(undo.Text, std::string(10, 'a') + "X" + std::string(9, 'a') + "aaaaaa\r\nnext\r\n");
+    // Invalid requests change nothing.
+    std::string before = f.list.Text();
+    f.list.ReplaceRows(-1, 1, "x");
+    f.list.ReplaceRows(2, 99, "x");
+    f.list.ReplaceRows(1, 0, "");
+    EXPECT_EQ(f.list.Text(), before);
+}
+
+TEST(ScreenRows, DeletingWholeLinesMovesTheirMarksDown) {
+    Fixture f(20, false);
+    f.list.LoadText("a\r\nb\r\nc\r\nd");
+    f.list.SetRowMarks(1, 1 << 3);
+    f.list.SetRowMarks(2, 1 << 11);
+    f.list.SetRowMarks(3, 1 << 0);
+    f.list.AddMarks((1 << 3) | (1 << 11) | 1);
+    f.list.ReplaceRows(1, 2, "");
+    EXPECT_EQ(Rows(f.list), (std::vector<Row>{{"a", LE}, {"d", EOT}}));
+    EXPECT_EQ(f.list.RowMarks(1), (1 << 3) | (1 << 11) | 1);
+    EXPECT_EQ(f.list.UndoObj().UndoList().back().Text, "b\r\nc\r\n");
+    // Deleting everything drops the marks from the used set.
+    f.list.ReplaceRows(0, 2, "");
+    EXPECT_EQ(f.list.Count(), 0);
+    EXPECT_EQ(f.list.UsedMarks(), 0);
+}
+
+TEST(ScreenRows, PutRowsCarriesMarks) {
+    struct Case {
+        const char* name;
+        int oldCount;
+        std::vector<const char*> rows;
+        int caretCol;
+        std::vector<int> marks; // of the rows from Index after the put
+    };
+    // Rows r0..r3 carry the marks 1, 2, 4, 8; the put starts at row 1.
+    const Case cases[] = {
+        {"same count", 2, {"x", "y"}, 0, {2, 4, 8}},
+        {"fewer rows", 2, {"x"}, 0, {2 | 4, 8}},
+        {"no rows", 2, {}, 0, {8}},
+        {"line break at the row start", 1, {"", "x"}, 0, {0, 2, 4, 8}},
+        {"line break inside the row", 1, {"x", "y"}, 3, {2, 0, 4, 8}},
+        {"more rows keep the end aligned", 2, {"x", "y", "z"}, 3, {2, 0, 4, 8}},
+    };
+    for (const Case& c : cases) {
+        Fixture f(20, false);
+        f.list.LoadText("r0\r\nr1\r\nr2\r\nr3");
+        for (int i = 0; i < 4; ++i)
+            f.list.SetRowMarks(i, 1 << i);
+        f.ed.caretCol = c.caretCol;
+        TRowAttributeStringList rows;
+        for (const char* t : c.rows)
+            rows.Add(t);
+        f.list.PutRows(1, c.oldCount, rows);
+        std::vector<int> got;
+        for (int i = 1; i < f.list.Count(); ++i)
+            got.push_back(f.list.RowMarks(i));
+        EXPECT_EQ(got, c.marks) << c.name;
+        EXPECT_EQ(f.list.RowMarks(0), 1) << c.name;
+    }
+}
+
+TEST(ScreenRows, SwitchingWrapKeepsTextAndMarksAndEmptiesUndo) {
+    Fixture f(20, true);
+    const std::string text =
+        std::string(45, 'a') + "\r\n" + S("漢字") + "\r\n" + std::string(30, 'b');
+    f.list.LoadText(text);
+    f.list.SetRowMarks(1, 1 << 4);
+    f.list.SetRowMarks(2, 1 << 12);
+    f.list.ReplaceRows(3, 1, S("漢字\r\n"));
+    EXPECT_FALSE(f.list.UndoObj().UndoList().empty());
+    f.ed.caretRow = 4;
+    f.ed.caretCol = 7;
+    f.ed.rewrapped = 0;
+    f.list.SetWordWrap(false);
+    EXPECT_TRUE(f.list.UndoObj().UndoList().empty());
+    EXPECT_EQ(f.list.Count(), 3);
+    EXPECT_EQ(f.list.RowMarks(0), (1 << 4) | (1 << 12));
+    EXPECT_EQ(f.list.Text(), text);
+    EXPECT_EQ(f.list.RowAttr(2), EOT);
+    EXPECT_EQ(f.ed.caretRow, 2) << "caret brought back into range";
+    EXPECT_EQ(f.ed.caretCol, 0);
+    EXPECT_EQ(f.ed.rewrapped, 1);
+    f.list.SetWordWrap(true);
+    EXPECT_EQ(f.list.Count(), 6);
+    EXPECT_EQ(f.list.Text(), text);
+    EXPECT_EQ(f.list.RowMarks(0), (1 << 4) | (1 << 12)) << "the first row takes the line's marks";
+    // A change of the wrap options re-wraps; the same value again does not.
+    f.list.WrapOption().SetWrapByte(40);
+    EXPECT_EQ(f.ed.rewrapped, 3);
+    EXPECT_EQ(f.list.Count(), 4);
+    f.list.WrapOption().SetWrapByte(40);
+    EXPECT_EQ(f.ed.rewrapped, 3);
+    EXPECT_EQ(f.list.Text(), text);
+}
+
+TEST(ScreenRows, ReparseStopsWhereTheStateConvergesAndWithinTwoScreens) {
+    Fixture f(20, false);
+    auto* b = f.ed.fountain.Brackets().Add();
+    b->LeftBracket = "(";
+    b->RightBracket = ")";
+    f.ed.initFull = true;
+    std::string text;
+    for (int i = 0; i < 200; ++i)
+        text += "row " + std::to_string(i) + "\r\n";
+    f.list.LoadText(text);
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(f.list.Parsed(i));
+    // A plain edit far down: only the re-cut rows (the edited line and the one after it, which
+    // the edit could have joined) are stored again.
+    f.ed.repainted.clear();
+    f.list.ReplaceRows(150, 1, "edited\r\n");
+    EXPECT_EQ(f.ed.repainted, (std::vector<int>{150, 151}));
+    // An opening bracket changes the state of every row below; the walk stops two screens on
+    // (screen of 10 rows) and forgets the rest.
+    f.ed.repainted.clear();
+    f.list.ReplaceRows(100, 1, "(open\r\n");
+    EXPECT_EQ(f.ed.repainted.size(), 21u);
+    EXPECT_EQ(f.ed.repainted.back(), 120);
+    EXPECT_EQ(f.list.Bracket(120), 0);
+    EXPECT_FALSE(f.list.Parsed(121));
+    EXPECT_FALSE(f.list.Parsed(199));
+    EXPECT_TRUE(f.list.Parsed(99));
+    // Drawing further down parses from the last known state.
+    f.list.ReparseFrom(180, false);
+    EXPECT_EQ(f.list.Bracket(180), 0);
+    f.list.ReplaceRows(100, 1, "closed\r\n");
+    f.list.ReparseFrom(199, false);
+    EXPECT_EQ(f.list.Bracket(199), -1);
+
+    // Without InitBracketsFull only about two screens below the top row are parsed.
+    f.ed.initFull = false;
+    f.ed.topRow = 30;
+    f.list.ReparseAll();
+    EXPECT_TRUE(f.list.Parsed(50));
+    EXPECT_FALSE(f.list.Parsed(51));
+}
+
+TEST(ScreenRows, ClearAndCaretsIntoRange) {
+    Fixture f(20, false);
+    FakeEditor second;
+    f.list.AddEditor(&second);
+    f.list.LoadText("a\r\nb\r\nc\r\nd");
+    second.caretRow = 3;
+    second.topRow = 3;
+    f.list.ReplaceRows(2, 2, "");
+    EXPECT_EQ(f.list.Text(), "a\r\nb\r\n");
+    EXPECT_EQ(second.caretRow, 2) << "the virtual row after a final line end";
+    EXPECT_EQ(second.topRow, 2);
+    EXPECT_EQ(second.changes.size(), f.ed.changes.size()) << "every sharing editor is told";
+    f.list.ReplaceRows(1, 1, "b");
+    EXPECT_EQ(f.list.Text(), "a\r\nb");
+    EXPECT_EQ(second.caretRow, 1) << "onto the last row when it ends the text";
+    second.caretCol = 5;
+    f.list.AddMarks(3);
+    f.list.Clear();
+    EXPECT_EQ(f.list.Count(), 0);
+    EXPECT_EQ(second.caretRow, 0);
+    EXPECT_EQ(second.caretCol, 0);
+    EXPECT_EQ(f.list.UsedMarks(), 0);
+    EXPECT_TRUE(f.list.UndoObj().UndoList().empty());
+    EXPECT_GE(second.dropped, 1);
+    f.list.RemoveEditor(&second);
+    EXPECT_EQ(f.list.EditorCount(), 1);
+}
+
+// Random Shift-JIS texts and random edits: the text is always the old text with the replaced
+// rows' text spliced out; the rows are exactly what cutting the text afresh gives; and every
+// parsed row holds the state a full parse gives it.
+TEST(ScreenRows, RandomEditsKeepTextRowsAndStatesRight) {
+    std::mt19937 rng(11);
+    const std::vector<std::string> pieces = {
+        "a",     "bc",    " ",    "\t",      "(",     ")",       "//",        "x",
+        "\r\n",  "\r\n",  "\n",   S("漢字"), S("か"), S("カタ"), S("、"),     S("。"),
+        S("「"), S("」"), "word", "9",       S("ｱ"),  "begin",   S("消費税"), ",",
+    };
+    auto randomText = [&](int maxPieces) {
+        std::string t;
+        int n = static_cast<int>(rng() % (maxPieces + 1));
+        for (int i = 0; i < n; ++i)
+            t += pieces[rng() % pieces.size()];
+        return t;
+    };
+    for (int round = 0; round < 40; ++round) {
+        Fixture f(20 + static_cast<int>(rng() % 20), rng() % 4 != 0);
+        f.ed.screenRows = 3;
+        TEditorWrapOption& o = f.list.WrapOption();
+        o.SetLeading(rng() % 2);
+        o.SetWordBreak(rng() % 2);
+        o.SetFollowPunctuation(rng() % 2);
+        o.SetFollowRetMark(rng() % 2);
+        auto* b = f.ed.fountain.Brackets().Add();
+        b->LeftBracket = "(";
+        b->RightBracket = ")";
+        auto* b2 = f.ed.fountain.Brackets().Add();
+        b2->LeftBracket = S("「");
+        b2->RightBracket = S("」");
+        f.ed.fountain.SetCommenter("//");
+        f.ed.fountain.ReserveWordList().Add("begin");
+        f.ed.fountain.ReserveWordList().Add(S("消費税"));
+        f.list.LoadText(randomText(80));
+        for (int step = 0; step < 60; ++step) {
+            const int n = f.list.Count();
+            std::string before = f.list.Text();
+            int index = n == 0 ? 0 : static_cast<int>(rng() % (n + 1));
+            int count = index >= n ? 0 : static_cast<int>(rng() % std::min(4, n - index + 1));
+            std::string ins = randomText(rng() % 3 == 0 ? 8 : 2);
+            // The expected text: the replaced rows' text spliced out.
+            size_t from = 0;
+            for (int i = 0; i < index; ++i)
+                from += f.list.Text(i).size() + (f.list.RowAttr(i) == LE ? 2 : 0);
+            size_t len = f.list.RowsText(index, count).Text.size();
+            if (count == 0) len = 0;
+            std::string expect = before;
+            bool valid = !(count == 0 && ins.empty()) &&
+                         !(index == n && n > 0 && f.list.RowAttr(n - 1) != LE);
+            // A lone CR or LF becomes CR LF in the rows.
+            if (valid) expect = before.substr(0, from) + ins + before.substr(from + len);
+            TEditorScreenStrings fresh;
+            FakeEditor e2;
+            fresh.AddEditor(&e2);
+            fresh.WrapOption().Assign(o);
+            fresh.SetWordWrap(f.list.WordWrap());
+            fresh.LoadText(expect);
+            f.list.ReplaceRows(index, count, ins);
+            ASSERT_EQ(f.list.Text(), fresh.Text()) << round << "/" << step;
+            ASSERT_EQ(Rows(f.list), Rows(fresh))
+                << round << "/" << step << " wrap " << o.WrapByte();
+            // States: a full parse of the same rows.
+            TEditorScreenStrings full;
+            FakeEditor e3;
+            e3.fountain.Assign(f.ed.fountain);
+            e3.initFull = true;
+            full.AddEditor(&e3);
+            full.WrapOption().Assign(o);
+            full.SetWordWrap(f.list.WordWrap());
+            full.LoadText(expect);
+            for (int r = 0; r < f.list.Count(); ++r) {
+                if (!f.list.Parsed(r)) {
+                    for (int k = r; k < f.list.Count(); ++k)
+                        ASSERT_FALSE(f.list.Parsed(k)) << "unparsed rows form the tail";
+                    break;
+                }
+                ASSERT_EQ(f.list.Attr1(r), full.Attr1(r)) << round << "/" << step << " row " << r;
+                ASSERT_EQ(f.list.CarryKind(r), full.CarryKind(r))
+                    << round << "/" << step << " row " << r;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace editor
