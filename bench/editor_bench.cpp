@@ -1,0 +1,169 @@
+// Editor text model benchmark: loads a generated Shift-JIS text into screen rows, wraps it at 84
+// columns with every wrap rule on, parses every row's colour state, then times single-character
+// edits scattered through it, for a 1 MB and a 20 MB text side by side (an edit must cost the
+// same in both: it touches one line, not the text).
+//
+//   editor_bench [MEGABYTES...]      (default: 1 20)
+#include "codec.h"
+#include "screen_rows.h"
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace editor;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Ms(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+long PeakRssKb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+// Mixed kanji, kana and ASCII lines of 10 to 160 columns, some with brackets, URLs and mail.
+std::string MakeText(size_t bytes, unsigned seed) {
+    const char* words[] = {"検索",
+                           "全文",
+                           "テキスト",
+                           "ファイル",
+                           "ひらがな",
+                           "カタカナ",
+                           "漢字変換",
+                           "消費税",
+                           "、",
+                           "。",
+                           "「引用」",
+                           "（注）",
+                           "the",
+                           "quick",
+                           "fox",
+                           "12345",
+                           " ",
+                           "\t",
+                           "ﾊﾝｶｸ",
+                           "ＡＢＣ",
+                           "１２３",
+                           "(paren)",
+                           "http://example.jp/a",
+                           "user@example.jp",
+                           "です",
+                           "ます",
+                           "ー"};
+    std::vector<std::string> pool;
+    for (const char* w : words)
+        pool.push_back(cp932::FromUtf8(w));
+    std::mt19937 rng(seed);
+    std::string text;
+    text.reserve(bytes + 256);
+    while (text.size() < bytes) {
+        size_t target = 10 + rng() % 150;
+        size_t start = text.size();
+        while (text.size() - start < target)
+            text += pool[rng() % pool.size()];
+        text += "\r\n";
+    }
+    return text;
+}
+
+struct BenchEditor : TEditorClient {
+    TEditorFountain fountain;
+    bool loading = false;
+    bool Loading() const override { return loading; }
+    int ScreenHeight() const override { return 40 * 16; }
+    int RowHeight() const override { return 16; }
+    bool InitBracketsFull() const override { return true; }
+    TFountain* ActiveFountain() override { return &fountain; }
+};
+
+void Run(double megabytes) {
+    const size_t bytes = static_cast<size_t>(megabytes * 1024 * 1024);
+    auto t0 = Clock::now();
+    std::string text = MakeText(bytes, 1);
+    auto t1 = Clock::now();
+
+    BenchEditor ed;
+    auto* b = ed.fountain.Brackets().Add();
+    // (assign, not operator= of a literal: GCC 12 warns falsely about that in Release)
+    b->LeftBracket.assign(1, '(');
+    b->RightBracket.assign(1, ')');
+    auto* b2 = ed.fountain.Brackets().Add();
+    b2->LeftBracket = cp932::FromUtf8("「");
+    b2->RightBracket = cp932::FromUtf8("」");
+    ed.fountain.SetUrl(true);
+    ed.fountain.SetMail(true);
+    ed.fountain.ReserveWordList().Add(cp932::FromUtf8("消費税"));
+
+    TEditorScreenStrings list;
+    list.AddEditor(&ed);
+    TEditorWrapOption& o = list.WrapOption();
+    ed.loading = true; // settings first, then one wrap and one parse
+    o.SetWrapByte(84);
+    o.SetWordBreak(true);
+    o.SetFollowPunctuation(true);
+    o.SetLeading(true);
+    o.SetFollowRetMark(true);
+    list.LoadText(text);
+    list.SetWordWrap(true); // while loading: stored, nothing re-wrapped yet
+    auto t2 = Clock::now();
+    ed.loading = false;
+    const int lines = list.Count();
+    list.WrapAll();
+    auto t3 = Clock::now();
+    list.ReparseAll();
+    auto t4 = Clock::now();
+
+    // A thousand single-character insertions at random rows and character boundaries.
+    std::mt19937 rng(2);
+    const std::string ch = cp932::FromUtf8("字");
+    const int edits = 1000;
+    double worst = 0;
+    auto e0 = Clock::now();
+    for (int i = 0; i < edits; ++i) {
+        int row = static_cast<int>(rng() % static_cast<unsigned>(list.Count()));
+        std::string t = list.Text(row);
+        size_t at = 0;
+        size_t stop = t.empty() ? 0 : rng() % (t.size() + 1);
+        while (at < stop && at < t.size())
+            at += cp932::IsLeadByte(static_cast<unsigned char>(t[at])) ? 2 : 1;
+        t.insert(std::min(at, t.size()), ch);
+        if (list.RowAttr(row) == LineEnd) t += "\r\n";
+        auto a = Clock::now();
+        list.ReplaceRows(row, 1, t);
+        double ms = Ms(a, Clock::now());
+        if (ms > 0.5 && std::getenv("EDITOR_BENCH_SLOW"))
+            std::printf("  slow edit: row %d, %.2f ms, last row parsed %d, rows %d\n", row, ms,
+                        list.Parsed(list.Count() - 1), list.Count());
+        worst = std::max(worst, ms);
+    }
+    auto e1 = Clock::now();
+
+    std::printf("%6.1f MB text: %d lines -> %d rows\n", megabytes, lines, list.Count());
+    std::printf("  generate %.0f ms, load into rows %.0f ms, WrapAll %.0f ms, ReparseAll %.0f ms\n",
+                Ms(t0, t1), Ms(t1, t2), Ms(t2, t3), Ms(t3, t4));
+    std::printf("  %d edits: %.1f ms total, %.1f us mean, %.1f us worst\n", edits, Ms(e0, e1),
+                Ms(e0, e1) * 1000.0 / edits, worst * 1000.0);
+    std::printf("  peak memory so far: %.0f MB\n", PeakRssKb() / 1024.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<double> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(std::atof(argv[i]));
+    if (sizes.empty()) sizes = {1, 20};
+    for (double mb : sizes)
+        Run(mb);
+    return 0;
+}

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds the editor text model benchmark (Release, in build-editor-bench/) and runs it: a 1 MB
+# and a 20 MB generated Shift-JIS text loaded into rows, wrapped at 84 columns with every wrap
+# rule, fully parsed, then a thousand scattered single-character edits in each.
+#
+#   bench/editor_bench.sh [MEGABYTES...]      (default: 1 20)
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$ROOT/build-editor-bench
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUELVRA_SANITIZE=OFF >/dev/null
+cmake --build "$BUILD" -j2 --target editor_bench >/dev/null
+BIN=$(find "$BUILD" -type f -name editor_bench -perm -u+x | head -1)
+"$BIN" "$@"
