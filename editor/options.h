@@ -152,9 +152,10 @@ class TEditorMargin : public TEditorOption {
     QUELVRA_INT_PROP(Line, 0, 0, 100)
     QUELVRA_INT_PROP(Top, 2, 0, 100)
   public:
-    // Extra pixel under each row while the caret-row underline is visible.
+    // Extra pixel under each row while the caret-row underline is visible. Not published: set
+    // by the editor when the marks change, which reports nothing of its own.
     int UnderlineGap() const { return FUnderlineGap; }
-    void SetUnderlineGap(int V) { SetValue(FUnderlineGap, V); }
+    void SetUnderlineGap(int V) { FUnderlineGap = V; }
     void Assign(const TPersistent& Source) override;
 
   private:
