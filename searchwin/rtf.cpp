@@ -143,6 +143,12 @@ struct State {
     std::uint32_t color = kAutoColor;
     int halfPoints = 0; // 0: none set
     bool bold = false, underline = false;
+    // Text marked as double-byte (\dbch) may carry sizes and bold of its own, as associated
+    // properties (\afs, \ab): word processors give Japanese text its attributes that way.
+    // -1: none, the text takes the ones above.
+    enum CharType { Western, DoubleByte, Complex } charType = Western;
+    int asianHalfPoints = -1;
+    int asianBold = -1;
     int font = -1;
     int uc = 1;
     bool fontEntryOpen = false; // in the font table: an entry's \fN was seen
@@ -243,9 +249,12 @@ class Reader {
         if (sjis.empty()) return;
         lastWasPar_ = false;
         Run r;
+        const bool asian = state_.charType == State::DoubleByte;
         r.color = state_.color;
-        r.points = state_.halfPoints / 2.0;
-        r.bold = state_.bold;
+        r.points =
+            (asian && state_.asianHalfPoints >= 0 ? state_.asianHalfPoints : state_.halfPoints) /
+            2.0;
+        r.bold = asian && state_.asianBold >= 0 ? state_.asianBold != 0 : state_.bold;
         r.underline = state_.underline;
         if (!runs_.empty() && runs_.back().SameFormat(r)) {
             runs_.back().text += sjis;
@@ -550,6 +559,30 @@ class Reader {
             state_.halfPoints = 0;
             state_.bold = state_.underline = false;
             state_.font = -1;
+            state_.charType = State::Western;
+            state_.asianHalfPoints = state_.asianBold = -1;
+            return;
+        }
+        if (w == "loch" || w == "hich" || w == "ltrch") {
+            state_.charType = State::Western;
+            return;
+        }
+        if (w == "dbch") {
+            state_.charType = State::DoubleByte;
+            return;
+        }
+        if (w == "rtlch") {
+            state_.charType = State::Complex;
+            return;
+        }
+        if (w == "afs" || w == "ab") {
+            // Associated properties count for double-byte text only; right-to-left scripts are
+            // beyond the pane.
+            if (state_.charType != State::DoubleByte) return;
+            if (w == "afs")
+                state_.asianHalfPoints = hasParam && p > 0 && p <= 3276 ? p : 0;
+            else
+                state_.asianBold = on ? 1 : 0;
             return;
         }
         if (w == "f" && hasParam) {

@@ -167,3 +167,21 @@ TEST(RtfTest, ColourTableEdges) {
                              "\\cf0 a\\cf1 b\\cf2 c\\cf9 d}");
     EXPECT_EQ(runs, (Runs{R("a", 0x030201), R("b"), R("c", 0), R("d")}));
 }
+
+TEST(RtfTest, DoubleByteTextTakesItsAssociatedSizeAndBold) {
+    // One word processor gives Japanese text its size and bold as associated properties after
+    // \dbch, Latin text its own after \loch; properties after \rtlch are for other scripts.
+    const std::string doc =
+        "{\\rtf1\\ansi{\\colortbl;\\red0\\green0\\blue0;}"
+        "\\pard\\plain \\rtlch\\afs40\\ab \\ltrch\\fs24\\dbch "
+        "{\\hich\\loch\\cf1\\fs22\\dbch\\afs26\\ab\\dbch\\uc2 \\u26412\\'96\\'7b\\uc1 }"
+        "{\\hich\\loch\\cf1\\fs22\\b0\\loch abc}"
+        "{\\dbch\\u25991\\'3f}"
+        "\\par}";
+    EXPECT_EQ(ReadOk(doc),
+              (Runs{R(S("本"), 0, 13, true), R("abc", 0, 11), R(S("文"), kAutoColor, 12)}));
+    // Another gives every script the same \b and \fs and only names fonts per script.
+    const std::string other = "{\\rtf1\\ansi\\ansicpg932{\\rtlch\\fcs1 \\af0\\afs40 \\ltrch\\fcs0 "
+                              "\\b\\fs28\\loch\\af1\\hich\\af1\\dbch\\af1 \\'93\\'fa\\'96\\'7b}}";
+    EXPECT_EQ(ReadOk(other), (Runs{R(S("日本"), kAutoColor, 14, true)}));
+}
