@@ -192,7 +192,7 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
         rows.SetRowAttr(rows.Count() - 1, endsWithLineEnd ? LineEnd : EndOfText);
         u.InsertedRows = rows.Count();
         PutRows(Index, 0, rows);
-        int changed = ReparseFrom(Index, true);
+        int changed = Reparse(Index, true, Index + rows.Count());
         Record(Index, 0, rows.Count(), changed);
         EndUpdate();
         return;
@@ -251,7 +251,7 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     rows.SetRowAttr(rows.Count() - 1, E);
     u.InsertedRows = rows.Count();
     PutRows(First, LastLine - First + 1, rows);
-    int changed = ReparseFrom(First, true);
+    int changed = Reparse(First, true, First + rows.Count());
     Record(First, old.RowCount, rows.Count(), changed);
     EndUpdate();
 }
@@ -382,6 +382,10 @@ std::unique_ptr<TFountainParser> TEditorScreenStrings::NewParser() const {
 }
 
 int TEditorScreenStrings::ReparseFrom(int Index, bool Notify) {
+    return Reparse(Index, Notify, Index);
+}
+
+int TEditorScreenStrings::Reparse(int Index, bool Notify, int NewEnd) {
     const int n = Count();
     if (Index < 0 || Index >= n) return 0;
     auto parser = NewParser();
@@ -413,9 +417,10 @@ int TEditorScreenStrings::ReparseFrom(int Index, bool Notify) {
         parser->RowStep(r, *this, s);
         s.PrevRowAttr = s.RowAttr;
     }
-    // Not converged: what lies below is no longer known. Rows beyond the parsed part are
-    // already marked, so the walk stops at the first of them.
-    for (int k = limit + 1; k < n && Parsed(k); ++k)
+    // Not converged: what lies below is no longer known. Unparsed rows form the tail of the
+    // list, apart from rows an edit has just put in (up to NewEnd), so past those the marking
+    // stops at the first unparsed row instead of running to the end every time.
+    for (int k = limit + 1; k < n && (k < NewEnd || Parsed(k)); ++k)
         SetNotParsed(k);
     return changed;
 }

@@ -154,6 +154,8 @@ class TEditorScreenStrings : public TEditorStringList {
     void Rewrap(bool Wrap);
     void Record(int Start, int Removed, int Inserted, int Reparsed);
     void SetNotParsed(int Row);
+    // ReparseFrom after an edit that put fresh (unparsed) rows in before NewEnd.
+    int Reparse(int Index, bool Notify, int NewEnd);
     void CaretsIntoRange();
     bool OwnerLoading() const { return Owner() && Owner()->Loading(); }
     int ScreenRows() const;
