@@ -425,6 +425,25 @@ int TEditorScreenStrings::Reparse(int Index, bool Notify, int NewEnd) {
     return changed;
 }
 
+std::vector<TRowToken> TEditorScreenStrings::RowTokens(int Row, std::string_view RowText) {
+    std::vector<TRowToken> out;
+    if (Row < 0 || Row >= Count() || RowText.empty()) return out;
+    if (!Parsed(Row)) ReparseFrom(Row, false);
+    auto parser = NewParser();
+    if (!parser) return out;
+    std::string t(RowText);
+    const int n = static_cast<int>(t.size());
+    if (FWordWrap && RowAttr(Row) == Wrapped && Row + 1 < Count()) t += Text(Row + 1);
+    TRowAttributeData s = LoadRowState(*this, Row);
+    s.RowAttr = static_cast<std::uint8_t>(RowAttr(Row));
+    parser->StartRow(t, s);
+    for (int k; (k = parser->ReadToken()) != kdEnd && parser->TokenOffset() < n;) {
+        int len = std::min(parser->TokenLength(), n - parser->TokenOffset());
+        out.push_back({parser->TokenOffset(), len, k, parser->TokenColor()});
+    }
+    return out;
+}
+
 void TEditorScreenStrings::ReparseAll() {
     TEditorClient* o = Owner();
     if (Count() == 0 || (o && (o->Loading() || o->Destroying()))) return;

@@ -85,6 +85,16 @@ struct TChangeRecord {
     bool TextChanged = false;
 };
 
+// One token of a row as the drawing sees it: its place within the row (clipped to the row),
+// its kind and colour class (null: the editor's own colours).
+struct TRowToken {
+    int Offset = 0;
+    int Length = 0;
+    int Kind = kdEnd;
+    TFountainColor* Color = nullptr;
+    friend bool operator==(const TRowToken&, const TRowToken&) = default;
+};
+
 class TEditorStringList : public TRowAttributeStringList {
   public:
     const char* ClassName() const override { return "TEditorStringList"; }
@@ -140,6 +150,11 @@ class TEditorScreenStrings : public TEditorStringList {
     TEditorUndoObj& UndoObj() { return FUndo; }
     const TChangeRecord& ChangeRecord() const { return FChange; }
     TWrapContext WrapContext() const;
+    // The tokens of Row for drawing RowText (the row's text, tabs expanded by the caller):
+    // the row is parsed first if it is not, and with wrapping on the next row's text is seen
+    // too, so that a token cut by the wrap keeps its colour. Stops at the first token that
+    // starts beyond the row.
+    std::vector<TRowToken> RowTokens(int Row, std::string_view RowText);
     // Whether a row's tokenizer state has been computed.
     bool Parsed(int Row) const { return Bracket(Row) != -2; }
     // The owner finished reading its settings: wrap and parse once.

@@ -313,6 +313,32 @@ TEST(ScreenRows, ClearAndCaretsIntoRange) {
     EXPECT_EQ(f.list.EditorCount(), 1);
 }
 
+TEST(ScreenRows, RowTokensParseOnDemandAndSeeAcrossTheWrap) {
+    Fixture f(20, true);
+    f.ed.screenRows = 1; // the initial parse covers two rows only
+    f.ed.fountain.ReserveWordList().Add(S("消費税"));
+    auto* b = f.ed.fountain.Brackets().Add();
+    b->LeftBracket = "(";
+    b->RightBracket = ")";
+    TEditorColors& c = f.ed.fountain.Colors();
+    // Row 3 cuts the reserve word after two bytes; a bracket opened on row 0 stays open.
+    f.list.LoadText("(a\r\nb\r\nc\r\n" + std::string(18, 'x') + S("消費税") + " d)");
+    ASSERT_EQ(f.list.Text(3), std::string(18, 'x') + S("消"));
+    ASSERT_FALSE(f.list.Parsed(3));
+    using V = std::vector<TRowToken>;
+    EXPECT_EQ(f.list.RowTokens(3, f.list.Text(3)), (V{{0, 20, kdBracket, &b->ItemColor()}}));
+    EXPECT_TRUE(f.list.Parsed(3));
+    EXPECT_EQ(f.list.RowTokens(4, f.list.Text(4)), (V{{0, 7, kdBracket, &b->ItemColor()}}));
+    // Without the bracket the cut word keeps the reserve colour on both rows.
+    f.list.ReplaceRows(0, 1, "a\r\n");
+    EXPECT_EQ(f.list.RowTokens(3, f.list.Text(3)),
+              (V{{0, 18, kdWord, &c.Ank()}, {18, 2, kdKanji, &c.Reserve()}}));
+    EXPECT_EQ(f.list.RowTokens(4, f.list.Text(4)), (V{{0, 4, kdReserve, &c.Reserve()},
+                                                      {5, 1, kdWord, &c.Ank()},
+                                                      {6, 1, kdSymbol, &c.Symbol()}}));
+    EXPECT_TRUE(f.list.RowTokens(99, "x").empty());
+}
+
 // Random Shift-JIS texts and random edits: the text is always the old text with the replaced
 // rows' text spliced out; the rows are exactly what cutting the text afresh gives; and every
 // parsed row holds the state a full parse gives it.
