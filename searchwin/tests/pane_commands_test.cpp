@@ -584,6 +584,15 @@ TEST_F(PrintTest, CancelledSetupPrintsNothing) {
 
 // ---- Information ----
 
+TEST_F(PaneCommandsTest, InformationBoxThenTheHelpFileInThePane) {
+    Write("help.txt", "使い方\r\n  二行目");
+    Fill({"結果"});
+    QTest::mouseClick(Form().BitBtn2, Qt::LeftButton);
+    ASSERT_EQ(platform_.messages.size(), 1u);
+    EXPECT_EQ(platform_.messages[0].kind, app::MessageKind::Confirm);
+    EXPECT_EQ(PaneText(), "使い方\r\n  二行目");
+}
+
 TEST_F(PaneCommandsTest, InformationBoxThenTheHelpFileMissingLeavesThePane) {
     Fill({"結果"});
     QTest::mouseClick(Form().BitBtn2, Qt::LeftButton);
