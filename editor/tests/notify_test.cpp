@@ -163,6 +163,17 @@ TEST(VelStringList, EveryEditReportsChangingThenChangedAndClearOfEmptyReportsNot
     EXPECT_EQ(l.GetCapacity(), 0);
 }
 
+TEST(VelStringList, CapacityGrowsInSteps) {
+    // By 4 up to 8, by 16 up to 64, then by a quarter.
+    TVelStringList l;
+    std::vector<int> seen;
+    for (int i = 0; i < 200; ++i) {
+        l.Add("x");
+        if (seen.empty() || seen.back() != l.GetCapacity()) seen.push_back(l.GetCapacity());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{4, 8, 12, 28, 44, 60, 76, 95, 118, 147, 183, 228}));
+}
+
 TEST(VelStringList, DestroyingTheListReportsNothing) {
     ListEvents ev;
     {
