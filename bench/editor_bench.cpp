@@ -142,8 +142,8 @@ void Run(double megabytes) {
         list.ReplaceRows(row, 1, t);
         double ms = Ms(a, Clock::now());
         if (ms > 0.5 && std::getenv("EDITOR_BENCH_SLOW"))
-            std::printf("  slow edit: row %d, %.2f ms, last row parsed %d, rows %d\n", row, ms,
-                        list.Parsed(list.Count() - 1), list.Count());
+            std::printf("  slow edit %d: row %d, %.2f ms, last row parsed %d, rows %d\n", i, row,
+                        ms, list.Parsed(list.Count() - 1), list.Count());
         worst = std::max(worst, ms);
     }
     auto e1 = Clock::now();
