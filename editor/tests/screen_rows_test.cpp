@@ -174,6 +174,33 @@ TEST(ScreenRows, DeletingWholeLinesMovesTheirMarksDown) {
     EXPECT_EQ(f.list.UsedMarks(), 0);
 }
 
+TEST(ScreenRows, MarksOnAWrappedLineStayWithTheirRowsWhenItIsRecut) {
+    Fixture f(20, true);
+    f.list.LoadText("top\r\n" + std::string(50, 'a') + "\r\nend");
+    // rows: top LE, a20 W, a20 W, a10 LE, end EOT
+    f.list.SetRowMarks(2, 1 << 2);
+    f.list.SetRowMarks(3, 1 << 13);
+    f.list.ReplaceRows(2, 1, "X" + std::string(20, 'a')); // one character typed into row 2
+    EXPECT_EQ(f.list.Count(), 5);
+    EXPECT_EQ(f.list.RowMarks(2), 1 << 2);
+    EXPECT_EQ(f.list.RowMarks(3), 1 << 13);
+    // A line that grows by a row (a20 b45 a11: four rows): the marks stay aligned with the end
+    // of the line.
+    f.list.ReplaceRows(2, 1, std::string(45, 'b'));
+    EXPECT_EQ(f.list.Count(), 6);
+    EXPECT_EQ(f.list.RowMarks(2), 0);
+    EXPECT_EQ(f.list.RowMarks(3), 1 << 2);
+    EXPECT_EQ(f.list.RowMarks(4), 1 << 13);
+    EXPECT_EQ(f.list.RowMarks(5), 0);
+    // Joining it with the next line by deleting its line end keeps every mark.
+    f.list.ReplaceRows(4, 1, f.list.Text(4));
+    int all = 0;
+    for (int i = 0; i < f.list.Count(); ++i)
+        all |= f.list.RowMarks(i);
+    EXPECT_EQ(all, (1 << 2) | (1 << 13));
+    EXPECT_EQ(f.list.LineEndRow(1), f.list.Count() - 1);
+}
+
 TEST(ScreenRows, PutRowsCarriesMarks) {
     struct Case {
         const char* name;
