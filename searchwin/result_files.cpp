@@ -186,6 +186,8 @@ bool TForm1::SavePane(const std::string& path) {
             return false;
         }
     }
+    if (fs::exists(target, ec)) // the replacement keeps the old file's permissions
+        fs::permissions(temp, fs::status(target, ec).permissions(), ec);
     fs::rename(temp, target, ec);
     if (ec) {
         fs::remove(temp, ec);

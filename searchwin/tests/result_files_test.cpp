@@ -258,11 +258,16 @@ TEST_F(ResultFilesTest, SavingWhereNothingCanBeWrittenIsSilentAndKeepsThePane) {
         EXPECT_FALSE(std::filesystem::exists(root_ / "tentative.doc"));
         EXPECT_TRUE(platform_.messages.empty());
     }
-    // Saving over an existing file replaces it whole and leaves nothing beside it.
+    // Saving over an existing file replaces it whole, keeps its permissions and leaves nothing
+    // beside it.
     WriteBytes("over.doc", std::string(100000, 'z'));
+    const auto perms = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                       std::filesystem::perms::group_read;
+    std::filesystem::permissions(root_ / "over.doc", perms);
     Answer(platform_.saveAnswers, Root() + "/over.doc");
     Form().N21->trigger();
     EXPECT_TRUE(rtf::IsRtf(ReadFile(root_ / "over.doc")));
+    EXPECT_EQ(std::filesystem::status(root_ / "over.doc").permissions(), perms);
     for (const auto& e : std::filesystem::directory_iterator(root_))
         EXPECT_EQ(e.path().filename().string().find("saving"), std::string::npos);
 }
