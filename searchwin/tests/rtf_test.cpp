@@ -185,3 +185,25 @@ TEST(RtfTest, DoubleByteTextTakesItsAssociatedSizeAndBold) {
                               "\\b\\fs28\\loch\\af1\\hich\\af1\\dbch\\af1 \\'93\\'fa\\'96\\'7b}}";
     EXPECT_EQ(ReadOk(other), (Runs{R(S("日本"), kAutoColor, 14, true)}));
 }
+
+TEST(RtfTest, AlternativeFormsOfTheSameTextShowOnce) {
+    struct Case {
+        const char* name;
+        std::string data;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"picture and its fallback",
+         "{\\rtf1 a{\\*\\shppict{\\pict\\pngblip 89504e47}}{\\nonshppict{\\pict 0102}}b}", "ab"},
+        {"code page text and its Unicode twin",
+         "{\\rtf1\\ansi\\ansicpg932 {\\upr{a\\'82\\'a0}{\\*\\ud{a\\u12354?}}}b}",
+         "a" + S("あ") + "b"},
+        {"field instruction and its result", "{\\rtf1 {\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}.}",
+         "3."},
+        {"headers, footers and footnotes", "{\\rtf1 {\\header h}{\\footer f}a{\\footnote n}b}",
+         "ab"},
+        {"list numbers written for older readers", "{\\rtf1 {\\listtext 1.\\tab}item}", "1.\titem"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Text(ReadOk(c.data)), c.text) << c.name;
+}
