@@ -118,15 +118,21 @@ TForm1::TLoadResult TForm1::LoadPaneFile(const std::string& path) {
     if (!fs::is_regular_file(native, ec)) return TLoadResult::Missing;
     const std::uintmax_t size = fs::file_size(native, ec);
     if (ec) return TLoadResult::Missing;
-    // A file this much larger than the pane's cap cannot fit, even as rich text with its
-    // markup; it is refused before it is read into memory.
-    const std::uintmax_t maxFile = static_cast<std::uintmax_t>(RichEdit1->MaxBytes()) * 4 + 4096;
-    if (size > maxFile) {
+    std::ifstream in(native, std::ios::binary);
+    if (!in) return TLoadResult::Missing;
+    std::string head(64, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    // Refused before the file is read into memory: plain text takes in the pane at least the
+    // bytes it has; rich text over four times the cap would hardly fit and would cost that much
+    // memory to read.
+    const std::uintmax_t cap = static_cast<std::uintmax_t>(RichEdit1->MaxBytes());
+    if (size > (rtf::IsRtf(head) ? cap * 4 + 4096 : cap)) {
         app::platform().ShowMessage(PaneFullMessage());
         return TLoadResult::TooLarge;
     }
-    std::ifstream in(native, std::ios::binary);
-    if (!in) return TLoadResult::Missing;
+    in.clear();
+    in.seekg(0);
     std::string data(static_cast<std::size_t>(size), '\0');
     in.read(data.data(), static_cast<std::streamsize>(size));
     if (in.bad()) return TLoadResult::Missing;
