@@ -345,3 +345,29 @@ TEST_F(ResultFilesTest, PreviewShowsRichTextFilesWithTheirFormat) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(PaneRunsTest, LinesAppendedAfterALoadStartNewLines) {
+    TResultPane pane;
+    pane.SetRuns({rtf::Run{"loaded\r\nfile", 255}});
+    pane.AppendLine("next");
+    EXPECT_EQ(pane.Text(), "loaded\r\nfile\r\nnext");
+
+    // A load while a search is filling the pane goes into the document being built.
+    pane.Clear();
+    pane.BeginBulkAppend();
+    pane.AppendLine("hit 1");
+    pane.AppendLine("hit 2");
+    pane.SetRuns({rtf::Run{"loaded", 255}});
+    pane.AppendLine("hit 3");
+    EXPECT_EQ(pane.LineCount(), 2);
+    pane.EndBulkAppend();
+    EXPECT_EQ(pane.Text(), "loaded\r\nhit 3");
+    const Runs runs = pane.Runs();
+    ASSERT_FALSE(runs.empty());
+    EXPECT_EQ(runs.front().text.substr(0, 6), "loaded");
+    EXPECT_EQ(runs.front().color, 255u);
+}
+
+} // namespace
