@@ -21,6 +21,7 @@ namespace {
 // SIGTERM and SIGINT close the main window as the user's close would: the handler only writes
 // a byte; the event loop reads it and closes the window.
 int g_signalPipe[2] = {-1, -1};
+bool g_closeRequested = false;
 
 void OnSignal(int) {
     const char b = 1;
@@ -33,6 +34,12 @@ void InstallCloseOnSignal(QWidget* window) {
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
         char b;
         [[maybe_unused]] auto r = ::read(g_signalPipe[0], &b, 1);
+        g_closeRequested = true;
+        // A message box still open (one at start-up, say) would hold the program after the
+        // window closed.
+        while (QWidget* modal = QApplication::activeModalWidget()) {
+            if (modal == window || !modal->close()) break;
+        }
         window->close();
     });
     struct sigaction sa = {};
@@ -63,15 +70,18 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quelvra"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quelvra"));
     TForm1 form1;
-    TFormSearch formSearch(&form1);
-    TForm2 form2(&form1);
     QObject::connect(&instance, &app::SingleInstance::RaiseRequested, &form1, [&form1] {
         form1.setWindowState((form1.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         form1.show();
         form1.raise();
         form1.activateWindow();
     });
+    // Before the other windows: the keyword window may show a message while it is made.
     InstallCloseOnSignal(&form1);
+    TFormSearch formSearch(&form1);
+    TForm2 form2(form1.ProgramDir(), &form1);
+    form1.AttachKeywordWindow(&form2);
+    if (g_closeRequested) return 0;
     form1.show();
     return QApplication::exec();
 }

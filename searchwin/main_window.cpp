@@ -411,6 +411,7 @@ void TForm1::ConnectHandlers() {
     connect(not1, &QAction::triggered, this, &TForm1::not1Click);
     connect(notgoogle1, &QAction::triggered, this, &TForm1::notgoogle1Click);
     connect(BitBtn11, &QToolButton::clicked, this, &TForm1::BitBtn11Click);
+    connect(BitBtn8, &QToolButton::clicked, this, &TForm1::BitBtn8Click);
     for (QRadioButton* r : {RadioButton7, RadioButton8, RadioButton9, RadioButton10})
         connect(r, &QRadioButton::clicked, this, [this] { OptionsChanged = true; });
 
@@ -463,7 +464,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
 }
 
 QComboBox* TForm1::ActiveKeywordField() const {
-    QWidget* f = QApplication::focusWidget();
+    // The window's own focus child: an open context menu does not change it.
+    QWidget* f = focusWidget();
     for (QComboBox* c : {ComboBox1, ComboBox2, ComboBox4})
         if (f && (f == c || c->isAncestorOf(f))) return c;
     return nullptr;
@@ -487,6 +489,8 @@ void TForm1::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
-    FormCloseQuery();
+    // A window closed before it was ever shown never read its settings: writing them would
+    // only put the defaults over the user's.
+    if (shownOnce_) FormCloseQuery();
     e->accept();
 }

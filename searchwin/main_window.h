@@ -7,13 +7,15 @@
 //   folder_list.cpp     data folder, extension and file list
 //   pane_commands.cpp   markers, brackets, fonts and colours, copy, find, print, help
 //   result_files.cpp    saving and loading the pane, the six file slots
-//   query_ops.cpp       keyword operators and the web search
+//   query_ops.cpp       keyword operators, the web search, the keyword window's link
 //   open_hit.cpp        opening a hit in the viewer, the check buttons
 //   window_settings.cpp restoring and saving the window's settings
 #pragma once
 
 #include "grep.h"
 #include "inigt.h"
+#include "keyword_window.h"
+#include "mail_and_hp.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -223,6 +225,13 @@ class TForm1 : public QMainWindow {
     void not1Click();
     void notgoogle1Click();
     void BitBtn11Click();
+    TMailAndHP MailAndHP1; // keeps the last address between web searches
+
+    // The keyword colour list, made at start beside this window; BitBtn8 shows it modally.
+    void AttachKeywordWindow(TForm2* form);
+    void BitBtn8Click();
+    TForm2* Form2 = nullptr;
+    std::unique_ptr<TKeywordPane> KeywordPane; // the result pane as the keyword window sees it
 
     // ---- Opening a hit (open_hit.cpp) ----
     void BitBtn9Click();

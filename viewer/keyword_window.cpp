@@ -1,5 +1,199 @@
+// TForm2, the keyword colour list.
 #include "keyword_window.h"
 
-TForm2::TForm2(QWidget* parent) : QDialog(parent) {
+#include "codec.h"
+#include "fonts.h"
+#include "platform.h"
+#include "qtext.h"
+
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+QToolButton* Button(QWidget* parent, const char* name) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    return b;
+}
+
+// Splits Shift-JIS text into lines at CR LF, lone CR and LF; a final line end adds no line.
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TForm2::TForm2(const std::string& programDir, QWidget* parent)
+    : QDialog(parent), programDir_(programDir) {
     setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("keyword"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFont(app::MapFont(cp932::FromUtf8("ＭＳ Ｐゴシック"), 12));
+    setFixedSize(215, 490);
+    move(506, 137);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(8, 8, 192, 401);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setToolTip(app::U("「//赤」「//青」と記載すれば、それ以降の単語が色つき表示になります"));
+
+    BitBtn1 = Button(this, "BitBtn1");
+    BitBtn1->setText(app::U("//青　赤　緑　黒　黄"));
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    BitBtn1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    BitBtn1->setLayoutDirection(Qt::RightToLeft); // the picture at the caption's right
+    BitBtn1->setStyleSheet(QStringLiteral("color: blue"));
+    BitBtn1->setGeometry(8, 418, 192, 28);
+
+    BitBtn2 = Button(this, "BitBtn2");
+    BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    BitBtn2->setGeometry(8, 452, 192, 28);
+    BitBtn3 = Button(this, "BitBtn3");
+    BitBtn3->setText(app::U("中止"));
+    BitBtn3->setGeometry(BitBtn2->geometry());
+    BitBtn3->hide();
+
+    connect(BitBtn1, &QToolButton::clicked, this, &TForm2::BitBtn1Click);
+    connect(BitBtn2, &QToolButton::clicked, this, &TForm2::BitBtn2Click);
+    connect(BitBtn3, &QToolButton::clicked, this, &TForm2::BitBtn3Click);
+    FormCreate();
+}
+
+std::string TForm2::ColorIniPath() const {
+    return (programDir_.empty() ? std::string() : programDir_ + "/") + "color.ini";
+}
+
+void TForm2::FormCreate() {
+    const std::string native = cp932::PathToNative(ColorIniPath());
+    std::error_code ec;
+    if (!std::filesystem::exists(native, ec) && !ec) {
+        app::platform().ShowMessage(cp932::FromUtf8("color.iniを作成しました"));
+        // An empty list, saved as it stands; a folder that cannot be written is no reason to
+        // stop.
+        std::ofstream(native, std::ios::binary);
+        return;
+    }
+    std::ifstream in(native, std::ios::binary);
+    std::ostringstream text;
+    if (!std::filesystem::is_regular_file(native, ec) || !in || !(text << in.rdbuf()) || in.bad()) {
+        // There but unreadable: said so, and never replaced by an empty list.
+        app::platform().ShowMessage(cp932::FromUtf8("color.iniを読み込めません"));
+        return;
+    }
+    QStringList lines;
+    for (const std::string& line : SplitLines(text.str()))
+        lines << app::ToQ(line);
+    Memo1->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+std::vector<std::string> TForm2::Lines() const {
+    return SplitLines(app::FromQ(Memo1->toPlainText()));
+}
+
+bool TForm2::MarkerColor(const std::string& line, std::uint32_t& color) {
+    static const struct {
+        std::string text;
+        std::uint32_t color;
+    } kMarkers[] = {
+        {cp932::FromUtf8("//青"), 0xFF0000}, {cp932::FromUtf8("//赤"), 0x0000FF},
+        {cp932::FromUtf8("//緑"), 0x008000}, {cp932::FromUtf8("//黒"), 0x000000},
+        {cp932::FromUtf8("//黄"), 0x00FFFF},
+    };
+    for (const auto& m : kMarkers)
+        if (line == m.text) {
+            color = m.color;
+            return true;
+        }
+    return false;
+}
+
+void TForm2::BitBtn1Click() {
+    if (!Pane) return;
+    BitBtn3->show();
+    stop_ = false;
+    std::uint32_t color = 0xFF0000; // words before the first marker are blue
+    BitBtn1->setEnabled(false);
+    BitBtn2->setEnabled(false);
+    app::platform().SetWaitCursor(true);
+    for (const std::string& line : Lines()) {
+        if (!MarkerColor(line, color) && !line.empty()) {
+            // Never more occurrences than the pane has lines: the bound that keeps a word
+            // found everywhere from running long.
+            const int n = Pane->LineCount();
+            for (int k = 0; k < n; ++k) {
+                app::platform().ProcessEvents();
+                if (stop_) break;
+                const std::int64_t at = Pane->FindText(line, Pane->SelStart() + Pane->SelLength());
+                if (at < 0) break;
+                Pane->Select(at, static_cast<std::int64_t>(line.size()));
+                Pane->PaintSelection(color);
+                Pane->ScrollCaretIntoView();
+            }
+        }
+        Pane->Select(0, 0);
+        Pane->ScrollCaretIntoView();
+    }
+    BitBtn1->setEnabled(true);
+    BitBtn2->setEnabled(true);
+    app::platform().SetWaitCursor(false);
+    BitBtn3->hide();
+}
+
+void TForm2::BitBtn2Click() {
+    close();
+}
+
+void TForm2::BitBtn3Click() {
+    stop_ = true;
+}
+
+void TForm2::FormClose() {
+    if (Memo1->document()->isModified()) {
+        std::string text;
+        for (const std::string& line : Lines())
+            text += line + "\r\n";
+        // Written beside the list and then put in its place, so that a full disk never leaves
+        // half a list; a folder that cannot be written: the window closes all the same.
+        const std::string native = cp932::PathToNative(ColorIniPath());
+        const std::string temp = native + ".new";
+        bool written = false;
+        {
+            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+            written = static_cast<bool>(out << text) && static_cast<bool>(out.flush());
+        }
+        std::error_code ec;
+        if (written)
+            std::filesystem::rename(temp, native, ec);
+        else
+            std::filesystem::remove(temp, ec);
+    }
+    if (Pane) Pane->TakeFocus();
+}
+
+void TForm2::done(int result) {
+    // Closing with the box, Escape or BitBtn2 all end here.
+    if (!BitBtn2->isEnabled()) return; // painting: only "中止" is live
+    FormClose();
+    QDialog::done(result);
 }

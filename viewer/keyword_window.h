@@ -1,10 +1,63 @@
-// TForm2, the keyword colour list. Created at start and shown modally from the main window.
+// TForm2, the keyword colour list: words kept in "color.ini", one per line, painted bold in the
+// result pane in the colour of the marker line ("//青", "//赤", "//緑", "//黒", "//黄") above
+// them. Created at start and shown modally from the main window.
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QPlainTextEdit;
+class QToolButton;
+
+// What the painting needs of the result pane; the main window supplies it. Positions are byte
+// offsets into the pane's Shift-JIS text.
+class TKeywordPane {
+  public:
+    virtual ~TKeywordPane() = default;
+    virtual int LineCount() const = 0;
+    virtual std::int64_t SelStart() const = 0;
+    virtual std::int64_t SelLength() const = 0;
+    virtual void Select(std::int64_t start, std::int64_t length) = 0;
+    // Forward from `from` to the end, letter case ignored; -1 when not found.
+    virtual std::int64_t FindText(const std::string& text, std::int64_t from) const = 0;
+    // The selection bold alone and in `color` (0x00BBGGRR).
+    virtual void PaintSelection(std::uint32_t color) = 0;
+    virtual void ScrollCaretIntoView() = 0;
+    virtual void TakeFocus() = 0;
+};
 
 class TForm2 : public QDialog {
     Q_OBJECT
   public:
-    explicit TForm2(QWidget* parent = nullptr);
+    // programDir: the folder of "color.ini" (Shift-JIS, no trailing "/").
+    explicit TForm2(const std::string& programDir, QWidget* parent = nullptr);
+
+    QPlainTextEdit* Memo1 = nullptr;
+    QToolButton* BitBtn1 = nullptr; // paints the pane
+    QToolButton* BitBtn2 = nullptr; // closes
+    QToolButton* BitBtn3 = nullptr; // "中止", over BitBtn2 while painting
+
+    TKeywordPane* Pane = nullptr;
+
+    void FormCreate();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void FormClose();
+
+    // The list as Shift-JIS lines.
+    std::vector<std::string> Lines() const;
+
+    // Whether the line is a marker (the whole line, exactly); its colour into `color`.
+    static bool MarkerColor(const std::string& line, std::uint32_t& color);
+
+  public slots:
+    void done(int result) override;
+
+  private:
+    std::string ColorIniPath() const;
+    std::string programDir_;
+    bool stop_ = false;
 };

@@ -1,1 +1,237 @@
-// Placeholder, filled by its feature.
+// Keyword operators, the web search and the keyword colour list, driven through the window.
+#include "window_fixture.h"
+
+#include "keyword_window.h"
+#include "mail_and_hp.h"
+#include "result_pane.h"
+
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+class QueryOpsTest : public WindowFixture {
+  protected:
+    // Focuses a keyword field, gives it a text and runs one of the operator items on it.
+    QString Apply(QComboBox* field, const QString& text, QAction* item, int times = 1) {
+        Form().activateWindow();
+        field->setFocus();
+        field->setEditText(text);
+        for (int i = 0; i < times; ++i)
+            item->trigger();
+        return field->currentText();
+    }
+};
+
+TEST_F(QueryOpsTest, OperatorsActOnTheFocusedField) {
+    TForm1& f = Form();
+    struct Case {
+        QAction* item;
+        QString before;
+        int times;
+        QString after;
+    };
+    const Case cases[] = {
+        {f.or1, QStringLiteral("abc"), 1, QStringLiteral("abc|")},
+        {f.or1, QStringLiteral("abc"), 2, QStringLiteral("abc||")},
+        {f.or1, QString(), 1, QString()},
+        {f.not1, app::U("東京"), 1, app::U("東京[^◆]")},
+        {f.not1, QString(), 1, QString()},
+        {f.notgoogle1, QStringLiteral("abc"), 1, QStringLiteral("-abc")},
+        {f.notgoogle1, QString(), 1, QStringLiteral("-")},
+    };
+    for (QComboBox* field : {f.ComboBox1, f.ComboBox2, f.ComboBox4})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(field->objectName().toStdString() + " " +
+                         c.item->objectName().toStdString() + " " + c.before.toStdString());
+            EXPECT_EQ(Apply(field, c.before, c.item, c.times), c.after);
+            EXPECT_EQ(field->lineEdit()->cursorPosition(), c.after.size());
+        }
+    // The other fields are left alone.
+    f.ComboBox2->setEditText(QStringLiteral("other"));
+    Apply(f.ComboBox1, QStringLiteral("x"), f.or1);
+    EXPECT_EQ(f.ComboBox2->currentText(), QStringLiteral("other"));
+}
+
+TEST_F(QueryOpsTest, WebSearchOpensTheEnginesAddressWithShiftJisBytesEncoded) {
+    TForm1& f = Form();
+    struct Case {
+        QRadioButton* engine;
+        std::string address;
+    };
+    const Case cases[] = {
+        {f.RadioButton7, "http://www.google.co.jp/search?hl=ja&inlang=ja&ie=Shift_JIS&oe=Shift_JIS"
+                         "&q=%96%7B%20%8E%D8%97p%20&lr=lang_ja"},
+        {f.RadioButton8, "http://search.yahoo.co.jp/bin/query?p=%96%7B%20%8E%D8%97p%20"},
+        {f.RadioButton9, "http://www.excite.co.jp/search.gw?target=combined&look=excite_jp&lang=jp"
+                         "&search=%96%7B%20%8E%D8%97p%20&pref=jp"},
+        {f.RadioButton10, "http://www.infoseek.co.jp/Titles?col=JW&qt=%96%7B%20%8E%D8%97p%20"},
+    };
+    for (const Case& c : cases) {
+        platform_.opened.clear();
+        f.ComboBox1->setEditText(app::U("本"));
+        f.ComboBox2->setEditText(app::U("借用"));
+        f.ComboBox4->setEditText(QString());
+        QTest::mouseClick(c.engine, Qt::LeftButton);
+        EXPECT_TRUE(f.OptionsChanged);
+        QTest::mouseClick(f.BitBtn11, Qt::LeftButton);
+        ASSERT_EQ(platform_.opened.size(), 1u);
+        EXPECT_EQ(platform_.opened[0], c.address);
+        // The address is kept as composed, raw Shift-JIS.
+        EXPECT_EQ(f.MailAndHP1.HomePageAddress.find(S("q=本 借用 &")) != std::string::npos,
+                  c.engine == f.RadioButton7);
+    }
+    EXPECT_TRUE(f.MailAndHP1.Opened);
+
+    // All fields empty: the query is the two separating spaces.
+    platform_.opened.clear();
+    f.ComboBox1->setEditText(QString());
+    f.ComboBox2->setEditText(QString());
+    QTest::mouseClick(f.BitBtn11, Qt::LeftButton);
+    ASSERT_EQ(platform_.opened.size(), 1u);
+    EXPECT_EQ(platform_.opened[0], "http://www.infoseek.co.jp/Titles?col=JW&qt=%20%20");
+}
+
+TEST_F(QueryOpsTest, WebSearchUpdatesHistoriesWithTheTextsAsTheyStand) {
+    TForm1& f = Form();
+    f.ComboBox1->setEditText(QStringLiteral(" abc "));
+    f.ComboBox2->setEditText(app::U("　"));
+    f.ComboBox4->setEditText(QString());
+    QTest::mouseClick(f.BitBtn11, Qt::LeftButton);
+    EXPECT_TRUE(f.HistoryChanged);
+    ASSERT_EQ(f.ComboBox1->count(), 1);
+    EXPECT_EQ(f.ComboBox1->itemText(0), QStringLiteral(" abc "));
+    ASSERT_EQ(f.ComboBox2->count(), 1);
+    EXPECT_EQ(f.ComboBox2->itemText(0), app::U("　"));
+    EXPECT_EQ(f.ComboBox4->count(), 0);
+    EXPECT_EQ(f.ComboBox1->currentText(), QStringLiteral(" abc "));
+
+    // Ten entries at most; a repeat in other letter case moves to the top.
+    for (int i = 0; i < 12; ++i) {
+        f.ComboBox1->setEditText(QStringLiteral("k%1").arg(i));
+        QTest::mouseClick(f.BitBtn11, Qt::LeftButton);
+    }
+    EXPECT_EQ(f.ComboBox1->count(), 10);
+    f.ComboBox1->setEditText(QStringLiteral("K5"));
+    QTest::mouseClick(f.BitBtn11, Qt::LeftButton);
+    EXPECT_EQ(f.ComboBox1->count(), 10);
+    EXPECT_EQ(f.ComboBox1->itemText(0), QStringLiteral("K5"));
+    EXPECT_EQ(f.ComboBox1->findText(QStringLiteral("k5")), -1);
+}
+
+TEST(MailAndHP, AddressEncoding) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"http://h/p?q=a b", "http://h/p?q=a%20b"},
+        {"http://h/p?q=[^x]|y", "http://h/p?q=%5B%5Ex%5D%7Cy"},
+        {"http://h/p?q=100%&r=%41", "http://h/p?q=100%25&r=%41"},
+        {"http://h/p?q=C#\"<>", "http://h/p?q=C%23%22%3C%3E"},
+        {"http://h/?q=\x83\x5C\t", "http://h/?q=%83%5C%09"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TMailAndHP::EncodeAddress(c.in), c.out) << c.in;
+    app::FakePlatform platform;
+    platform.shellOpenResult = false;
+    TMailAndHP hp;
+    EXPECT_EQ(hp.HomePageAddress, "http://");
+    hp.OpenHomePage();
+    EXPECT_FALSE(hp.Opened);
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+// The keyword colour list over the window's result pane.
+class KeywordPaintTest : public WindowFixture {
+  protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        Write("color.ini", "");
+    }
+    TForm2& Keywords(const std::string& listUtf8) {
+        if (!form2_) {
+            form2_ = std::make_unique<TForm2>(Root(), &Form());
+            Form().AttachKeywordWindow(form2_.get());
+        }
+        form2_->Memo1->setPlainText(app::U(listUtf8.c_str()));
+        return *form2_;
+    }
+    void PaneText(const std::vector<std::string>& linesUtf8) {
+        TResultPane& pane = *Form().RichEdit1;
+        pane.Clear();
+        for (const std::string& l : linesUtf8)
+            pane.AppendLine(S(l.c_str()));
+        pane.SetSelStart(0); // where a search leaves the caret
+    }
+    // Colour and boldness of `len` bytes at `pos`.
+    std::pair<std::uint32_t, bool> Look(std::int64_t pos, std::int64_t len) {
+        TResultPane& pane = *Form().RichEdit1;
+        pane.Select(pos, len);
+        return {pane.SelColor(), pane.SelBold()};
+    }
+    void TearDown() override {
+        form2_.reset();
+        WindowFixture::TearDown();
+    }
+    std::unique_ptr<TForm2> form2_;
+};
+
+TEST_F(KeywordPaintTest, WordsTakeTheColourOfTheMarkerAboveThem) {
+    PaneText({"東京と大阪と京都", "Tokyo tokyo"});
+    TForm2& k = Keywords("東京\n//赤\n大阪\n//赤 \n京都\n\n//緑\nTOKYO\n");
+    k.BitBtn1Click();
+    const std::int64_t line2 = Form().RichEdit1->PositionOfLine(1);
+    EXPECT_EQ(Look(0, 4), std::make_pair(0xFF0000u, true));         // before any marker: blue
+    EXPECT_EQ(Look(6, 4), std::make_pair(0x0000FFu, true));         // red
+    EXPECT_EQ(Look(12, 4), std::make_pair(0x0000FFu, true));        // "//赤 " is a word: still red
+    EXPECT_EQ(Look(4, 2), std::make_pair(0u, false));               // と untouched
+    EXPECT_EQ(Look(line2, 5), std::make_pair(0x008000u, true));     // case ignored
+    EXPECT_EQ(Look(line2 + 6, 5), std::make_pair(0x008000u, true)); // every occurrence
+    EXPECT_TRUE(k.BitBtn1->isEnabled());
+    EXPECT_TRUE(k.BitBtn2->isEnabled());
+    EXPECT_FALSE(k.BitBtn3->isVisible());
+    EXPECT_EQ(platform_.waitCursorDepth, 0);
+}
+
+TEST_F(KeywordPaintTest, NoMoreOccurrencesThanThePaneHasLines) {
+    PaneText({"ab ab ab ab", "x"});
+    Keywords("ab").BitBtn1Click();
+    EXPECT_TRUE(Look(0, 2).second);
+    EXPECT_TRUE(Look(3, 2).second);
+    EXPECT_FALSE(Look(6, 2).second);
+    EXPECT_FALSE(Look(9, 2).second);
+}
+
+TEST_F(KeywordPaintTest, StopEndsEveryRemainingWordButMarkersStillSwitch) {
+    PaneText({"aa bb cc"});
+    TForm2& k = Keywords("aa\nbb\ncc");
+    int pumps = 0;
+    platform_.onPump = [&] {
+        if (++pumps == 2) {
+            EXPECT_TRUE(k.BitBtn3->isVisible());
+            EXPECT_FALSE(k.BitBtn1->isEnabled());
+            QTest::mouseClick(k.BitBtn3, Qt::LeftButton);
+        }
+    };
+    k.show();
+    k.BitBtn1Click();
+    EXPECT_TRUE(Look(0, 2).second);
+    EXPECT_FALSE(Look(3, 2).second);
+    EXPECT_FALSE(Look(6, 2).second);
+    EXPECT_TRUE(k.BitBtn1->isEnabled());
+    EXPECT_FALSE(k.BitBtn3->isVisible());
+}
+
+TEST_F(KeywordPaintTest, KeywordButtonShowsTheListModally) {
+    Keywords("");
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        shown = form2_->isVisible() && form2_->isModal();
+        form2_->BitBtn2->click();
+    });
+    QTest::mouseClick(Form().BitBtn8, Qt::LeftButton);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(form2_->isVisible());
+}
+
+} // namespace
