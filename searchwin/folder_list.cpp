@@ -265,7 +265,12 @@ void TForm1::ListBox1Click() {
     RichEdit1->SetSelColor(0);
     RichEdit1->SetSelBold(false);
     const std::string path = listing::JoinPath(ListFolder(), app::FromQ(item->text()));
-    if (!LoadPane(path)) {
+    switch (LoadPaneFile(path)) {
+    case TLoadResult::Loaded:
+        break;
+    case TLoadResult::TooLarge: // refused with the pane's own message already
+        return;
+    case TLoadResult::Missing:
         app::platform().ShowMessage(cp932::FromUtf8("ファイルが見あたりません。"));
         return;
     }

@@ -344,6 +344,16 @@ TEST_F(ResultFilesTest, PreviewShowsRichTextFilesWithTheirFormat) {
     EXPECT_EQ(Form().FileSlots[0], Root() + "/data/saved.txt");
 }
 
+// A preview too large for the pane says so once, with the pane's own message.
+TEST_F(ResultFilesTest, PreviewOfAFileTooLargeGivesOnlyThePanesMessage) {
+    WriteBytes("data/long.txt", std::string(300, 'x'));
+    ChooseFolder(QStringLiteral("data"));
+    Pane().SetCap(5, 100);
+    Form().ListBox1->setCurrentRow(0);
+    Form().ListBox1Click();
+    EXPECT_EQ(platform_.MessageTexts(), std::vector<std::string>{PaneFull()});
+}
+
 } // namespace
 
 namespace {
