@@ -192,7 +192,8 @@ bool TIniGT::ParseInteger(const std::string& text, std::int32_t& out) {
 std::int32_t TIniGT::ReadInteger(const std::string& section, const std::string& key,
                                  std::int32_t def) const {
     std::string v = ReadStringRaw(section, key, "");
-    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) v = "$" + v.substr(2);
+    // "0x" written as "$" (built in place: GCC 12 warns falsely on "$" + substr in Release).
+    if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) v.replace(0, 2, 1, '$');
     std::int32_t out;
     return ParseInteger(v, out) ? out : def;
 }
