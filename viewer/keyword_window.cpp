@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace {
 
@@ -95,14 +95,16 @@ void TForm2::FormCreate() {
         return;
     }
     std::ifstream in(native, std::ios::binary);
-    std::ostringstream text;
-    if (!std::filesystem::is_regular_file(native, ec) || !in || !(text << in.rdbuf()) || in.bad()) {
+    std::string text;
+    if (in && std::filesystem::is_regular_file(native, ec))
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in || in.bad() || !std::filesystem::is_regular_file(native, ec)) {
         // There but unreadable: said so, and never replaced by an empty list.
         app::platform().ShowMessage(cp932::FromUtf8("color.iniを読み込めません"));
         return;
     }
     QStringList lines;
-    for (const std::string& line : SplitLines(text.str()))
+    for (const std::string& line : SplitLines(text))
         lines << app::ToQ(line);
     Memo1->setPlainText(lines.join(QLatin1Char('\n')));
 }

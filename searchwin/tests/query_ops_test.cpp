@@ -147,6 +147,7 @@ class KeywordPaintTest : public WindowFixture {
     void SetUp() override {
         WindowFixture::SetUp();
         Write("color.ini", "");
+        std::filesystem::create_directories(root_ / "data"); // a folder to list
     }
     TForm2& Keywords(const std::string& listUtf8) {
         if (!form2_) {
@@ -170,6 +171,9 @@ class KeywordPaintTest : public WindowFixture {
         return {pane.SelColor(), pane.SelBold()};
     }
     void TearDown() override {
+        // Nothing here has a message to give.
+        for (const auto& m : platform_.MessageTexts())
+            ADD_FAILURE() << cp932::ToUtf8(m);
         form2_.reset();
         WindowFixture::TearDown();
     }
@@ -232,6 +236,42 @@ TEST_F(KeywordPaintTest, KeywordButtonShowsTheListModally) {
     QTest::mouseClick(Form().BitBtn8, Qt::LeftButton);
     EXPECT_TRUE(shown);
     EXPECT_FALSE(form2_->isVisible());
+}
+
+// The result pane as a working document: a search, a marker, the keyword list and a bracket
+// removal, saved, the program closed and started again, loaded back unchanged.
+TEST_F(KeywordPaintTest, PaintedResultsComeBackAfterARestart) {
+    Write("data/a.txt", "東京（とうきょう）の天気\r\n大阪の天気\r\n東京タワーの高さ\r\n");
+    ChooseFolder(QStringLiteral("data"));
+    Form().ComboBox1->setEditText(app::U("東京"));
+    QTest::mouseClick(Form().SearchBtn, Qt::LeftButton);
+    ASSERT_EQ(Form().HitCount, 2);
+    TResultPane& pane = *Form().RichEdit1;
+
+    Keywords("//赤\n天気\n//緑\nタワー").BitBtn1Click();
+    const std::int64_t hit1 = pane.PositionOfLine(3) + 4;
+    pane.Select(hit1, 4);
+    Form().SetMarker(0x0000FF);
+    Form().N24Click();
+    pane.Select(hit1, 24); // 東京（とうきょう）の天気
+    Form().N1Click();
+    EXPECT_EQ(pane.Line(3), "    " + S("東京の天気東京（とうきょう）の天気"));
+    for (const auto& m : platform_.MessageTexts())
+        ADD_FAILURE() << cp932::ToUtf8(m);
+
+    const auto runs = pane.Runs();
+    const std::string text = pane.Text();
+    Form().N12Click();
+    form2_.reset(); // a child of the window
+    CloseForm();
+
+    Form().N11Click();
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_EQ(Form().RichEdit1->Text(), text);
+    EXPECT_EQ(Form().RichEdit1->Runs(), runs);
+    const std::int64_t tower = Form().RichEdit1->FindText(S("タワー"), 0);
+    ASSERT_GE(tower, 0);
+    EXPECT_EQ(Look(tower, 6), std::make_pair(0x008000u, true));
 }
 
 } // namespace

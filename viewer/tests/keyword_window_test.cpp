@@ -56,6 +56,13 @@ TEST_F(KeywordWindowTest, MissingListIsCreatedEmptyWithItsMessage) {
     EXPECT_EQ(form.size(), QSize(215, 490));
 }
 
+TEST_F(KeywordWindowTest, EmptyListIsReadWithoutAWord) {
+    std::ofstream(Ini(), std::ios::binary) << "";
+    TForm2 form(Dir());
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_TRUE(form.Lines().empty());
+}
+
 TEST_F(KeywordWindowTest, ListIsReadAndWrittenBackOnlyWhenEdited) {
     std::ofstream(Ini(), std::ios::binary) << S("東京\r\n//赤\nabc\r\n");
     {
