@@ -6,6 +6,7 @@
 #include "charcode.h"
 #include "parser.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -82,6 +83,8 @@ struct TRE_DFAState {
     bool Visited = false;
     bool Accepting = false;
     std::vector<TRE_DFATransition> Transitions; // sorted by Lo after Build
+    // The fast search's lookup for codes below 256, filled on the state's first use there.
+    mutable std::unique_ptr<std::array<const TRE_DFAState*, 256>> ByteTable;
 };
 
 class TRE_DFA {

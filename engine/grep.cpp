@@ -1,6 +1,7 @@
 #include "grep.h"
 
 #include "codec.h"
+#include "fast_grep.h"
 
 #include <memory>
 
@@ -58,6 +59,14 @@ void TGrep::SetUseSynonymDic(bool on) {
 
 void TGrep::Grep(const std::string& fileName) {
     RunningGuard guard(running_);
+    if (!UseReference) {
+        // As the reference routines: the literal one clears Cancel even without OnMatch.
+        if (useLiteral_) Cancel = false;
+        if (!OnMatch) return;
+        Cancel = false;
+        auto report = [this](RE_LineInfo_t& info) { OnMatch(*this, info); };
+        if (FastGrep(CurrentAutomaton(), fileName, Cancel, ProcessMessages, report)) return;
+    }
     if (useLiteral_)
         GrepByLiteral(fileName);
     else

@@ -46,8 +46,13 @@ class TGrep : public TRegularExpression {
     // opened, EGrepCancel when cancelled; an empty file reports nothing.
     void Grep(const std::string& fileName);
 
+    // The reference routines, which start an attempt at every character through the block
+    // reader. Grep runs the fast search instead unless UseReference is set; both report the
+    // same lines.
     void GrepByLiteral(const std::string& fileName);
     void GrepByAutomaton(const std::string& fileName);
+
+    bool UseReference = false;
 
     // Whether Grep currently runs the literal routine.
     bool UsesLiteral() const { return useLiteral_; }

@@ -36,23 +36,27 @@ bool IsLead(unsigned char b) {
 
 } // namespace
 
-TTxtFile::TTxtFile(const std::string& fileName, const bool& cancel,
-                   const std::function<void()>& pump)
-    : fileName_(fileName), cancel_(cancel), pump_(pump) {
+std::FILE* TTxtFile::Open(const std::string& fileName) {
     std::string native;
     try {
         native = cp932::PathToNative(fileName);
     } catch (const std::exception&) {
         throw EFileNotFound(OpenFailureMessage(ENOENT));
     }
-    file_ = std::fopen(native.c_str(), "rb");
-    if (!file_) throw EFileNotFound(OpenFailureMessage(errno));
+    std::FILE* file = std::fopen(native.c_str(), "rb");
+    if (!file) throw EFileNotFound(OpenFailureMessage(errno));
     struct stat st {};
-    if (fstat(fileno(file_), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::fclose(file_);
-        file_ = nullptr;
+    if (fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(file);
         throw EFileNotFound(OpenFailureMessage(EISDIR));
     }
+    return file;
+}
+
+TTxtFile::TTxtFile(const std::string& fileName, const bool& cancel,
+                   const std::function<void()>& pump)
+    : fileName_(fileName), cancel_(cancel), pump_(pump) {
+    file_ = Open(fileName);
     buf_ = static_cast<unsigned char*>(std::calloc(BlockSize + Slack, 1));
     if (!buf_) {
         std::fclose(file_);

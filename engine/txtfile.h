@@ -29,6 +29,10 @@ class TTxtFile {
     // `cancel` is found set after the first block. `pump` (may be empty) runs the host's events.
     TTxtFile(const std::string& fileName, const bool& cancel, const std::function<void()>& pump);
     ~TTxtFile();
+
+    // Opens `fileName` (Shift-JIS, "/" separators) read-only, with the same failures as the
+    // constructor (EFileNotFound, a folder included).
+    static std::FILE* Open(const std::string& fileName);
     TTxtFile(const TTxtFile&) = delete;
     TTxtFile& operator=(const TTxtFile&) = delete;
 

@@ -1,0 +1,330 @@
+#include "fast_grep.h"
+
+#include "codec.h"
+#include "errors.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <vector>
+
+namespace engine {
+namespace {
+
+bool IsLead(unsigned char b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+const TRE_DFAState* Next(const TRE_DFAState* s, TCharCode code) {
+    if (code >= 256) return TRE_DFA::NextState(s, code);
+    if (!s->ByteTable) {
+        auto table = std::make_unique<std::array<const TRE_DFAState*, 256>>();
+        for (unsigned c = 0; c < 256; ++c)
+            (*table)[c] = TRE_DFA::NextState(s, static_cast<TCharCode>(c));
+        s->ByteTable = std::move(table);
+    }
+    return (*s->ByteTable)[code];
+}
+
+// A code that the reader yields from the same bytes on either of its cursors, so that a match
+// of it is always a match of its bytes.
+bool PlainCode(TCharCode c) {
+    if (c <= 0xFF)
+        return c != 0 && c != '\n' && c != '\r' && !IsLead(static_cast<unsigned char>(c));
+    const unsigned lo = c & 0xFF;
+    return IsLead(static_cast<unsigned char>(c >> 8)) && lo != 0 && lo != '\n' && lo != '\r';
+}
+
+class Search {
+  public:
+    Search(const TRE_DFA& dfa, const std::vector<unsigned char>& data, std::size_t size,
+           std::size_t fileSize, const bool& cancel, const std::function<void()>& pump,
+           const std::function<void(RE_LineInfo_t&)>& report)
+        : dfa_(dfa), d_(data.data()), n_(size), fileSize_(fileSize), cancel_(cancel), pump_(pump),
+          report_(report) {
+        hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
+    }
+
+    void Run();
+
+  private:
+    bool IsBoundary(std::size_t p);
+    bool IsStart(std::size_t p) {
+        if (d_[p] == '\r' && p + 1 < n_ && d_[p + 1] == '\n') return false; // its LF starts
+        return IsBoundary(p);
+    }
+    // Runs the attempt that starts with `code`, the match cursor at `q`; true when it accepts.
+    bool Attempt(TCharCode code, std::size_t q) const;
+    // Reports the line the line cursor is in at `e`; returns where that line ends.
+    std::size_t Report(std::size_t e);
+    bool IsBreak(std::size_t i) const {
+        return d_[i] == '\n' || (d_[i] == '\r' && d_[i + 1] != '\n');
+    }
+    std::size_t NextCandidate(std::size_t from) const;
+    // The host's events run, and cancel is tested, once for every block the scan enters, as
+    // the block reader does when it reads that block.
+    void Tick(std::size_t pos) {
+        while (nextTick_ <= pos) {
+            nextTick_ += TTxtFile::BlockSize;
+            if (pump_) pump_();
+            if (cancel_) throw EGrepCancel();
+        }
+    }
+
+    const TRE_DFA& dfa_;
+    const unsigned char* d_;
+    std::size_t n_;
+    std::size_t fileSize_;
+    const bool& cancel_;
+    const std::function<void()>& pump_;
+    const std::function<void(RE_LineInfo_t&)>& report_;
+    bool hasCR_ = false;
+    // The last position whose alignment is known: every byte from it to a later candidate
+    // that is a possible lead byte pairs up from there.
+    std::size_t memoPos_ = static_cast<std::size_t>(-1);
+    bool memoStart_ = false;
+    // Line numbering: breaks counted in [0, counted_).
+    std::size_t counted_ = 0;
+    std::int32_t breaks_ = 0;
+    std::size_t lastLineStart_ = 0;
+    std::size_t nextTick_ = 0;
+    // Candidate search.
+    bool useLiteral_ = false;
+    std::string literal_;
+    bool first_[256] = {};
+    int firstCount_ = 0;
+    unsigned char firstByte_ = 0;
+};
+
+// Whether the line cursor, walking characters from the start of the data, stops at `p`.
+// A byte that cannot lead ends a character, so only the run of possible lead bytes right
+// before `p` decides: `p` starts a character when that run has even length.
+bool Search::IsBoundary(std::size_t p) {
+    bool result;
+    if (p == memoPos_) return memoStart_;
+    if (d_[p] == '\n' && p > 0 && d_[p - 1] == '\r') {
+        // The cursor steps from a CR onto its LF: the LF starts a character when the CR would.
+        result = IsBoundary(p - 1);
+    } else {
+        std::size_t i = p;
+        for (;;) {
+            if (i == memoPos_) {
+                result = memoStart_ == ((p - i) % 2 == 0);
+                break;
+            }
+            if (i == 0 || !IsLead(d_[i - 1])) {
+                result = (p - i) % 2 == 0;
+                break;
+            }
+            --i;
+        }
+    }
+    memoPos_ = p;
+    memoStart_ = result;
+    return result;
+}
+
+bool Search::Attempt(TCharCode code, std::size_t q) const {
+    const TRE_DFAState* state = Next(dfa_.InitialState, code);
+    while (state) {
+        if (state->Accepting) return true;
+        if (q >= n_) return false;
+        const unsigned char b = d_[q];
+        TCharCode c;
+        if (b == '\r') {
+            c = '\n';
+            q += d_[q + 1] == '\n' ? 2 : 1;
+        } else if (IsLead(b)) {
+            c = static_cast<TCharCode>(b << 8 | d_[q + 1]);
+            q += 2;
+        } else {
+            c = b;
+            ++q;
+        }
+        state = Next(state, c);
+    }
+    return false;
+}
+
+std::size_t Search::Report(std::size_t e) {
+    if (pump_) pump_();
+    if (cancel_) throw EGrepCancel();
+    // Count the breaks up to the line cursor.
+    if (!hasCR_) {
+        const unsigned char* p = d_ + counted_;
+        const unsigned char* end = d_ + e;
+        while (p < end) {
+            const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+            if (!lf) break;
+            ++breaks_;
+            p = static_cast<const unsigned char*>(lf) + 1;
+            lastLineStart_ = static_cast<std::size_t>(p - d_);
+        }
+    } else {
+        for (std::size_t i = counted_; i < e; ++i)
+            if (IsBreak(i)) {
+                ++breaks_;
+                lastLineStart_ = i + 1;
+            }
+    }
+    counted_ = e;
+    // The line ends at the first break at or after the cursor.
+    std::size_t end;
+    if (!hasCR_) {
+        const void* lf = std::memchr(d_ + e, '\n', n_ - e);
+        end = lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - d_) : n_;
+    } else {
+        end = e;
+        while (end < n_ && !IsBreak(end))
+            ++end;
+    }
+    std::size_t textEnd = end;
+    while (textEnd > lastLineStart_ && (d_[textEnd - 1] == '\r' || d_[textEnd - 1] == '\n'))
+        --textEnd;
+    RE_LineInfo_t info;
+    info.Line.assign(reinterpret_cast<const char*>(d_) + lastLineStart_, textEnd - lastLineStart_);
+    info.LineNo = breaks_ + 1;
+    report_(info);
+    return end;
+}
+
+std::size_t Search::NextCandidate(std::size_t from) const {
+    if (from >= n_) return n_;
+    if (useLiteral_) {
+        const void* hit = memmem(d_ + from, n_ - from, literal_.data(), literal_.size());
+        return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
+    }
+    if (firstCount_ == 0) return n_;
+    if (firstCount_ == 1) {
+        const void* hit = std::memchr(d_ + from, firstByte_, n_ - from);
+        return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
+    }
+    std::size_t i = from;
+    while (i < n_ && !first_[d_[i]])
+        ++i;
+    return i;
+}
+
+void Search::Run() {
+    const TRE_DFAState* initial = dfa_.InitialState;
+    if (!initial) return;
+    Tick(0);
+    if (dfa_.IsLiteral) {
+        useLiteral_ = !dfa_.LiteralCodes.empty();
+        for (TCharCode c : dfa_.LiteralCodes) {
+            if (!PlainCode(c)) useLiteral_ = false;
+            // No data character has code 0: such a literal matches nothing.
+            if (c == 0) return Tick(fileSize_ - 1);
+        }
+        if (dfa_.LiteralCodes.empty()) return Tick(fileSize_ - 1);
+        if (useLiteral_) literal_ = dfa_.LiteralText;
+    }
+    if (!useLiteral_) {
+        for (const TRE_DFATransition& t : initial->Transitions) {
+            for (unsigned c = t.Lo; c <= t.Hi && c <= 0xFF; ++c) {
+                first_[c] = true;
+                if (c == '\n') first_[static_cast<unsigned char>('\r')] = true;
+            }
+            const unsigned hiLo = std::max<unsigned>(t.Lo >> 8, 1), hiHi = t.Hi >> 8;
+            for (unsigned h = hiLo; h <= hiHi && h <= 0xFF; ++h)
+                if (IsLead(static_cast<unsigned char>(h))) first_[h] = true;
+        }
+        for (unsigned c = 0; c < 256; ++c)
+            if (first_[c]) {
+                ++firstCount_;
+                firstByte_ = static_cast<unsigned char>(c);
+            }
+    }
+
+    // The line feed put before the data starts the first attempt.
+    std::size_t pos = 0;
+    if (Attempt('\n', 0)) {
+        pos = Report(0);
+        memoPos_ = pos;
+        memoStart_ = true;
+    }
+    for (;;) {
+        const std::size_t p = NextCandidate(pos);
+        if (p >= n_) break;
+        Tick(p);
+        pos = p + 1;
+        if (!IsStart(p)) continue;
+        // The start character as the line cursor reads it: it turns a lone CR into a LF and
+        // steps over the CR of a CR LF, a trail byte included.
+        const unsigned char b = d_[p];
+        TCharCode code;
+        std::size_t e;
+        if (b == '\n' || b == '\r') {
+            code = '\n';
+            e = p + 1;
+        } else if (IsLead(b)) {
+            unsigned char t = d_[p + 1];
+            e = p + 2;
+            if (t == '\r') {
+                t = '\n';
+                if (d_[p + 2] == '\n') e = p + 3;
+            }
+            code = static_cast<TCharCode>(b << 8 | t);
+        } else {
+            code = b;
+            e = p + 1;
+        }
+        // The reader ends the file when its line cursor steps past the last byte, before an
+        // attempt could start from the character that ends there.
+        if (e >= n_) break;
+        if (!Attempt(code, e)) continue;
+        pos = Report(e);
+        // The line cursor rests on the line's end, which starts the next attempt whatever
+        // came before it.
+        memoPos_ = pos;
+        memoStart_ = true;
+    }
+    Tick(fileSize_ - 1);
+}
+
+} // namespace
+
+bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, const bool& cancel,
+              const std::function<void()>& pump,
+              const std::function<void(RE_LineInfo_t&)>& report) {
+    std::FILE* file = TTxtFile::Open(fileName);
+    struct Closer {
+        std::FILE* f;
+        ~Closer() { std::fclose(f); }
+    } closer{file};
+    struct stat st {};
+    std::size_t expect = 0;
+    if (fstat(fileno(file), &st) == 0 && st.st_size > 0) {
+        if (static_cast<std::uint64_t>(st.st_size) > kFastGrepMaxBytes) return false;
+        expect = static_cast<std::size_t>(st.st_size);
+    }
+    // Room for the data, a line feed after it and two zero bytes of padding.
+    std::vector<unsigned char> data(expect + 3);
+    std::size_t size = 0;
+    for (;;) {
+        if (data.size() < size + TTxtFile::BlockSize + 3) {
+            if (size + TTxtFile::BlockSize > kFastGrepMaxBytes) return false;
+            data.resize(size + TTxtFile::BlockSize + 3);
+        }
+        const std::size_t got = std::fread(data.data() + size, 1, TTxtFile::BlockSize, file);
+        if (std::ferror(file))
+            throw EInOutError(cp932::FromUtf8("ファイルの読み込みに失敗しました"));
+        if (got == 0) break;
+        size += got;
+    }
+    if (size == 0) return true;
+    // A zero byte reads as a space; the last line always ends with a line feed.
+    for (unsigned char* p = data.data();
+         (p = static_cast<unsigned char*>(std::memchr(p, 0, size - (p - data.data()))));)
+        *p = ' ';
+    const std::size_t fileSize = size;
+    if (data[size - 1] != '\n') data[size++] = '\n';
+    data[size] = 0;
+    data[size + 1] = 0;
+    Search search(dfa, data, size, fileSize, cancel, pump, report);
+    search.Run();
+    return true;
+}
+
+} // namespace engine

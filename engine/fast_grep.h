@@ -1,0 +1,25 @@
+// The fast search: the whole file in memory, candidate positions found with memmem or a table
+// of possible first bytes, and each candidate tried with the same attempt the block reader
+// would make there (same character alignment, same line-end and zero-byte rules, same lines
+// reported). It reports exactly what TGrep's reference routines report.
+#pragma once
+
+#include "automaton.h"
+#include "txtfile.h"
+
+#include <functional>
+#include <string>
+
+namespace engine {
+
+// Searches `fileName` with `dfa`. Returns false, having read nothing, when the file is too
+// large to hold in memory (the caller then uses the block reader). Throws what the block
+// reader throws: EFileNotFound, EInOutError, EGrepCancel (`cancel` is tested after every block
+// read and before every reported line, right after `pump`).
+bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, const bool& cancel,
+              const std::function<void()>& pump, const std::function<void(RE_LineInfo_t&)>& report);
+
+// Files up to this size are searched in memory.
+constexpr std::size_t kFastGrepMaxBytes = std::size_t(512) << 20;
+
+} // namespace engine

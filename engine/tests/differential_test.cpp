@@ -1,0 +1,230 @@
+// The fast search against the reference routines: random patterns of the whole pattern
+// language on random Shift-JIS files (every line-end kind, zero bytes, trail bytes that look
+// like ASCII, lead bytes before line ends and at the end, lines longer than a block). Any
+// difference fails with a shrunken reproduction. QUELVRA_DIFF_CASES=100000 runs longer,
+// QUELVRA_DIFF_SEED picks other cases.
+#include "grep.h"
+
+#include "codec.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using Hits = std::vector<std::pair<int, std::string>>;
+
+std::string J(const char* utf8) {
+    return cp932::FromUtf8(utf8);
+}
+
+// Characters of patterns and files: ASCII, kana and kanji whose second byte is an ASCII letter
+// or a possible lead byte, and a half-width kana.
+const std::vector<std::string>& Chars() {
+    static const std::vector<std::string> chars = {"a",     "b",     "c",    " ", J("あ"),
+                                                   J("ア"), J("検"), J("ｱ"), "A"};
+    return chars;
+}
+
+std::string RandomAtom(std::mt19937& rng) {
+    const auto& chars = Chars();
+    switch (rng() % 14) {
+    case 0:
+        return ".";
+    case 1:
+        return "[ab" + chars[rng() % chars.size()] + "]";
+    case 2:
+        return "[^" + chars[rng() % chars.size()] + "]";
+    case 3:
+        return "[a-c]";
+    case 4:
+        return "\\n";
+    case 5:
+        return rng() % 2 ? "\\r" : "\\x61";
+    case 6:
+        return "[^a\\n]";
+    default:
+        return chars[rng() % chars.size()];
+    }
+}
+
+std::string RandomPattern(std::mt19937& rng, int depth) {
+    const unsigned pick = rng() % (depth > 2 ? 4 : 10);
+    switch (pick) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+        return RandomAtom(rng);
+    case 4:
+    case 5:
+    case 6:
+        return RandomPattern(rng, depth + 1) + RandomPattern(rng, depth + 1);
+    case 7:
+        return "(" + RandomPattern(rng, depth + 1) + "|" + RandomPattern(rng, depth + 1) + ")";
+    default:
+        return "(" + RandomPattern(rng, depth + 1) + ")" + std::string(1, "*+?"[rng() % 3]);
+    }
+}
+
+std::string RandomTopPattern(std::mt19937& rng) {
+    std::string p;
+    if (rng() % 3 == 0) {
+        // A plain keyword, as most searches are.
+        const int n = 1 + static_cast<int>(rng() % 4);
+        for (int i = 0; i < n; ++i)
+            p += Chars()[rng() % Chars().size()];
+    } else {
+        p = RandomPattern(rng, 0);
+    }
+    if (rng() % 5 == 0) p = "^" + p;
+    if (rng() % 5 == 0) p += "$";
+    return p;
+}
+
+std::string RandomFile(std::mt19937& rng, std::size_t size) {
+    const std::string lead(1, '\x82'), lead2(1, '\xE0');
+    const std::vector<std::string> pieces = {
+        "a",     "b",         "c",           " ",         "a",
+        "b",     "\n",        "\r",          "\r\n",      std::string(1, '\0'),
+        J("あ"), J("ア"),     J("検"),       J("ｱ"),      lead,
+        lead2,   lead + "\n", lead + "\r\n", lead + "\r", "A"};
+    // Short lines in most files, lines of several blocks in some.
+    const unsigned breakEvery = rng() % 4 == 0 ? 200000 : 1 + rng() % 12;
+    std::string bytes;
+    while (bytes.size() < size) {
+        std::size_t k = rng() % pieces.size();
+        const bool isBreak = k >= 6 && k <= 8;
+        if (isBreak && rng() % breakEvery != 0) k = rng() % 6;
+        bytes += pieces[k];
+    }
+    return bytes;
+}
+
+std::string Escaped(const std::string& s) {
+    std::ostringstream out;
+    for (unsigned char c : s) {
+        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"')
+            out << c;
+        else
+            out << "\\x" << std::hex << (c >> 4) << (c & 15) << std::dec;
+    }
+    return out.str();
+}
+
+class Differential : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("quelvra_diff_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        file_ = cp932::PathFromNative((dir_ / "f.txt").string());
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // The lines one routine reports, and how many times the host's events ran.
+    Hits Run(TGrep& grep, const std::string& bytes, bool reference) {
+        std::ofstream((dir_ / "f.txt"), std::ios::binary | std::ios::trunc) << bytes;
+        Hits hits;
+        grep.UseReference = reference;
+        grep.OnMatch = [&](TGrep&, RE_LineInfo_t info) {
+            hits.emplace_back(info.LineNo, info.Line);
+        };
+        grep.Grep(file_);
+        return hits;
+    }
+    bool Differs(TGrep& grep, const std::string& bytes) {
+        return Run(grep, bytes, true) != Run(grep, bytes, false);
+    }
+    // The shortest file found by cutting pieces out that still shows the difference.
+    std::string Shrink(TGrep& grep, std::string bytes) {
+        for (std::size_t chunk = bytes.size() / 2; chunk >= 1; chunk /= 2) {
+            for (std::size_t at = 0; at + chunk <= bytes.size();) {
+                std::string cut = bytes.substr(0, at) + bytes.substr(at + chunk);
+                if (!cut.empty() && Differs(grep, cut))
+                    bytes = std::move(cut);
+                else
+                    at += chunk;
+            }
+        }
+        return bytes;
+    }
+
+    fs::path dir_;
+    std::string file_;
+};
+
+std::string Show(const Hits& hits) {
+    std::string s;
+    for (const auto& [n, line] : hits)
+        s += std::to_string(n) + ":\"" + Escaped(line) + "\" ";
+    return s;
+}
+
+TEST_F(Differential, FastSearchReportsWhatTheReferenceReports) {
+    int cases = 1000;
+    if (const char* env = std::getenv("QUELVRA_DIFF_CASES")) cases = std::atoi(env);
+    unsigned seed = 7;
+    if (const char* env = std::getenv("QUELVRA_DIFF_SEED"))
+        seed = static_cast<unsigned>(std::atoi(env));
+    std::mt19937 rng(seed);
+    TGrep grep;
+    int compiled = 0;
+    for (int n = 0; n < cases; ++n) {
+        const bool widen = rng() % 3 == 0;
+        const std::string pattern = RandomTopPattern(rng);
+        try {
+            grep.SetUseFuzzyCharDic(widen);
+            grep.SetRegExp(pattern);
+        } catch (const std::exception&) {
+            continue; // a malformed or too complex pattern
+        }
+        ++compiled;
+        // Every twentieth file crosses block boundaries; the others are small.
+        const std::size_t size = n % 20 == 0 ? 2 * TTxtFile::BlockSize + rng() % 5000 : rng() % 200;
+        const std::string bytes = RandomFile(rng, size);
+        const Hits reference = Run(grep, bytes, true);
+        const Hits fast = Run(grep, bytes, false);
+        if (reference != fast) {
+            const std::string small = Shrink(grep, bytes);
+            FAIL() << "case " << n << " pattern \"" << Escaped(pattern) << "\" widening " << widen
+                   << "\nfile \"" << Escaped(small) << "\"\nreference "
+                   << Show(Run(grep, small, true)) << "\nfast      "
+                   << Show(Run(grep, small, false));
+        }
+    }
+    EXPECT_GT(compiled, cases / 2);
+}
+
+// Cancelling from the host's events stops both routines at the same block, after the same
+// lines.
+TEST_F(Differential, CancelAtTheSameBlock) {
+    std::string bytes;
+    for (int i = 0; i < 5; ++i)
+        bytes += std::string(TTxtFile::BlockSize / 2 - 3, 'x') + "ab\n";
+    for (bool reference : {true, false}) {
+        TGrep grep;
+        grep.SetRegExp("a[b-c]");
+        int pumps = 0;
+        grep.ProcessMessages = [&] {
+            if (++pumps == 4) grep.Cancel = true;
+        };
+        Hits hits;
+        grep.UseReference = reference;
+        grep.OnMatch = [&](TGrep&, RE_LineInfo_t info) {
+            hits.emplace_back(info.LineNo, info.Line);
+        };
+        std::ofstream((dir_ / "f.txt"), std::ios::binary | std::ios::trunc) << bytes;
+        EXPECT_THROW(grep.Grep(file_), EGrepCancel) << reference;
+        EXPECT_EQ(pumps, 4) << reference;
+        EXPECT_EQ(hits.size(), 2u) << reference;
+    }
+}
+
+} // namespace
