@@ -197,6 +197,17 @@ TEST_F(KeywordPaintTest, WordsTakeTheColourOfTheMarkerAboveThem) {
     EXPECT_EQ(platform_.waitCursorDepth, 0);
 }
 
+TEST_F(KeywordPaintTest, LaterWordWinsWhereWordsOverlap) {
+    PaneText({"東京都の東京", "x"}); // two lines: two occurrences a word
+    Keywords("東京都\n//赤\n東京").BitBtn1Click();
+    EXPECT_EQ(Form().RichEdit1->SelStart(), 0); // the painting leaves no selection behind
+    EXPECT_EQ(Form().RichEdit1->SelLength(), 0);
+    EXPECT_EQ(Look(0, 4), std::make_pair(0x0000FFu, true)); // painted twice: red last
+    EXPECT_EQ(Look(4, 2), std::make_pair(0xFF0000u, true)); // 都 keeps the first word's blue
+    EXPECT_EQ(Look(6, 2), std::make_pair(0u, false));       // の
+    EXPECT_EQ(Look(8, 4), std::make_pair(0x0000FFu, true));
+}
+
 TEST_F(KeywordPaintTest, NoMoreOccurrencesThanThePaneHasLines) {
     PaneText({"ab ab ab ab", "x"});
     Keywords("ab").BitBtn1Click();
