@@ -126,6 +126,43 @@ for search in "${SEARCHES[@]}"; do
             "$(awk -v a="$q_t" -v b="$g_t" 'BEGIN {printf "%.1fx", a / b}')" "${kws[*]}"
     done
 done
+
+# ---- one 10 MB line of partial matches and no full match ------------------------------------
+# Every "ファイ" starts an attempt that fails on its last character: the time per byte should
+# stay that of the corpus.
+LONG=$OUT/longline
+mkdir -p "$LONG"
+if [ ! -s "$LONG/line.txt" ]; then
+    piece=$(printf 'ファイ%.0s' $(seq 1 1000))
+    for _ in $(seq 1 580); do printf '%s' "$piece"; done | iconv -f UTF-8 -t CP932 >"$LONG/line.txt"
+fi
+long_bytes=$(stat -c %s "$LONG/line.txt")
+echo
+printf '%-28s %10s %8s %12s\n' "10 MB line, ファイル" "seconds" "hits" "ms per MB"
+for dict in off on; do
+    flags="-c -d $LONG"
+    [ $dict = off ] && flags="$flags -E"
+    qcmd="LC_ALL=C.UTF-8 $QG $flags $(q ファイル)"
+    t=$(median "$qcmd")
+    printf '%-28s %10s %8s %12s\n' "quelvra dict $dict" "$t" "$(bash -c "$qcmd" 2>/dev/null || true)" \
+        "$(awk -v t="$t" -v b="$long_bytes" 'BEGIN {printf "%.2f", t * 1000 / (b / 1048576)}')"
+done
+rgcmd="rg -E shift_jis --no-ignore -c -- $(printf '%q' "$(sj ファイル)") $LONG"
+t=$(median "$rgcmd")
+printf '%-28s %10s %8s %12s\n' "rg" "$t" "$( (bash -c "$rgcmd" || true) | awk '{s += $1} END {print s + 0}')" \
+    "$(awk -v t="$t" -v b="$long_bytes" 'BEGIN {printf "%.2f", t * 1000 / (b / 1048576)}')"
+printf '%-28s %10s %8s %12s\n' "corpus, one keyword (above)" "" "" "(q s / $((total / 1048576)) MB)"
+
+# ---- compile time: three ten-character keywords, dictionary on ------------------------------
+# quelvra-grep on an empty folder does nothing but compile; the same with a one-character
+# keyword is the cost of starting the program.
+EMPTY=$OUT/empty
+mkdir -p "$EMPTY"
+c_t=$(median "LC_ALL=C.UTF-8 $QG -c -d $EMPTY $(q ファイルシステム管理 オプション指定の方法 コマンドラインの引数)")
+s_t=$(median "LC_ALL=C.UTF-8 $QG -c -d $EMPTY -E $(q a)")
+echo
+echo "compile, three ten-character keywords, dictionary on: $c_t s (program start alone: $s_t s)"
+
 echo
 echo "Median of $RUNS runs, wall seconds. rg and grep search exactly (they have no equivalence"
 echo "dictionary): their times are the reference for both quelvra rows. Ratios: quelvra / other."

@@ -38,10 +38,10 @@ bool PlainCode(TCharCode c) {
 
 class Search {
   public:
-    Search(const TRE_DFA& dfa, const std::vector<unsigned char>& data, std::size_t size,
-           std::size_t fileSize, const bool& cancel, const std::function<void()>& pump,
+    Search(const TRE_DFA& dfa, const unsigned char* data, std::size_t size, std::size_t fileSize,
+           const bool& cancel, const std::function<void()>& pump,
            const std::function<void(RE_LineInfo_t&)>& report)
-        : dfa_(dfa), d_(data.data()), n_(size), fileSize_(fileSize), cancel_(cancel), pump_(pump),
+        : dfa_(dfa), d_(data), n_(size), fileSize_(fileSize), cancel_(cancel), pump_(pump),
           report_(report) {
         hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
     }
@@ -285,38 +285,61 @@ void Search::Run() {
 
 } // namespace
 
-bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, const bool& cancel,
-              const std::function<void()>& pump,
+unsigned char* TFastBuffer::Reserve(std::size_t bytes) {
+    if (bytes > capacity_) {
+        const std::size_t grown = std::max(bytes, capacity_ + capacity_ / 2);
+        data_.reset(); // give the old block back before asking for the new one
+        capacity_ = 0;
+        data_.reset(new unsigned char[grown]);
+        capacity_ = grown;
+    }
+    return data_.get();
+}
+
+bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buffer,
+              const bool& cancel, const std::function<void()>& pump,
               const std::function<void(RE_LineInfo_t&)>& report) {
     std::FILE* file = TTxtFile::Open(fileName);
     struct Closer {
         std::FILE* f;
         ~Closer() { std::fclose(f); }
     } closer{file};
+    // Whole reads straight into the buffer, not through the stream's own.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     struct stat st {};
     std::size_t expect = 0;
     if (fstat(fileno(file), &st) == 0 && st.st_size > 0) {
         if (static_cast<std::uint64_t>(st.st_size) > kFastGrepMaxBytes) return false;
         expect = static_cast<std::size_t>(st.st_size);
     }
-    // Room for the data, a line feed after it and two zero bytes of padding.
-    std::vector<unsigned char> data(expect + 3);
+    // Room for the data, a line feed after it and two zero bytes of padding; one more byte
+    // read than expected tells that the file has not grown.
     std::size_t size = 0;
+    std::size_t room = expect + 1;
+    unsigned char* data = buffer.Reserve(room + 3);
     for (;;) {
-        if (data.size() < size + TTxtFile::BlockSize + 3) {
-            if (size + TTxtFile::BlockSize > kFastGrepMaxBytes) return false;
-            data.resize(size + TTxtFile::BlockSize + 3);
-        }
-        const std::size_t got = std::fread(data.data() + size, 1, TTxtFile::BlockSize, file);
+        const std::size_t got = std::fread(data + size, 1, room - size, file);
         if (std::ferror(file))
             throw EInOutError(cp932::FromUtf8("ファイルの読み込みに失敗しました"));
-        if (got == 0) break;
         size += got;
+        if (got == 0 || std::feof(file)) break;
+        if (size == room) {
+            // The file grew while it was read: read on, in blocks.
+            if (room + TTxtFile::BlockSize > kFastGrepMaxBytes) return false;
+            room += TTxtFile::BlockSize;
+            unsigned char* grown = buffer.Reserve(room + 3);
+            if (grown != data) {
+                // Reserve dropped the old block: start over from the beginning.
+                data = grown;
+                size = 0;
+                std::rewind(file);
+            }
+        }
     }
     if (size == 0) return true;
     // A zero byte reads as a space; the last line always ends with a line feed.
-    for (unsigned char* p = data.data();
-         (p = static_cast<unsigned char*>(std::memchr(p, 0, size - (p - data.data()))));)
+    for (unsigned char* p = data; (p = static_cast<unsigned char*>(std::memchr(
+                                       p, 0, size - static_cast<std::size_t>(p - data))));)
         *p = ' ';
     const std::size_t fileSize = size;
     if (data[size - 1] != '\n') data[size++] = '\n';

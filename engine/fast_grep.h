@@ -8,6 +8,7 @@
 #include "txtfile.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace engine {
@@ -16,8 +17,20 @@ namespace engine {
 // large to hold in memory (the caller then uses the block reader). Throws what the block
 // reader throws: EFileNotFound, EInOutError, EGrepCancel (`cancel` is tested after every block
 // read and before every reported line, right after `pump`).
-bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, const bool& cancel,
-              const std::function<void()>& pump, const std::function<void(RE_LineInfo_t&)>& report);
+// The memory a search reads a file into, kept from file to file so that it is allocated once.
+class TFastBuffer {
+  public:
+    unsigned char* Reserve(std::size_t bytes);
+    unsigned char* Data() { return data_.get(); }
+
+  private:
+    std::unique_ptr<unsigned char[]> data_;
+    std::size_t capacity_ = 0;
+};
+
+bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buffer,
+              const bool& cancel, const std::function<void()>& pump,
+              const std::function<void(RE_LineInfo_t&)>& report);
 
 // Files up to this size are searched in memory.
 constexpr std::size_t kFastGrepMaxBytes = std::size_t(512) << 20;

@@ -65,7 +65,8 @@ void TGrep::Grep(const std::string& fileName) {
         if (!OnMatch) return;
         Cancel = false;
         auto report = [this](RE_LineInfo_t& info) { OnMatch(*this, info); };
-        if (FastGrep(CurrentAutomaton(), fileName, Cancel, ProcessMessages, report)) return;
+        if (FastGrep(CurrentAutomaton(), fileName, buffer_, Cancel, ProcessMessages, report))
+            return;
     }
     if (useLiteral_)
         GrepByLiteral(fileName);

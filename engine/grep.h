@@ -4,6 +4,7 @@
 #pragma once
 
 #include "errors.h"
+#include "fast_grep.h"
 #include "regexp.h"
 #include "txtfile.h"
 
@@ -64,6 +65,7 @@ class TGrep : public TRegularExpression {
     bool useLiteral_ = true;
     std::vector<TCharCode> literal_;
     int running_ = 0;
+    TFastBuffer buffer_;
 };
 
 } // namespace engine
