@@ -5,6 +5,8 @@
 #include "mail_and_hp.h"
 #include "result_pane.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -52,6 +54,34 @@ TEST_F(QueryOpsTest, OperatorsActOnTheFocusedField) {
     f.ComboBox2->setEditText(QStringLiteral("other"));
     Apply(f.ComboBox1, QStringLiteral("x"), f.or1);
     EXPECT_EQ(f.ComboBox2->currentText(), QStringLiteral("other"));
+}
+
+// Through the field's own context menu, chosen with the keyboard as a user would.
+TEST_F(QueryOpsTest, ContextMenuOfEachKeywordFieldCarriesTheOperators) {
+    TForm1& f = Form();
+    for (QComboBox* field : {f.ComboBox1, f.ComboBox2, f.ComboBox4}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        Form().activateWindow();
+        field->setFocus();
+        field->setEditText(QStringLiteral("abc"));
+        QStringList captions;
+        QTimer::singleShot(0, [&] {
+            QWidget* menu = QApplication::activePopupWidget();
+            if (!menu) return;
+            for (QAction* a : menu->actions())
+                captions << a->text();
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Down); // the third item
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                field->lineEdit()->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(field->lineEdit(), &event);
+        EXPECT_EQ(captions, (QStringList{QStringLiteral("or"), app::U("not　ﾃｷｽﾄ検索の場合"),
+                                         app::U("not　googleの場合")}));
+        EXPECT_EQ(field->currentText(), QStringLiteral("-abc"));
+    }
 }
 
 TEST_F(QueryOpsTest, WebSearchOpensTheEnginesAddressWithShiftJisBytesEncoded) {
