@@ -147,7 +147,7 @@ for dict in off on; do
     printf '%-28s %10s %8s %12s\n' "quelvra dict $dict" "$t" "$(bash -c "$qcmd" 2>/dev/null || true)" \
         "$(awk -v t="$t" -v b="$long_bytes" 'BEGIN {printf "%.2f", t * 1000 / (b / 1048576)}')"
 done
-rgcmd="rg -E shift_jis --no-ignore -c -- $(printf '%q' "$(sj ファイル)") $LONG"
+rgcmd="rg -E shift_jis --no-ignore -c -- ファイル $LONG"
 t=$(median "$rgcmd")
 printf '%-28s %10s %8s %12s\n' "rg" "$t" "$( (bash -c "$rgcmd" || true) | awk '{s += $1} END {print s + 0}')" \
     "$(awk -v t="$t" -v b="$long_bytes" 'BEGIN {printf "%.2f", t * 1000 / (b / 1048576)}')"

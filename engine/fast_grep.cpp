@@ -95,6 +95,7 @@ class Search {
     bool first_[256] = {};
     int firstCount_ = 0;
     unsigned char firstByte_ = 0;
+    std::vector<bool> firstCodes_; // the codes the first step of an attempt can take
 };
 
 // Whether the line cursor, walking characters from the start of the data, stops at `p`.
@@ -230,6 +231,10 @@ void Search::Run() {
             for (unsigned h = hiLo; h <= hiHi && h <= 0xFF; ++h)
                 if (IsLead(static_cast<unsigned char>(h))) first_[h] = true;
         }
+        firstCodes_.assign(65536, false);
+        for (const TRE_DFATransition& t : initial->Transitions)
+            for (unsigned c = t.Lo; c <= t.Hi; ++c)
+                firstCodes_[c] = true;
         for (unsigned c = 0; c < 256; ++c)
             if (first_[c]) {
                 ++firstCount_;
@@ -249,7 +254,6 @@ void Search::Run() {
         if (p >= n_) break;
         Tick(p);
         pos = p + 1;
-        if (!IsStart(p)) continue;
         // The start character as the line cursor reads it: it turns a lone CR into a LF and
         // steps over the CR of a CR LF, a trail byte included.
         const unsigned char b = d_[p];
@@ -270,6 +274,9 @@ void Search::Run() {
             code = b;
             e = p + 1;
         }
+        // Most candidates fail on their first character, whatever their alignment.
+        if (!useLiteral_ && !firstCodes_[code]) continue;
+        if (!IsStart(p)) continue;
         // The reader ends the file when its line cursor steps past the last byte, before an
         // attempt could start from the character that ends there.
         if (e >= n_) break;
