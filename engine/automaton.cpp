@@ -105,8 +105,7 @@ void TRE_NFA::GenerateStateList(TRENode* root, int entry, int exit) {
 void TRE_DFA::Closure(TRE_NFAStateSet& set) {
     const std::size_t count = nfa_->StateList.size();
     std::vector<int> stack;
-    for (std::size_t n = 0; n < count; ++n) {
-        if (!set.Has(n)) continue;
+    for (std::size_t n = set.NextMember(0, count); n < count; n = set.NextMember(n + 1, count)) {
         stack.push_back(static_cast<int>(n));
         while (!stack.empty()) {
             const int s = stack.back();
@@ -157,8 +156,8 @@ void TRE_DFA::Build() {
         TRE_DFAState* state = StateList[k].get();
         state->Visited = true;
         std::vector<Group> groups; // the group created last is the front (the back here)
-        for (std::size_t n = 0; n < count; ++n) {
-            if (!state->StateSet.Has(n)) continue;
+        for (std::size_t n = state->StateSet.NextMember(0, count); n < count;
+             n = state->StateSet.NextMember(n + 1, count)) {
             for (const TRE_NFATransition& t : nfa_->StateList[n]) {
                 if (t.Lo == kEmptyTransition) continue;
                 auto g = std::find_if(groups.rbegin(), groups.rend(),

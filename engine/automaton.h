@@ -60,6 +60,20 @@ class TRE_NFAStateSet {
     void Include(std::size_t n) { bits_[n / 8] |= static_cast<std::uint8_t>(1u << (n % 8)); }
     bool Has(std::size_t n) const { return (bits_[n / 8] >> (n % 8)) & 1u; }
     bool SameSet(const TRE_NFAStateSet& other) const { return bits_ == other.bits_; }
+    // The first member at or after `from`, or `end` when there is none; whole empty bytes are
+    // passed over at once (the sets of a large automaton are sparse).
+    std::size_t NextMember(std::size_t from, std::size_t end) const {
+        while (from < end) {
+            const std::uint8_t byte = bits_[from / 8];
+            if (byte == 0) {
+                from = (from / 8 + 1) * 8;
+                continue;
+            }
+            if ((byte >> (from % 8)) & 1u) return from;
+            ++from;
+        }
+        return end;
+    }
     std::size_t Bytes() const { return bits_.size(); }
     std::string_view Data() const {
         return {reinterpret_cast<const char*>(bits_.data()), bits_.size()};
