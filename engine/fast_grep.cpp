@@ -38,15 +38,21 @@ bool PlainCode(TCharCode c) {
 
 class Search {
   public:
-    Search(const TRE_DFA& dfa, const unsigned char* data, std::size_t size, std::size_t fileSize,
-           const bool& cancel, const std::function<void()>& pump,
+    Search(const TRE_DFA& dfa, const bool& cancel, const std::function<void()>& pump,
            const std::function<void(RE_LineInfo_t&)>& report)
-        : dfa_(dfa), d_(data), n_(size), fileSize_(fileSize), cancel_(cancel), pump_(pump),
-          report_(report) {
-        hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
-    }
+        : dfa_(dfa), cancel_(cancel), pump_(pump), report_(report) {}
 
-    void Run();
+    // Sets up the candidate search; false when nothing can match.
+    bool Prepare();
+    // Searches `size` bytes at `base` in the file: the whole data, or a piece of whole lines
+    // (ending with a LF) when the pattern is a plain literal, which never reads past a line.
+    void Scan(const unsigned char* data, std::size_t size, std::size_t base);
+    // Runs the events still due for a file of `fileSize` bytes.
+    void Finish(std::size_t fileSize) {
+        base_ = 0;
+        Tick(fileSize - 1);
+    }
+    bool StreamsLines() const { return useLiteral_; }
 
   private:
     bool IsBoundary(std::size_t p);
@@ -65,6 +71,7 @@ class Search {
     // The host's events run, and cancel is tested, once for every block the scan enters, as
     // the block reader does when it reads that block.
     void Tick(std::size_t pos) {
+        pos += base_;
         while (nextTick_ <= pos) {
             nextTick_ += TTxtFile::BlockSize;
             if (pump_) pump_();
@@ -73,9 +80,9 @@ class Search {
     }
 
     const TRE_DFA& dfa_;
-    const unsigned char* d_;
-    std::size_t n_;
-    std::size_t fileSize_;
+    const unsigned char* d_ = nullptr;
+    std::size_t n_ = 0;
+    std::size_t base_ = 0;
     const bool& cancel_;
     const std::function<void()>& pump_;
     const std::function<void(RE_LineInfo_t&)>& report_;
@@ -153,14 +160,14 @@ std::size_t Search::Report(std::size_t e) {
     if (cancel_) throw EGrepCancel();
     // Count the breaks up to the line cursor.
     if (!hasCR_) {
-        const unsigned char* p = d_ + counted_;
-        const unsigned char* end = d_ + e;
-        while (p < end) {
-            const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-            if (!lf) break;
-            ++breaks_;
-            p = static_cast<const unsigned char*>(lf) + 1;
-            lastLineStart_ = static_cast<std::size_t>(p - d_);
+        const std::int32_t more =
+            static_cast<std::int32_t>(std::count(d_ + counted_, d_ + e, '\n'));
+        if (more > 0) {
+            breaks_ += more;
+            std::size_t i = e;
+            while (d_[i - 1] != '\n')
+                --i;
+            lastLineStart_ = i;
         }
     } else {
         for (std::size_t i = counted_; i < e; ++i)
@@ -207,18 +214,18 @@ std::size_t Search::NextCandidate(std::size_t from) const {
     return i;
 }
 
-void Search::Run() {
+bool Search::Prepare() {
     const TRE_DFAState* initial = dfa_.InitialState;
-    if (!initial) return;
+    if (!initial) return false;
     Tick(0);
     if (dfa_.IsLiteral) {
         useLiteral_ = !dfa_.LiteralCodes.empty();
         for (TCharCode c : dfa_.LiteralCodes) {
             if (!PlainCode(c)) useLiteral_ = false;
             // No data character has code 0: such a literal matches nothing.
-            if (c == 0) return Tick(fileSize_ - 1);
+            if (c == 0) return false;
         }
-        if (dfa_.LiteralCodes.empty()) return Tick(fileSize_ - 1);
+        if (dfa_.LiteralCodes.empty()) return false;
         if (useLiteral_) literal_ = dfa_.LiteralText;
     }
     if (!useLiteral_) {
@@ -241,10 +248,22 @@ void Search::Run() {
                 firstByte_ = static_cast<unsigned char>(c);
             }
     }
+    return true;
+}
+
+void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base) {
+    d_ = data;
+    n_ = size;
+    base_ = base;
+    hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
+    // A piece starts after a LF, a byte that ends a character.
+    memoPos_ = static_cast<std::size_t>(-1);
+    counted_ = 0;
+    lastLineStart_ = 0;
 
     // The line feed put before the data starts the first attempt.
     std::size_t pos = 0;
-    if (Attempt('\n', 0)) {
+    if (base == 0 && Attempt('\n', 0)) {
         pos = Report(0);
         memoPos_ = pos;
         memoStart_ = true;
@@ -287,21 +306,55 @@ void Search::Run() {
         memoPos_ = pos;
         memoStart_ = true;
     }
-    Tick(fileSize_ - 1);
+    // The breaks after the last reported line, for the next piece's line numbers.
+    if (!hasCR_) {
+        breaks_ += static_cast<std::int32_t>(std::count(d_ + counted_, d_ + n_, '\n'));
+    } else {
+        for (std::size_t i = counted_; i < n_; ++i)
+            if (IsBreak(i)) ++breaks_;
+    }
 }
 
 } // namespace
 
-unsigned char* TFastBuffer::Reserve(std::size_t bytes) {
+unsigned char* TFastBuffer::Reserve(std::size_t bytes, std::size_t keep) {
     if (bytes > capacity_) {
         const std::size_t grown = std::max(bytes, capacity_ + capacity_ / 2);
-        data_.reset(); // give the old block back before asking for the new one
-        capacity_ = 0;
-        data_.reset(new unsigned char[grown]);
+        std::unique_ptr<unsigned char[]> fresh(new unsigned char[grown]);
+        if (keep > 0) std::memcpy(fresh.get(), data_.get(), keep);
+        data_ = std::move(fresh);
         capacity_ = grown;
     }
     return data_.get();
 }
+
+namespace {
+
+// Reads up to `want` bytes; a zero byte reads as a space.
+std::size_t ReadInto(std::FILE* file, unsigned char* at, std::size_t want) {
+    std::size_t got = 0;
+    while (got < want) {
+        const std::size_t n = std::fread(at + got, 1, want - got, file);
+        if (std::ferror(file))
+            throw EInOutError(cp932::FromUtf8("ファイルの読み込みに失敗しました"));
+        if (n == 0) break;
+        got += n;
+    }
+    for (unsigned char* p = at; (p = static_cast<unsigned char*>(
+                                     std::memchr(p, 0, got - static_cast<std::size_t>(p - at))));)
+        *p = ' ';
+    return got;
+}
+
+// The last line always ends with a line feed; two zero bytes of padding follow.
+std::size_t EndData(unsigned char* data, std::size_t size) {
+    if (data[size - 1] != '\n') data[size++] = '\n';
+    data[size] = 0;
+    data[size + 1] = 0;
+    return size;
+}
+
+} // namespace
 
 bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buffer,
               const bool& cancel, const std::function<void()>& pump,
@@ -311,49 +364,66 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
         std::FILE* f;
         ~Closer() { std::fclose(f); }
     } closer{file};
-    // Whole reads straight into the buffer, not through the stream's own.
+    // Reads straight into the buffer, not through the stream's own.
     std::setvbuf(file, nullptr, _IONBF, 0);
+    Search search(dfa, cancel, pump, report);
+    const bool canMatch = search.Prepare();
+    constexpr std::size_t kPad = 3; // a line feed and two zero bytes after the data
+
+    if (search.StreamsLines()) {
+        // Whole lines at a time through a buffer that is reused, grown only for a longer line.
+        constexpr std::size_t kChunk = TTxtFile::BlockSize;
+        std::size_t base = 0, have = 0, noLFBefore = 0;
+        unsigned char* buf = buffer.Reserve(2 * kChunk + kPad, 0);
+        for (;;) {
+            buf = buffer.Reserve(have + kChunk + kPad, have);
+            const std::size_t got = ReadInto(file, buf + have, kChunk);
+            have += got;
+            if (got < kChunk) {
+                if (base + have == 0) return true;
+                const std::size_t fileSize = base + have;
+                // (Nothing left when the file ended with the last piece's LF.)
+                if (have > 0) search.Scan(buf, EndData(buf, have), base);
+                search.Finish(fileSize);
+                return true;
+            }
+            std::size_t cut = have;
+            while (cut > noLFBefore && buf[cut - 1] != '\n')
+                --cut;
+            if (cut == noLFBefore) {
+                noLFBefore = have; // one line goes on: read more of it
+                continue;
+            }
+            search.Scan(buf, cut, base);
+            std::memmove(buf, buf + cut, have - cut);
+            base += cut;
+            have -= cut;
+            noLFBefore = 0;
+        }
+    }
+
     struct stat st {};
     std::size_t expect = 0;
     if (fstat(fileno(file), &st) == 0 && st.st_size > 0) {
         if (static_cast<std::uint64_t>(st.st_size) > kFastGrepMaxBytes) return false;
         expect = static_cast<std::size_t>(st.st_size);
     }
-    // Room for the data, a line feed after it and two zero bytes of padding; one more byte
-    // read than expected tells that the file has not grown.
+    // One more byte asked for than expected tells that the file has not grown.
     std::size_t size = 0;
     std::size_t room = expect + 1;
-    unsigned char* data = buffer.Reserve(room + 3);
+    unsigned char* data = buffer.Reserve(room + kPad, 0);
     for (;;) {
-        const std::size_t got = std::fread(data + size, 1, room - size, file);
-        if (std::ferror(file))
-            throw EInOutError(cp932::FromUtf8("ファイルの読み込みに失敗しました"));
-        size += got;
-        if (got == 0 || std::feof(file)) break;
-        if (size == room) {
-            // The file grew while it was read: read on, in blocks.
-            if (room + TTxtFile::BlockSize > kFastGrepMaxBytes) return false;
-            room += TTxtFile::BlockSize;
-            unsigned char* grown = buffer.Reserve(room + 3);
-            if (grown != data) {
-                // Reserve dropped the old block: start over from the beginning.
-                data = grown;
-                size = 0;
-                std::rewind(file);
-            }
-        }
+        size += ReadInto(file, data + size, room - size);
+        if (size < room) break;
+        // The file grew while it was read: read on, in blocks.
+        if (room + TTxtFile::BlockSize > kFastGrepMaxBytes) return false;
+        room += TTxtFile::BlockSize;
+        data = buffer.Reserve(room + kPad, size);
     }
     if (size == 0) return true;
-    // A zero byte reads as a space; the last line always ends with a line feed.
-    for (unsigned char* p = data; (p = static_cast<unsigned char*>(std::memchr(
-                                       p, 0, size - static_cast<std::size_t>(p - data))));)
-        *p = ' ';
     const std::size_t fileSize = size;
-    if (data[size - 1] != '\n') data[size++] = '\n';
-    data[size] = 0;
-    data[size + 1] = 0;
-    Search search(dfa, data, size, fileSize, cancel, pump, report);
-    search.Run();
+    if (canMatch) search.Scan(data, EndData(data, size), 0);
+    search.Finish(fileSize);
     return true;
 }
 

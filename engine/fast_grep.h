@@ -20,7 +20,8 @@ namespace engine {
 // The memory a search reads a file into, kept from file to file so that it is allocated once.
 class TFastBuffer {
   public:
-    unsigned char* Reserve(std::size_t bytes);
+    // At least `bytes` bytes, the first `keep` of them kept.
+    unsigned char* Reserve(std::size_t bytes, std::size_t keep);
     unsigned char* Data() { return data_.get(); }
 
   private:
