@@ -52,6 +52,15 @@ class FileNameDelegate : public QStyledItemDelegate {
     }
 };
 
+// Checks an extension button's mirror. Checking it counts as the mirror's click, so that every
+// change of the extension (a button, the marks of a folder name) is an option to save; a mirror
+// that is already checked changes nothing.
+void CheckMirror(QRadioButton* mirror, bool& optionsChanged) {
+    if (mirror->isChecked()) return;
+    optionsChanged = true;
+    mirror->setChecked(true);
+}
+
 void FillList(QListWidget* list, QLabel* count, const std::vector<std::string>& items) {
     list->clear();
     for (const auto& item : items) {
@@ -180,25 +189,25 @@ void TForm1::ShowSubfolderMode() {
 
 void TForm1::RadioButton1Click() {
     DataExt = "txt";
-    RadioButton4->setChecked(true);
+    CheckMirror(RadioButton4, OptionsChanged);
     ShowDataExtension();
 }
 
 void TForm1::RadioButton2Click() {
     DataExt = "html";
-    RadioButton5->setChecked(true);
+    CheckMirror(RadioButton5, OptionsChanged);
     ShowDataExtension();
 }
 
 void TForm1::RadioButton11Click() {
     DataExt = "htm";
-    RadioButton12->setChecked(true);
+    CheckMirror(RadioButton12, OptionsChanged);
     ShowDataExtension();
 }
 
 void TForm1::RadioButton3Click() {
     DataExt = app::FromQ(Edit2->text());
-    RadioButton6->setChecked(true);
+    CheckMirror(RadioButton6, OptionsChanged);
     ShowDataExtension();
 }
 

@@ -43,8 +43,10 @@ TEST_F(FolderListTest, MarksInTheFolderNameChooseTheExtension) {
     Write("資料◆/b.html");
     Write("資料◆/c.txt");
     Form().CheckBox5->setChecked(true);
+    EXPECT_FALSE(Form().OptionsChanged);
     ChooseFolder(app::U("資料◆"));
     TForm1& f = Form();
+    EXPECT_TRUE(f.OptionsChanged) << "an extension changed by the marks is kept at close";
     EXPECT_EQ(f.FolderSource, 200);
     EXPECT_EQ(f.DataFolder, S("資料◆"));
     EXPECT_TRUE(f.RadioButton11->isChecked());
@@ -56,6 +58,9 @@ TEST_F(FolderListTest, MarksInTheFolderNameChooseTheExtension) {
     EXPECT_EQ(Items(), std::vector<std::string>{"a.htm"});
     EXPECT_EQ(f.Edit1->isHidden(), true);
     EXPECT_FALSE(f.BitBtn9->isEnabled());
+    f.OptionsChanged = false;
+    ChooseFolder(app::U("資料◆"));
+    EXPECT_FALSE(f.OptionsChanged) << "the same extension again is no change";
 }
 
 TEST_F(FolderListTest, MarkTableAndItsOrder) {
@@ -123,6 +128,12 @@ TEST_F(FolderListTest, MirrorButtonsAndTheCustomExtension) {
     QTest::mouseClick(f.RadioButton4, Qt::LeftButton, {}, QPoint(4, 8));
     EXPECT_TRUE(f.RadioButton1->isChecked());
     EXPECT_EQ(DataGroupColor(), f.palette().color(QPalette::Button));
+
+    // The buttons of the extension group change the options as their mirrors do.
+    f.OptionsChanged = false;
+    QTest::mouseClick(f.RadioButton11, Qt::LeftButton, {}, QPoint(4, 8));
+    EXPECT_TRUE(f.RadioButton12->isChecked());
+    EXPECT_TRUE(f.OptionsChanged);
 }
 
 TEST_F(FolderListTest, SubtreeListingRelativeToTheDataFolder) {
