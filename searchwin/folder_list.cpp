@@ -7,6 +7,7 @@
 #include "qtext.h"
 #include "result_pane.h"
 
+#include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -61,6 +62,24 @@ void CheckMirror(QRadioButton* mirror, bool& optionsChanged) {
     mirror->setChecked(true);
 }
 
+// A right click on the list leaves its selection as it is (as a click of the left button would
+// not), so that cutting the list down keeps what the user selected rather than the item under
+// the mouse. The context menu request still follows the press.
+class KeepSelectionOnRightClick : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* e) override {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return static_cast<QMouseEvent*>(e)->button() == Qt::RightButton;
+        default:
+            return false;
+        }
+    }
+};
+
 void FillList(QListWidget* list, QLabel* count, const std::vector<std::string>& items) {
     list->clear();
     for (const auto& item : items) {
@@ -73,6 +92,7 @@ void FillList(QListWidget* list, QLabel* count, const std::vector<std::string>& 
 
 void TForm1::ListFolders() {
     ListBox1->setItemDelegate(new FileNameDelegate(ListBox1));
+    ListBox1->viewport()->installEventFilter(new KeepSelectionOnRightClick(ListBox1));
     const std::vector<std::string> folders = listing::ListFolders(programDir_);
     for (const auto& f : folders)
         ComboBox3->addItem(app::ToQ(f));

@@ -245,6 +245,25 @@ TEST_F(FolderListTest, PreviewFailureAndCuttingTheListDown) {
     EXPECT_EQ(f.ListBox1->count(), 0);
 }
 
+TEST_F(FolderListTest, RightClickCutsTheListToWhatTheMouseSelected) {
+    for (const char* n : {"data/a.txt", "data/b.txt", "data/c.txt", "data/d.txt"})
+        Write(n, "memo");
+    TForm1& f = Form();
+    ChooseFolder(QStringLiteral("data"));
+    QWidget* view = f.ListBox1->viewport();
+    auto at = [&](int row) { return f.ListBox1->visualItemRect(f.ListBox1->item(row)).center(); };
+    QTest::mouseClick(view, Qt::LeftButton, {}, at(0)); // preview of a.txt
+    ASSERT_TRUE(f.PreviewLoaded);
+    EXPECT_EQ(f.RichEdit1->Text(), "memo");
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, at(2));
+    // Through the window, as the system delivers it: the press over an unselected item, then the
+    // context menu request.
+    QTest::mouseClick(f.windowHandle(), Qt::RightButton, {}, view->mapTo(&f, at(1)));
+    EXPECT_EQ(Items(), (std::vector<std::string>{"a.txt", "c.txt"}));
+    EXPECT_FALSE(f.PreviewLoaded);
+    EXPECT_EQ(f.RichEdit1->Text(), "");
+}
+
 TEST_F(FolderListTest, ShiftingTheDataGroupAside) {
     TForm1& f = Form();
     const QRect before = f.GroupBox3->geometry();
