@@ -90,6 +90,7 @@ void TForm1::FormShow() {
     // The field keeps its letters lower case, and refuses what it refuses when typed.
     Edit2->setText(app::ToQ(ini.ReadString("edit", "edit2", "txt")).toLower());
     Edit2Change();
+    Edit2Exit(); // an empty one becomes "txt", as when the field is left empty
     // The folder dialog starts in the home folder unless another was kept.
     DialogFolder = ini.ReadString("dir", "dirx", DialogFolder);
 

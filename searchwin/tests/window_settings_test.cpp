@@ -149,7 +149,7 @@ TEST_F(WindowSettingsTest, DamagedFileFallsBackToDefaults) {
              "[font]\r\nfont1=-5\r\n[combobox]\r\ncombobox1.Count=zz\r\n"
              "[form]\r\nform1.X=abc\r\nform1.XSize=-100000000\r\n"
              "[check]\r\ncheckbox1=yes\r\n[radio\r\nradiobutton7=0\r\n"
-             "[edit]\r\n");
+             "[edit]\r\nedit2=｢｣\r\n"); // an empty extension is none
     std::ofstream(IniPath(), std::ios::binary | std::ios::app) << "\xff\x01\r\n";
     const int size = TForm1(Root()).RichEdit1->FontPointSize(); // never shown: design size
     ExpectDefaults();
