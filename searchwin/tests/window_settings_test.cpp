@@ -116,6 +116,67 @@ TEST_F(WindowSettingsTest, ChangedOptionsComeBackInANewWindow) {
     EXPECT_FALSE(f.HistoryChanged);
 }
 
+TEST_F(WindowSettingsTest, ASessionOfFoldersAndSearchesIsThereAtTheNextStart) {
+    Write("notes/a.txt", "東京の地図\n大阪\n");
+    Write("notes/b.txt", "京都\n");
+    Write("資料◆/c.htm", "<p>東京駅</p>\n");
+    const std::string picked = Root() + "/notes";
+    std::vector<std::string> history;
+    {
+        TForm1& f = Form();
+        // A folder picked with the dialog, its files listed and searched.
+        platform_.folderAnswers.push_back(picked);
+        QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+        EXPECT_EQ(Items(), (std::vector<std::string>{"a.txt", "b.txt"}));
+        f.ComboBox1->setEditText(app::U("東京"));
+        QTest::mouseClick(f.SearchBtn, Qt::LeftButton);
+        EXPECT_EQ(f.HitCount, 1);
+        // Then one from the list whose mark chooses htm.
+        QTest::mouseClick(f.CheckBox5, Qt::LeftButton);
+        ChooseFolder(app::U("資料◆"));
+        EXPECT_EQ(Items(), std::vector<std::string>{"c.htm"});
+        f.ComboBox1->setEditText(app::U("駅"));
+        QTest::mouseClick(f.SearchBtn, Qt::LeftButton);
+        EXPECT_EQ(f.HitCount, 1);
+        history = ComboItems(f.ComboBox1);
+        CloseForm();
+    }
+    ASSERT_EQ(history.size(), 2u);
+
+    // The file is text: section headers and key=value lines, each ending in CR LF.
+    const std::string text = IniText();
+    size_t lines = 0;
+    for (size_t at = 0; at < text.size(); ++lines) {
+        const size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos) << "a line without CR LF at " << at;
+        const std::string line = text.substr(at, end - at);
+        EXPECT_TRUE(line.empty() || line.front() == '[' || line.find('=') != std::string::npos)
+            << line;
+        at = end + 2;
+    }
+    EXPECT_GT(lines, 30u);
+    for (const std::string& line :
+         {std::string("[form]"), std::string("form1.YSize="), std::string("[font]"),
+          std::string("[combobox]"), std::string("combobox1.Count=2"),
+          "combobox1.0=" + S("｢") + history[0] + S("｣"), std::string("[check]"),
+          std::string("checkbox5=1"), std::string("[radio]"), std::string("radiobutton11=1"),
+          std::string("radiobutton7=1"), "edit2=" + S("｢txt｣"), "dirx=" + S("｢") + picked + S("｣")})
+        EXPECT_NE(text.find(line), std::string::npos) << cp932::ToUtf8(line);
+
+    TForm1& f = Form();
+    EXPECT_EQ(ComboItems(f.ComboBox1), history);
+    EXPECT_TRUE(f.CheckBox5->isChecked());
+    EXPECT_TRUE(f.RadioButton11->isChecked());
+    EXPECT_TRUE(f.RadioButton12->isChecked());
+    EXPECT_EQ(f.DataExt, "htm");
+    EXPECT_EQ(Caption(), S("検索データ　*.htm"));
+    EXPECT_EQ(DataGroupColor(), Bgr(0x808000));
+    EXPECT_EQ(f.ListBox1->count(), 0) << "the list waits for a folder choice";
+    platform_.folderAnswers.push_back(std::nullopt);
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(platform_.folderStarts.back(), picked) << "the dialog starts where it ended";
+}
+
 TEST_F(WindowSettingsTest, OnlyChangedGroupsAreWritten) {
     TForm1& f = Form();
     // No handler of these sets the options flag.
@@ -167,6 +228,16 @@ TEST_F(WindowSettingsTest, UnwritableFileStillClosesAndKeepsWhatWasThere) {
     app::profile_testing::FailWritesAfter(0); // every write fails, as in a read-only folder
     CloseForm();
     EXPECT_EQ(IniText(), before);
+}
+
+TEST_F(WindowSettingsTest, AFolderInPlaceOfTheFileGivesDefaultsAndTheWindowStillCloses) {
+    std::filesystem::create_directory(IniPath());
+    ExpectDefaults();
+    QTest::mouseClick(Form().CheckBox3, Qt::LeftButton);
+    Form().HistoryChanged = Form().SlotsChanged = Form().FontColorsChanged = true;
+    CloseForm();
+    EXPECT_TRUE(std::filesystem::is_directory(IniPath()));
+    EXPECT_TRUE(std::filesystem::is_empty(IniPath()));
 }
 
 } // namespace
