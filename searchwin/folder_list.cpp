@@ -7,6 +7,7 @@
 #include "qtext.h"
 #include "result_pane.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -80,6 +81,36 @@ class KeepSelectionOnRightClick : public QObject {
     }
 };
 
+// Moving through the list with the arrow and page keys previews the file that becomes current,
+// as a click on it does.
+class PreviewOnKeyboardMove : public QObject {
+  public:
+    explicit PreviewOnKeyboardMove(TForm1& form) : QObject(form.ListBox1), form_(form) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress) return false;
+        switch (static_cast<QKeyEvent*>(e)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            break;
+        default:
+            return false;
+        }
+        QObject* const list = form_.ListBox1;
+        const QListWidgetItem* const before = form_.ListBox1->currentItem();
+        list->event(e); // the list moves first
+        if (form_.ListBox1->currentItem() && form_.ListBox1->currentItem() != before)
+            form_.ListBox1Click();
+        return true;
+    }
+
+  private:
+    TForm1& form_;
+};
+
 void FillList(QListWidget* list, QLabel* count, const std::vector<std::string>& items) {
     list->clear();
     for (const auto& item : items) {
@@ -93,6 +124,7 @@ void FillList(QListWidget* list, QLabel* count, const std::vector<std::string>& 
 void TForm1::ListFolders() {
     ListBox1->setItemDelegate(new FileNameDelegate(ListBox1));
     ListBox1->viewport()->installEventFilter(new KeepSelectionOnRightClick(ListBox1));
+    ListBox1->installEventFilter(new PreviewOnKeyboardMove(*this));
     const std::vector<std::string> folders = listing::ListFolders(programDir_);
     for (const auto& f : folders)
         ComboBox3->addItem(app::ToQ(f));

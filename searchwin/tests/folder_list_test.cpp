@@ -255,6 +255,17 @@ TEST_F(FolderListTest, RightClickCutsTheListToWhatTheMouseSelected) {
     QTest::mouseClick(view, Qt::LeftButton, {}, at(0)); // preview of a.txt
     ASSERT_TRUE(f.PreviewLoaded);
     EXPECT_EQ(f.RichEdit1->Text(), "memo");
+    QTest::keyClick(f.ListBox1, Qt::Key_Down); // the next file is previewed, as by a click
+    EXPECT_EQ(f.ListBox1->currentRow(), 1);
+    EXPECT_EQ(f.FileSlots[0], Root() + "/data/b.txt");
+    QTest::keyClick(f.ListBox1, Qt::Key_Up);
+    EXPECT_EQ(f.FileSlots[0], Root() + "/data/a.txt");
+    EXPECT_EQ(f.FileSlots[1], Root() + "/data/b.txt");
+    const auto kept = f.FileSlots;
+    f.SlotsChanged = false;
+    QTest::keyClick(f.ListBox1, Qt::Key_Up); // already at the top: nothing to load
+    EXPECT_EQ(f.FileSlots, kept);
+    EXPECT_FALSE(f.SlotsChanged);
     QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, at(2));
     // Through the window, as the system delivers it: the press over an unselected item, then the
     // context menu request.
