@@ -7,10 +7,13 @@
 #include "qtext.h"
 #include "result_pane.h"
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -110,6 +113,14 @@ class PreviewOnKeyboardMove : public QObject {
   private:
     TForm1& form_;
 };
+
+// Where the folder dialog opens: the last folder picked, or the home folder when that folder is
+// gone (or was kept from another system, such as a drive letter).
+std::string DialogStart(const std::string& last) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(cp932::PathToNative(last), ec)) return last;
+    return cp932::PathFromNative(QDir::homePath().toStdString());
+}
 
 void FillList(QListWidget* list, QLabel* count, const std::vector<std::string>& items) {
     list->clear();
@@ -213,7 +224,7 @@ void TForm1::SpeedButton1Click() {
     // source and the list as they were.
     std::optional<std::string> chosen;
     try {
-        chosen = app::platform().PickFolder(std::string(), DialogFolder);
+        chosen = app::platform().PickFolder(std::string(), DialogStart(DialogFolder));
     } catch (...) {
         return;
     }

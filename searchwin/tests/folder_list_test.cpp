@@ -204,6 +204,15 @@ TEST_F(FolderListTest, FolderDialogChoosesAnyFolderAndCancelChangesNothing) {
     f.ListBox1->setCurrentRow(0);
     f.ListBox1DblClick();
     EXPECT_EQ(platform_.opened, std::vector<std::string>{chosen + "/page.html"});
+
+    // A kept folder that is gone, or one of another system, opens the dialog at home.
+    for (const std::string& gone : {Root() + "/gone", std::string("c:\\")}) {
+        f.DialogFolder = gone;
+        platform_.folderAnswers.push_back(std::nullopt);
+        QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+        EXPECT_EQ(platform_.folderStarts.back(), home) << gone;
+        EXPECT_EQ(f.DialogFolder, gone) << "kept until a folder is picked";
+    }
 }
 
 TEST_F(FolderListTest, SubfolderModeChangesTheFolderButtonsLook) {
