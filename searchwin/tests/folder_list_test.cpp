@@ -154,6 +154,14 @@ TEST_F(FolderListTest, SubtreeListingRelativeToTheDataFolder) {
     EXPECT_EQ(f.ListBox1->count(), 0);
     EXPECT_EQ(f.Label2->text(), QStringLiteral(" 0"));
     EXPECT_EQ(platform_.MessageTexts(), std::vector<std::string>{NotFound()});
+
+    // A folder of the list that is gone since the start: the same message, nothing listed.
+    std::filesystem::remove_all(root_ / "data");
+    ChooseFolder(QStringLiteral("data"));
+    EXPECT_EQ(f.ListBox1->count(), 0);
+    EXPECT_EQ(f.Label2->text(), QStringLiteral(" 0"));
+    EXPECT_EQ(platform_.MessageTexts(), (std::vector<std::string>{NotFound(), NotFound()}));
+    EXPECT_EQ(platform_.waitCursorDepth, 0);
 }
 
 TEST_F(FolderListTest, OneLevelListingCountsAndSaysWhenEmpty) {
