@@ -292,6 +292,31 @@ TEST_F(FolderListTest, RightClickCutsTheListToWhatTheMouseSelected) {
     EXPECT_EQ(f.RichEdit1->Text(), "");
 }
 
+TEST_F(FolderListTest, AFolderChosenDuringASearchWaitsForTheNextOne) {
+    for (int i = 0; i < 6; ++i)
+        Write("many/f" + std::to_string(i) + ".txt", "hit\n");
+    Write("few/only.txt", "hit\n");
+    TForm1& f = Form();
+    ChooseFolder(QStringLiteral("many"));
+    f.ComboBox1->setEditText(QStringLiteral("hit"));
+    // The folder list is used from inside the search's event pump, while the second file is read.
+    bool chosen = false;
+    platform_.onPump = [&] {
+        if (!chosen && f.Searching() && f.CurrentFile.find("f1.txt") != std::string::npos) {
+            chosen = true;
+            ChooseFolder(QStringLiteral("few"));
+        }
+    };
+    QTest::mouseClick(f.SearchBtn, Qt::LeftButton);
+    platform_.onPump = nullptr;
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(f.HitCount, 6) << "the run searched the list it started with";
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_EQ(Items(), std::vector<std::string>{"only.txt"});
+    QTest::mouseClick(f.SearchBtn, Qt::LeftButton);
+    EXPECT_EQ(f.HitCount, 1);
+}
+
 TEST_F(FolderListTest, ShiftingTheDataGroupAside) {
     TForm1& f = Form();
     const QRect before = f.GroupBox3->geometry();
