@@ -317,6 +317,22 @@ TEST_F(FolderListTest, AFolderChosenDuringASearchWaitsForTheNextOne) {
     EXPECT_EQ(f.HitCount, 1);
 }
 
+TEST_F(FolderListTest, TheMarksBoxShowsTheHelpFileWhenItGetsTheFocus) {
+    Write("data/a.txt");
+    TForm1& f = Form();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    f.RichEdit1->AppendLine("kept");
+    f.CheckBox5->setFocus(); // no help.txt yet: the pane stays, nothing is said
+    EXPECT_EQ(f.RichEdit1->Text(), "kept");
+    EXPECT_TRUE(platform_.messages.empty());
+    Write("help.txt", "裏技の説明");
+    f.SearchBtn->setFocus();
+    f.CheckBox5->setFocus();
+    EXPECT_EQ(f.RichEdit1->Text(), S("裏技の説明"));
+    EXPECT_TRUE(platform_.messages.empty());
+}
+
 TEST_F(FolderListTest, ShiftingTheDataGroupAside) {
     TForm1& f = Form();
     const QRect before = f.GroupBox3->geometry();
