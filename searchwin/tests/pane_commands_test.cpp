@@ -146,6 +146,15 @@ TEST_F(PaneCommandsTest, BracketRemovalKeepsThePointSizeAndIgnoresMarkerMode) {
             << it.fragment().text().toStdString();
 }
 
+TEST_F(PaneCommandsTest, BracketFreeCopyOfATextThatStartsWithAGroupIsNotUnderlined) {
+    Fill({"（注）本文"});
+    Pane().SelectAllText();
+    Trigger(Form().N1);
+    EXPECT_EQ(Runs(0), (std::vector<Look>{{"本文", kBlue, false, false},
+                                          {"（注）", kBlue, true, false},
+                                          {"本文", kRed, false, false}}));
+}
+
 TEST_F(PaneCommandsTest, BracketRemovalOfPartOfALineAndAcrossLines) {
     // Half-width brackets are stripped but not painted; a group may span a line break.
     Fill({"x a(b)c y", "一（二", "三）四"});
