@@ -163,7 +163,16 @@ class Reader {
         while (i < d_.size()) {
             const char c = d_[i];
             if (c == '{') {
-                stack_.push_back(state_);
+                // Groups nested deeper than any word processor writes keep the state of the
+                // last one kept: a file of nothing but braces costs no memory per brace.
+                if (stack_.size() < kMaxDepth)
+                    stack_.push_back(state_);
+                else
+                    ++overflow_;
+                ++i;
+            } else if (c == '}' && overflow_ > 0) {
+                --overflow_;
+                skipFallback_ = 0;
                 ++i;
             } else if (c == '}') {
                 EndGroup();
@@ -208,8 +217,10 @@ class Reader {
     }
 
   private:
+    static constexpr std::size_t kMaxDepth = 256;
     std::string_view d_;
     std::vector<State> stack_;
+    std::size_t overflow_ = 0; // groups opened past kMaxDepth and not closed yet
     State state_;
     std::vector<Run> runs_;
     std::map<int, int> fontCharset_;

@@ -161,6 +161,19 @@ TEST(RtfTest, NotRtfDamagedAndHostileInput) {
     }
 }
 
+TEST(RtfTest, GroupsNestedPastAnyWordProcessorsDepthStillCloseInOrder) {
+    // A thousand groups deep: the text inside takes the formatting set there, and the formatting
+    // ends when the groups have closed again, however deep they went.
+    const std::string deep = std::string(1000, '{') + "\\b\\ul b" + std::string(1000, '}');
+    EXPECT_EQ(ReadOk("{\\rtf1 a" + deep + "c{\\b d}e}"),
+              (Runs{R("a"), R("b", kAutoColor, 0, true, true), R("c"), R("d", kAutoColor, 0, true),
+                    R("e")}));
+    // Two hundred groups deep, a group still keeps its own formatting.
+    EXPECT_EQ(
+        ReadOk("{\\rtf1 " + std::string(200, '{') + "{\\b x}y" + std::string(200, '}') + "z}"),
+        (Runs{R("x", kAutoColor, 0, true), R("yz")}));
+}
+
 TEST(RtfTest, ColourTableEdges) {
     // An entry without components is the automatic colour; \cf past the table too.
     const auto runs = ReadOk("{\\rtf1{\\colortbl\\red1\\green2\\blue3;;\\red0\\green0\\blue0;}"
