@@ -73,8 +73,8 @@ std::string Write(const std::vector<Run>& runs, const WriteOptions& options) {
             std::find(colors.begin(), colors.end(), r.color) == colors.end())
             colors.push_back(r.color);
 
-    std::string out =
-        "{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1041\n{\\fonttbl{\\f0\\fnil\\fcharset128 ";
+    std::string out = "{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1041\\deflangfe1041\n{\\fonttbl{"
+                      "\\f0\\fnil\\fcharset128 ";
     std::string name;
     WriteText(name, options.fontName.empty() ? std::string("MS Gothic") : options.fontName);
     out += name + ";}}\n{\\colortbl ;";
@@ -82,7 +82,10 @@ std::string Write(const std::vector<Run>& runs, const WriteOptions& options) {
         out += "\\red" + std::to_string(c & 0xFF) + "\\green" + std::to_string((c >> 8) & 0xFF) +
                "\\blue" + std::to_string((c >> 16) & 0xFF) + ";";
     out += "}\n{\\*\\" + std::string(kPlainSizeWord) + std::to_string(HalfPoints(plain)) + "}\n";
-    out += "\\uc1\\pard\\plain\\f0\\fs" + std::to_string(HalfPoints(plain)) + " ";
+    // Word processors give Japanese text a font and a language of its own (the double-byte
+    // text's associated font): both are the document's, or the text shows in another face.
+    out += "\\uc1\\pard\\plain\\f0\\dbch\\af0\\loch\\langfe1041\\fs" +
+           std::to_string(HalfPoints(plain)) + " ";
 
     int cf = 0, fs = HalfPoints(plain);
     bool bold = false, ul = false;

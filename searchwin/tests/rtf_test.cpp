@@ -66,6 +66,9 @@ TEST(RtfTest, OwnDocumentsReadBackExactly) {
     EXPECT_TRUE(rtf::IsRtf(doc));
     EXPECT_NE(doc.find("\\ansicpg932"), std::string::npos);
     EXPECT_NE(doc.find("\\fcharset128"), std::string::npos);
+    // Japanese text in the document's font and language for word processors, too.
+    EXPECT_NE(doc.find("\\dbch\\af0"), std::string::npos);
+    EXPECT_NE(doc.find("\\deflangfe1041"), std::string::npos);
     for (unsigned char c : doc)
         EXPECT_LT(c, 0x80) << "raw bytes above 0x7F in the file";
     EXPECT_EQ(ReadOk(doc), runs);
