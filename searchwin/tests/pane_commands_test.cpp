@@ -6,12 +6,16 @@
 #include "find_dialog.h"
 #include "result_pane.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace {
 
@@ -84,6 +88,73 @@ class PaneCommandsTest : public WindowFixture {
         return out;
     }
 };
+
+// ---- The context menu ----
+
+// Items as "name caption", a submenu's items indented under it.
+void MenuTree(const QMenu* menu, const QString& indent, QStringList& out) {
+    for (const QAction* a : menu->actions()) {
+        out << indent + a->objectName() + " " + a->text();
+        if (a->menu()) MenuTree(a->menu(), indent + "  ", out);
+    }
+}
+
+TEST_F(PaneCommandsTest, ContextMenuOfThePaneHoldsEveryCommandInOrder) {
+    TForm1& f = Form();
+    f.resize(800, 600);
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        shown << menu->objectName();
+        MenuTree(menu, "  ", shown);
+        menu->close();
+    });
+    QWidget* vp = Pane().viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
+                            vp->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(vp, &event);
+
+    const char* const expected[] = {
+        "PopupMenu1",
+        "  N1 括弧の削除",
+        "  N2 マーカー",
+        "    N23 赤",
+        "    N3 緑",
+        "    N4 青",
+        "    N5 ピンク",
+        "    N6 白（消す）",
+        "    N7 黒（戻す）",
+        "  N24 マーカー中止",
+        "  File1 ファイル",
+        "    N8 fil1",
+        "    N9 fil2",
+        "    N10 fil3",
+        "    N13 fil4",
+        "    N14 fil5",
+        "    N15 fil6",
+        "  Save1 保存",
+        "    N12 保存する（仮に）",
+        "    N11 読み出す（仮に）",
+        "    N21 保存する",
+        "    N22 読み出す",
+        "  Font1 フォント",
+        "    N16 　９ｐ",
+        "    N17 １０ｐ",
+        "    N18 １１ｐ",
+        "    N19 １２ｐ",
+        "    N20 １３ｐ",
+        "  N25 カラー",
+        "    N26 括弧を除いた部分",
+        "    N27 括弧の外の部分",
+        "    N28 括弧の中の部分",
+        "    N29 二重括弧の部分",
+    };
+    QStringList want;
+    for (const char* e : expected)
+        want << QString::fromUtf8(e);
+    EXPECT_EQ(shown, want);
+}
 
 // ---- Bracket removal ----
 
