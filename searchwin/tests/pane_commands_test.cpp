@@ -490,6 +490,44 @@ TEST_F(PaneCommandsTest, MarkerModeDuringASearchLeavesTheHitLinesBlack) {
             << line;
 }
 
+TEST_F(PaneCommandsTest, CommandsUsedDuringASearchKeepTheirEffectWhenItEnds) {
+    // The hits shown while the search goes on can be worked on: a marker, a bracket removal,
+    // typing. The rest of the hits still come, after them.
+    std::string data;
+    for (int i = 0; i < 40; ++i)
+        data += "abc " + std::to_string(i) + (i == 1 ? "（注）" : "") + "\n";
+    Write("data/a.txt", data);
+    TForm1& f = Form();
+    ChooseFolder(QStringLiteral("data"));
+    int pumps = 0;
+    bool done = false;
+    platform_.onPump = [&] {
+        // A few hits in, a pause: the pane shows the hits so far at the next one.
+        if (++pumps == 6) QTest::qWait(1100);
+        if (done || Pane().FindText(S("abc 2"), 0) < 0) return;
+        done = true;
+        SelectText("abc 0");
+        Trigger(f.N23);
+        Trigger(f.N24);
+        SelectText("abc 1（注）");
+        Trigger(f.N1);
+        Pane().SetSelStart(Pane().FindText(S("abc 2"), 0));
+        QTest::keyClicks(&Pane(), QStringLiteral("x"));
+    };
+    f.ComboBox1->lineEdit()->setText(QStringLiteral("abc"));
+    QTest::mouseClick(f.SearchBtn, Qt::LeftButton);
+    ASSERT_TRUE(done);
+    ASSERT_EQ(Pane().LineCount(), 43);
+    EXPECT_EQ(Runs(3),
+              (std::vector<Look>{{"    ", kBlack, false, false}, {"abc 0", kRed, false, true}}));
+    EXPECT_EQ(Pane().Line(4), S("    abc 1abc 1（注）"));
+    ASSERT_GE(Runs(4).size(), 2u);
+    EXPECT_EQ(Runs(4)[1], (Look{"abc 1", kBlue, false, false}));
+    EXPECT_EQ(Pane().Line(5), "    xabc 2");
+    EXPECT_EQ(Pane().Line(42), "    abc 39");
+    EXPECT_EQ(f.HitCount, 40);
+}
+
 // ---- Copy all and find ----
 
 TEST_F(PaneCommandsTest, CopyAllPutsTheWholePaneOnTheClipboard) {
