@@ -134,6 +134,24 @@ int CodePageOfCharset(int charset) {
         return 1252;
     case 128:
         return 932;
+    case 161:
+        return 1253; // Greek
+    case 162:
+        return 1254; // Turkish
+    case 163:
+        return 1258; // Vietnamese
+    case 177:
+        return 1255; // Hebrew
+    case 178:
+        return 1256; // Arabic
+    case 186:
+        return 1257; // Baltic
+    case 204:
+        return 1251; // Cyrillic
+    case 222:
+        return 874; // Thai
+    case 238:
+        return 1250; // Central European
     default:
         return 0;
     }
@@ -308,6 +326,8 @@ class Reader {
                 u += kCp1252High[b - 0x80] ? kCp1252High[b - 0x80] : u'?';
             else if (cp == 1252)
                 u += static_cast<char16_t>(b);
+            else if (const char16_t c = cp932::SingleByteCodePageChar(cp, b))
+                u += c; // what the pane lacks of it becomes "?" on the way to Shift-JIS
             else
                 u += u'?';
         }

@@ -177,6 +177,19 @@ TEST(RtfTest, GroupsNestedPastAnyWordProcessorsDepthStillCloseInOrder) {
         (Runs{R("x", kAutoColor, 0, true), R("yz")}));
 }
 
+TEST(RtfTest, BytesOfOtherScriptsFollowTheirFontsCharacterSet) {
+    // Cyrillic and Greek, which Shift-JIS has, under fonts of their character sets in a
+    // Western document; the document's own code page counts where a font names none.
+    EXPECT_EQ(Text(ReadOk("{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0\\fcharset0 Arial;}"
+                          "{\\f1\\fcharset204 Arial Cyr;}{\\f2\\fcharset161 Arial Greek;}}"
+                          "\\f1 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 \\f2 \\'e1\\'e2\\'e3\\f0  "
+                          "\\'e9}")), // é, which Shift-JIS lacks
+              S("Привет αβγ ") + "?");
+    EXPECT_EQ(Text(ReadOk("{\\rtf1\\ansi\\ansicpg1251 \\'c4\\'e0}")), S("Да"));
+    // Letters Shift-JIS lacks, and bytes a code page leaves undefined, show as "?".
+    EXPECT_EQ(Text(ReadOk("{\\rtf1\\ansi\\ansicpg1250 \\'b9\\'98x}")), "??x");
+}
+
 TEST(RtfTest, ColourTableEdges) {
     // An entry without components is the automatic colour; \cf past the table too.
     const auto runs = ReadOk("{\\rtf1{\\colortbl\\red1\\green2\\blue3;;\\red0\\green0\\blue0;}"
