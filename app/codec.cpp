@@ -1,9 +1,11 @@
 #include "codec.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <iconv.h>
+#include <map>
 #include <vector>
 
 namespace cp932 {
@@ -177,6 +179,34 @@ std::string FromUtf16Lossy(std::u16string_view utf16, std::string_view replaceme
         }
     }
     return out;
+}
+
+char16_t SingleByteCodePageChar(int codePage, unsigned char byte) {
+    if (codePage != 874 && (codePage < 1250 || codePage > 1258)) return 0;
+    // One table per code page, made through iconv at its first use.
+    thread_local std::map<int, std::array<char16_t, 256>> tables;
+    auto it = tables.find(codePage);
+    if (it == tables.end()) {
+        std::array<char16_t, 256> table{};
+        try {
+            const std::string name = "CP" + std::to_string(codePage);
+            Converter cv("UTF-16LE", name.c_str());
+            for (int b = 0; b < 256; ++b) {
+                cv.Reset();
+                const char in[1] = {static_cast<char>(b)};
+                const char* src = in;
+                size_t left = 1;
+                std::string out;
+                if (cv.Run(src, left, out) == 0 && out.size() == 2)
+                    table[b] = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
+                                                     (static_cast<unsigned char>(out[1]) << 8));
+            }
+        } catch (const CodecError&) {
+            // The C library lacks the code page: every byte undefined.
+        }
+        it = tables.emplace(codePage, table).first;
+    }
+    return it->second[byte];
 }
 
 int Utf16UnitWidth(char16_t unit) {

@@ -40,6 +40,11 @@ std::string FromUtf16Lossy(std::u16string_view utf16, std::string_view replaceme
 // Shift-JIS to UTF-8. Bytes that are not valid Shift-JIS become U+FFFD; never throws.
 std::string ToUtf8(std::string_view sjis);
 
+// The character a byte stands for in one of the single-byte Windows code pages (874, 1250 to
+// 1258), as UTF-16; 0 for a byte the code page leaves undefined and for any other code page.
+// Word processors write text of other scripts as such bytes under a font's character set.
+char16_t SingleByteCodePageChar(int codePage, unsigned char byte);
+
 // Bytes that one UTF-16 code unit becomes in FromUtf8Lossy: 1 or 2 for a character code page 932
 // has, 1 for one it lacks ("?"), 1 for a high and 0 for a low surrogate (a pair becomes "?").
 int Utf16UnitWidth(char16_t unit);

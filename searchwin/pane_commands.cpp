@@ -111,6 +111,9 @@ void TForm1::N1Click() {
     if (RichEdit2->TextLength() > 0) {
         RichEdit2->SelectAllText();
         RichEdit2->SetSelColor(StrippedTextColor);
+        // The text took the look of the first character, which may stand in an underlined
+        // group: nothing of the bracket-free copy is a group.
+        RichEdit2->SetSelUnderline(false);
         RichEdit2->CutToClipboard();
         RichEdit1->SetSelStart(p);
         RichEdit1->PasteFromClipboard();

@@ -6,6 +6,7 @@
 #include "result_pane.h"
 
 #include <QLineEdit>
+#include <cstring>
 
 namespace {
 
@@ -29,6 +30,27 @@ const Engine kEngines[] = {
     {"www.excite.co.jp", "/search.gw?target=combined&look=excite_jp&lang=jp&search=", "&pref=jp"},
     {"www.infoseek.co.jp", "/Titles?col=JW&qt=", ""},
 };
+
+// A keyword as a query value: the characters that would end the value or change its meaning
+// ("&" the next key, "+" a space, "#" the address, "%" an escape, "=" and ";") are escaped here,
+// so that the engine receives the keyword as typed. Everything else, Shift-JIS bytes and
+// blanks included, stays for the launcher to encode.
+std::string QueryValue(const std::string& keyword) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < keyword.size(); ++i) {
+        // No second byte of a two-byte character is below 0x40: these bytes are characters.
+        const auto b = static_cast<unsigned char>(keyword[i]);
+        if (b != 0 && std::strchr("&+#%=;", b)) {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 0xF];
+        } else {
+            out += static_cast<char>(b);
+        }
+    }
+    return out;
+}
 
 // The result pane as the keyword window paints it.
 class PaneForKeywords : public TKeywordPane {
@@ -76,9 +98,9 @@ void TForm1::BitBtn11Click() {
     for (QComboBox* f : {ComboBox1, ComboBox2, ComboBox4})
         if (f->count() > 10) f->removeItem(10);
 
-    const std::string keywords = app::FromQ(ComboBox1->currentText()) + " " +
-                                 app::FromQ(ComboBox2->currentText()) + " " +
-                                 app::FromQ(ComboBox4->currentText());
+    const std::string keywords = QueryValue(app::FromQ(ComboBox1->currentText())) + " " +
+                                 QueryValue(app::FromQ(ComboBox2->currentText())) + " " +
+                                 QueryValue(app::FromQ(ComboBox4->currentText()));
     const QRadioButton* buttons[] = {RadioButton7, RadioButton8, RadioButton9, RadioButton10};
     for (int i = 0; i < 4; ++i)
         if (buttons[i]->isChecked())

@@ -6,6 +6,9 @@
 #include "qtext.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
@@ -130,6 +133,41 @@ void TResultPane::EndBulkAppend() {
     QTextDocument* done = building_;
     building_ = nullptr;
     ShowDocument(done);
+}
+
+void TResultPane::AdoptBulkDocument() {
+    if (!building_ || document() == building_) return;
+    FlushPending();
+    // The shown copy is the built document as it was at the last showing, so its positions
+    // are the same there; only lines at the end came since.
+    const QTextCursor old = textCursor();
+    const int anchor = old.anchor(), position = old.position();
+    QTextDocument* doc = building_;
+    building_ = nullptr;
+    blockSignals_ = true;
+    ShowDocument(doc);
+    QTextCursor c(doc);
+    const int last = std::max(0, doc->characterCount() - 1);
+    c.setPosition(std::min(anchor, last));
+    c.setPosition(std::min(position, last), QTextCursor::KeepAnchor);
+    setTextCursor(c);
+    setCurrentCharFormat(insertion_);
+    blockSignals_ = false;
+}
+
+void TResultPane::keyPressEvent(QKeyEvent* e) {
+    AdoptBulkDocument();
+    QTextEdit::keyPressEvent(e);
+}
+
+void TResultPane::inputMethodEvent(QInputMethodEvent* e) {
+    AdoptBulkDocument();
+    QTextEdit::inputMethodEvent(e);
+}
+
+void TResultPane::insertFromMimeData(const QMimeData* source) {
+    AdoptBulkDocument();
+    QTextEdit::insertFromMimeData(source);
 }
 
 TResultPane::TResultPane(QWidget* parent) : QTextEdit(parent) {
@@ -329,7 +367,8 @@ std::int64_t TResultPane::PositionOfLine(int line) const {
 namespace {
 
 // Applies a format change to the selection, or to the insertion attributes when it is empty.
-template <class F> void ApplyFormat(QTextEdit* edit, QTextCharFormat& insertion, F change) {
+template <class F> void ApplyFormat(TResultPane* edit, QTextCharFormat& insertion, F change) {
+    if (edit->textCursor().hasSelection()) edit->AdoptBulkDocument();
     QTextCursor c = edit->textCursor();
     if (c.hasSelection()) {
         QTextCharFormat f;
@@ -461,6 +500,7 @@ void TResultPane::ScrollCaretIntoView() {
 void TResultPane::PaintRange(std::int64_t start, std::int64_t length, std::uint32_t color,
                              bool bold, bool underline) {
     if (length <= 0) return;
+    AdoptBulkDocument();
     QTextCursor c(document());
     c.setPosition(DocPosition(start));
     c.setPosition(DocPosition(start + length), QTextCursor::KeepAnchor);
@@ -495,14 +535,16 @@ void TResultPane::CopyToClipboard() {
 }
 
 void TResultPane::CutToClipboard() {
+    if (!textCursor().hasSelection()) return;
+    AdoptBulkDocument();
     QTextCursor c = textCursor();
-    if (!c.hasSelection()) return;
     CopyToClipboard();
     c.removeSelectedText();
     setTextCursor(c);
 }
 
 void TResultPane::PasteFromClipboard() {
+    AdoptBulkDocument();
     const std::string html = app::platform().ClipboardRich();
     QTextCursor c = textCursor();
     if (!html.empty()) {
@@ -517,6 +559,7 @@ void TResultPane::PasteFromClipboard() {
 }
 
 void TResultPane::SetPlainText(const std::string& text) {
+    AdoptBulkDocument();
     QTextCursor c(document());
     c.movePosition(QTextCursor::NextCharacter); // the format of the first character
     const QTextCharFormat fmt = c.charFormat();

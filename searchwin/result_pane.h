@@ -53,6 +53,10 @@ class TResultPane : public QTextEdit {
     void PublishIfDue();
     void EndBulkAppend();
     bool InBulkAppend() const { return building_ != nullptr; }
+    // Ends the run's separate document before the shown copy is changed (a command, typing):
+    // the document being built is shown in its place with the same selection, and the lines
+    // still to come go straight into it, so that the change is not lost at the next showing.
+    void AdoptBulkDocument();
 
     // Attributes. Colours are 0x00BBGGRR.
     void SetDefaultColor(std::uint32_t color);
@@ -125,6 +129,11 @@ class TResultPane : public QTextEdit {
 
   signals:
     void SelectionChanged();
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    void insertFromMimeData(const QMimeData* source) override;
 
   private slots:
     void ContentsChange(int position, int charsRemoved, int charsAdded);

@@ -73,8 +73,8 @@ std::string Write(const std::vector<Run>& runs, const WriteOptions& options) {
             std::find(colors.begin(), colors.end(), r.color) == colors.end())
             colors.push_back(r.color);
 
-    std::string out =
-        "{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1041\n{\\fonttbl{\\f0\\fnil\\fcharset128 ";
+    std::string out = "{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1041\\deflangfe1041\n{\\fonttbl{"
+                      "\\f0\\fnil\\fcharset128 ";
     std::string name;
     WriteText(name, options.fontName.empty() ? std::string("MS Gothic") : options.fontName);
     out += name + ";}}\n{\\colortbl ;";
@@ -82,7 +82,10 @@ std::string Write(const std::vector<Run>& runs, const WriteOptions& options) {
         out += "\\red" + std::to_string(c & 0xFF) + "\\green" + std::to_string((c >> 8) & 0xFF) +
                "\\blue" + std::to_string((c >> 16) & 0xFF) + ";";
     out += "}\n{\\*\\" + std::string(kPlainSizeWord) + std::to_string(HalfPoints(plain)) + "}\n";
-    out += "\\uc1\\pard\\plain\\f0\\fs" + std::to_string(HalfPoints(plain)) + " ";
+    // Word processors give Japanese text a font and a language of its own (the double-byte
+    // text's associated font): both are the document's, or the text shows in another face.
+    out += "\\uc1\\pard\\plain\\f0\\dbch\\af0\\loch\\langfe1041\\fs" +
+           std::to_string(HalfPoints(plain)) + " ";
 
     int cf = 0, fs = HalfPoints(plain);
     bool bold = false, ul = false;
@@ -131,6 +134,24 @@ int CodePageOfCharset(int charset) {
         return 1252;
     case 128:
         return 932;
+    case 161:
+        return 1253; // Greek
+    case 162:
+        return 1254; // Turkish
+    case 163:
+        return 1258; // Vietnamese
+    case 177:
+        return 1255; // Hebrew
+    case 178:
+        return 1256; // Arabic
+    case 186:
+        return 1257; // Baltic
+    case 204:
+        return 1251; // Cyrillic
+    case 222:
+        return 874; // Thai
+    case 238:
+        return 1250; // Central European
     default:
         return 0;
     }
@@ -163,7 +184,16 @@ class Reader {
         while (i < d_.size()) {
             const char c = d_[i];
             if (c == '{') {
-                stack_.push_back(state_);
+                // Groups nested deeper than any word processor writes keep the state of the
+                // last one kept: a file of nothing but braces costs no memory per brace.
+                if (stack_.size() < kMaxDepth)
+                    stack_.push_back(state_);
+                else
+                    ++overflow_;
+                ++i;
+            } else if (c == '}' && overflow_ > 0) {
+                --overflow_;
+                skipFallback_ = 0;
                 ++i;
             } else if (c == '}') {
                 EndGroup();
@@ -208,8 +238,10 @@ class Reader {
     }
 
   private:
+    static constexpr std::size_t kMaxDepth = 256;
     std::string_view d_;
     std::vector<State> stack_;
+    std::size_t overflow_ = 0; // groups opened past kMaxDepth and not closed yet
     State state_;
     std::vector<Run> runs_;
     std::map<int, int> fontCharset_;
@@ -294,6 +326,8 @@ class Reader {
                 u += kCp1252High[b - 0x80] ? kCp1252High[b - 0x80] : u'?';
             else if (cp == 1252)
                 u += static_cast<char16_t>(b);
+            else if (const char16_t c = cp932::SingleByteCodePageChar(cp, b))
+                u += c; // what the pane lacks of it becomes "?" on the way to Shift-JIS
             else
                 u += u'?';
         }

@@ -80,4 +80,15 @@ TEST(Codec, Utf16TableAgreesWithTheWayThroughUtf8) {
               cp932::FromUtf8Lossy(QString::fromStdU16String(mixed).toStdString(), "_"));
 }
 
+TEST(Codec, SingleByteCodePages) {
+    EXPECT_EQ(cp932::SingleByteCodePageChar(1251, 0xC0), u'\u0410'); // Cyrillic A
+    EXPECT_EQ(cp932::SingleByteCodePageChar(1253, 0xE1), u'\u03B1'); // Greek alpha
+    EXPECT_EQ(cp932::SingleByteCodePageChar(1252, 0x80), u'\u20AC'); // euro sign
+    EXPECT_EQ(cp932::SingleByteCodePageChar(874, 0xA1), u'\u0E01');  // Thai ko kai
+    EXPECT_EQ(cp932::SingleByteCodePageChar(1251, 'a'), u'a');
+    EXPECT_EQ(cp932::SingleByteCodePageChar(1250, 0x98), 0);  // undefined there
+    EXPECT_EQ(cp932::SingleByteCodePageChar(932, 0x41), 0);   // not a single-byte code page
+    EXPECT_EQ(cp932::SingleByteCodePageChar(65001, 0x41), 0); // nor UTF-8
+}
+
 } // namespace

@@ -6,12 +6,16 @@
 #include "find_dialog.h"
 #include "result_pane.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 
 namespace {
 
@@ -85,6 +89,73 @@ class PaneCommandsTest : public WindowFixture {
     }
 };
 
+// ---- The context menu ----
+
+// Items as "name caption", a submenu's items indented under it.
+void MenuTree(const QMenu* menu, const QString& indent, QStringList& out) {
+    for (const QAction* a : menu->actions()) {
+        out << indent + a->objectName() + " " + a->text();
+        if (a->menu()) MenuTree(a->menu(), indent + "  ", out);
+    }
+}
+
+TEST_F(PaneCommandsTest, ContextMenuOfThePaneHoldsEveryCommandInOrder) {
+    TForm1& f = Form();
+    f.resize(800, 600);
+    QStringList shown;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        shown << menu->objectName();
+        MenuTree(menu, "  ", shown);
+        menu->close();
+    });
+    QWidget* vp = Pane().viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
+                            vp->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(vp, &event);
+
+    const char* const expected[] = {
+        "PopupMenu1",
+        "  N1 括弧の削除",
+        "  N2 マーカー",
+        "    N23 赤",
+        "    N3 緑",
+        "    N4 青",
+        "    N5 ピンク",
+        "    N6 白（消す）",
+        "    N7 黒（戻す）",
+        "  N24 マーカー中止",
+        "  File1 ファイル",
+        "    N8 fil1",
+        "    N9 fil2",
+        "    N10 fil3",
+        "    N13 fil4",
+        "    N14 fil5",
+        "    N15 fil6",
+        "  Save1 保存",
+        "    N12 保存する（仮に）",
+        "    N11 読み出す（仮に）",
+        "    N21 保存する",
+        "    N22 読み出す",
+        "  Font1 フォント",
+        "    N16 　９ｐ",
+        "    N17 １０ｐ",
+        "    N18 １１ｐ",
+        "    N19 １２ｐ",
+        "    N20 １３ｐ",
+        "  N25 カラー",
+        "    N26 括弧を除いた部分",
+        "    N27 括弧の外の部分",
+        "    N28 括弧の中の部分",
+        "    N29 二重括弧の部分",
+    };
+    QStringList want;
+    for (const char* e : expected)
+        want << QString::fromUtf8(e);
+    EXPECT_EQ(shown, want);
+}
+
 // ---- Bracket removal ----
 
 TEST_F(PaneCommandsTest, BracketRemovalPutsTheBracketFreeCopyBeforeTheColouredOne) {
@@ -144,6 +215,15 @@ TEST_F(PaneCommandsTest, BracketRemovalKeepsThePointSizeAndIgnoresMarkerMode) {
     for (auto it = b.begin(); !it.atEnd(); ++it)
         EXPECT_EQ(it.fragment().charFormat().fontPointSize(), 12)
             << it.fragment().text().toStdString();
+}
+
+TEST_F(PaneCommandsTest, BracketFreeCopyOfATextThatStartsWithAGroupIsNotUnderlined) {
+    Fill({"（注）本文"});
+    Pane().SelectAllText();
+    Trigger(Form().N1);
+    EXPECT_EQ(Runs(0), (std::vector<Look>{{"本文", kBlue, false, false},
+                                          {"（注）", kBlue, true, false},
+                                          {"本文", kRed, false, false}}));
 }
 
 TEST_F(PaneCommandsTest, BracketRemovalOfPartOfALineAndAcrossLines) {
@@ -408,6 +488,44 @@ TEST_F(PaneCommandsTest, MarkerModeDuringASearchLeavesTheHitLinesBlack) {
     for (int line = 3; line < 7; ++line)
         EXPECT_EQ(Runs(line), (std::vector<Look>{{Pane().Line(line), kBlack, false, false}}))
             << line;
+}
+
+TEST_F(PaneCommandsTest, CommandsUsedDuringASearchKeepTheirEffectWhenItEnds) {
+    // The hits shown while the search goes on can be worked on: a marker, a bracket removal,
+    // typing. The rest of the hits still come, after them.
+    std::string data;
+    for (int i = 0; i < 40; ++i)
+        data += "abc " + std::to_string(i) + (i == 1 ? "（注）" : "") + "\n";
+    Write("data/a.txt", data);
+    TForm1& f = Form();
+    ChooseFolder(QStringLiteral("data"));
+    int pumps = 0;
+    bool done = false;
+    platform_.onPump = [&] {
+        // A few hits in, a pause: the pane shows the hits so far at the next one.
+        if (++pumps == 6) QTest::qWait(1100);
+        if (done || Pane().FindText(S("abc 2"), 0) < 0) return;
+        done = true;
+        SelectText("abc 0");
+        Trigger(f.N23);
+        Trigger(f.N24);
+        SelectText("abc 1（注）");
+        Trigger(f.N1);
+        Pane().SetSelStart(Pane().FindText(S("abc 2"), 0));
+        QTest::keyClicks(&Pane(), QStringLiteral("x"));
+    };
+    f.ComboBox1->lineEdit()->setText(QStringLiteral("abc"));
+    QTest::mouseClick(f.SearchBtn, Qt::LeftButton);
+    ASSERT_TRUE(done);
+    ASSERT_EQ(Pane().LineCount(), 43);
+    EXPECT_EQ(Runs(3),
+              (std::vector<Look>{{"    ", kBlack, false, false}, {"abc 0", kRed, false, true}}));
+    EXPECT_EQ(Pane().Line(4), S("    abc 1abc 1（注）"));
+    ASSERT_GE(Runs(4).size(), 2u);
+    EXPECT_EQ(Runs(4)[1], (Look{"abc 1", kBlue, false, false}));
+    EXPECT_EQ(Pane().Line(5), "    xabc 2");
+    EXPECT_EQ(Pane().Line(42), "    abc 39");
+    EXPECT_EQ(f.HitCount, 40);
 }
 
 // ---- Copy all and find ----

@@ -114,10 +114,25 @@ TEST_F(QueryOpsTest, WebSearchOpensTheEnginesAddressWithShiftJisBytesEncoded) {
     }
     EXPECT_TRUE(f.MailAndHP1.Opened);
 
+    // Characters with a meaning in a query reach the engine as typed: "+" is no blank, "&" no
+    // next key, "%41" no "A"; the operators' "|", "[^◆]" and "-" are encoded as ever.
+    platform_.opened.clear();
+    QTest::mouseClick(f.RadioButton7, Qt::LeftButton);
+    f.ComboBox1->setEditText(QStringLiteral("C++"));
+    f.ComboBox2->setEditText(QStringLiteral("AT&T=1;#2"));
+    f.ComboBox4->setEditText(app::U("-100%41|[^◆]"));
+    QTest::mouseClick(f.BitBtn11, Qt::LeftButton);
+    ASSERT_EQ(platform_.opened.size(), 1u);
+    EXPECT_EQ(platform_.opened[0],
+              "http://www.google.co.jp/search?hl=ja&inlang=ja&ie=Shift_JIS&oe=Shift_JIS"
+              "&q=C%2B%2B%20AT%26T%3D1%3B%232%20-100%2541%7C%5B%5E%81%9F%5D&lr=lang_ja");
+    QTest::mouseClick(f.RadioButton10, Qt::LeftButton);
+
     // All fields empty: the query is the two separating spaces.
     platform_.opened.clear();
     f.ComboBox1->setEditText(QString());
     f.ComboBox2->setEditText(QString());
+    f.ComboBox4->setEditText(QString());
     QTest::mouseClick(f.BitBtn11, Qt::LeftButton);
     ASSERT_EQ(platform_.opened.size(), 1u);
     EXPECT_EQ(platform_.opened[0], "http://www.infoseek.co.jp/Titles?col=JW&qt=%20%20");

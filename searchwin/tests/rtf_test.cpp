@@ -66,6 +66,9 @@ TEST(RtfTest, OwnDocumentsReadBackExactly) {
     EXPECT_TRUE(rtf::IsRtf(doc));
     EXPECT_NE(doc.find("\\ansicpg932"), std::string::npos);
     EXPECT_NE(doc.find("\\fcharset128"), std::string::npos);
+    // Japanese text in the document's font and language for word processors, too.
+    EXPECT_NE(doc.find("\\dbch\\af0"), std::string::npos);
+    EXPECT_NE(doc.find("\\deflangfe1041"), std::string::npos);
     for (unsigned char c : doc)
         EXPECT_LT(c, 0x80) << "raw bytes above 0x7F in the file";
     EXPECT_EQ(ReadOk(doc), runs);
@@ -159,6 +162,32 @@ TEST(RtfTest, NotRtfDamagedAndHostileInput) {
         ASSERT_TRUE(runs.has_value()) << c.name;
         EXPECT_EQ(Text(*runs), c.text) << c.name;
     }
+}
+
+TEST(RtfTest, GroupsNestedPastAnyWordProcessorsDepthStillCloseInOrder) {
+    // A thousand groups deep: the text inside takes the formatting set there, and the formatting
+    // ends when the groups have closed again, however deep they went.
+    const std::string deep = std::string(1000, '{') + "\\b\\ul b" + std::string(1000, '}');
+    EXPECT_EQ(ReadOk("{\\rtf1 a" + deep + "c{\\b d}e}"),
+              (Runs{R("a"), R("b", kAutoColor, 0, true, true), R("c"), R("d", kAutoColor, 0, true),
+                    R("e")}));
+    // Two hundred groups deep, a group still keeps its own formatting.
+    EXPECT_EQ(
+        ReadOk("{\\rtf1 " + std::string(200, '{') + "{\\b x}y" + std::string(200, '}') + "z}"),
+        (Runs{R("x", kAutoColor, 0, true), R("yz")}));
+}
+
+TEST(RtfTest, BytesOfOtherScriptsFollowTheirFontsCharacterSet) {
+    // Cyrillic and Greek, which Shift-JIS has, under fonts of their character sets in a
+    // Western document; the document's own code page counts where a font names none.
+    EXPECT_EQ(Text(ReadOk("{\\rtf1\\ansi\\ansicpg1252{\\fonttbl{\\f0\\fcharset0 Arial;}"
+                          "{\\f1\\fcharset204 Arial Cyr;}{\\f2\\fcharset161 Arial Greek;}}"
+                          "\\f1 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2 \\f2 \\'e1\\'e2\\'e3\\f0  "
+                          "\\'e9}")), // é, which Shift-JIS lacks
+              S("Привет αβγ ") + "?");
+    EXPECT_EQ(Text(ReadOk("{\\rtf1\\ansi\\ansicpg1251 \\'c4\\'e0}")), S("Да"));
+    // Letters Shift-JIS lacks, and bytes a code page leaves undefined, show as "?".
+    EXPECT_EQ(Text(ReadOk("{\\rtf1\\ansi\\ansicpg1250 \\'b9\\'98x}")), "??x");
 }
 
 TEST(RtfTest, ColourTableEdges) {
