@@ -52,6 +52,7 @@ std::string Memory() {
 
 struct EditTimes {
     double mean = 0, median = 0, p99 = 0, worst = 0;
+    double open = 0, close = 0; // an unclosed bracket put in, then closed
 };
 
 // Mixed kanji, kana and ASCII lines of 10 to 160 columns, some with brackets, URLs and mail.
@@ -123,6 +124,10 @@ EditTimes Run(double megabytes) {
     auto* b2 = ed.fountain.Brackets().Add();
     b2->LeftBracket = cp932::FromUtf8("「");
     b2->RightBracket = cp932::FromUtf8("」");
+    // A pair that the text never holds: opening it changes the state of every row below.
+    auto* b3 = ed.fountain.Brackets().Add();
+    b3->LeftBracket.assign(1, '[');
+    b3->RightBracket.assign(1, ']');
     ed.fountain.SetUrl(true);
     ed.fountain.SetMail(true);
     ed.fountain.ReserveWordList().Add(cp932::FromUtf8("消費税"));
@@ -183,6 +188,19 @@ EditTimes Run(double megabytes) {
     et.p99 = times[times.size() * 99 / 100];
     et.worst = times.back();
 
+    // An opening bracket that never closes, a tenth of the way in: the re-parse cannot converge,
+    // goes two screens down and leaves every row below unparsed. Then its closing bracket.
+    const int at = list.Count() / 10;
+    auto edit = [&](int row, const char* put) {
+        std::string t = put + list.Text(row);
+        if (list.RowAttr(row) == LineEnd) t += "\r\n";
+        auto a = Clock::now();
+        list.ReplaceRows(row, 1, t);
+        return Ms(a, Clock::now());
+    };
+    et.open = edit(at, "[");
+    et.close = edit(at + 3, "]");
+
     std::printf("%6.1f MB text: %d lines -> %d rows\n", megabytes, lines, list.Count());
     std::printf("  generate %.0f ms\n", Ms(t0, t1));
     std::printf("  load into rows %.0f ms (%s)\n", Ms(t1, t2), memLoaded.c_str());
@@ -192,6 +210,8 @@ EditTimes Run(double megabytes) {
                 "%.1f us worst; resident %+ld kB\n",
                 edits, Ms(e0, e1), et.mean * 1000.0, et.median * 1000.0, et.p99 * 1000.0,
                 et.worst * 1000.0, rssAfterEdits - rssBeforeEdits);
+    std::printf("  opening a bracket that never closes %.1f us, closing it %.1f us\n",
+                et.open * 1000.0, et.close * 1000.0);
     return et;
 }
 
@@ -210,6 +230,8 @@ int main(int argc, char** argv) {
         std::printf("per-edit cost, %.0f MB against %.0f MB text: median %.2fx, mean %.2fx\n",
                     sizes.back(), sizes.front(), results.back().median / results.front().median,
                     results.back().mean / results.front().mean);
+        std::printf("unclosed bracket edit, %.0f MB against %.0f MB text: %.2fx\n", sizes.back(),
+                    sizes.front(), results.back().open / results.front().open);
     }
     return 0;
 }
