@@ -312,6 +312,47 @@ TEST(ScreenRows, ReparseStopsWhereTheStateConvergesAndWithinTwoScreens) {
     EXPECT_FALSE(f.list.Parsed(51));
 }
 
+// The states below an edit that did not converge are forgotten at once; the forgotten rows
+// must stay forgotten however later edits move them (their words still hold the old states).
+TEST(ScreenRows, ForgottenStatesStayForgottenWhenRowsMove) {
+    Fixture f(20, false);
+    auto* b = f.ed.fountain.Brackets().Add();
+    b->LeftBracket = "(";
+    b->RightBracket = ")";
+    f.ed.initFull = true;
+    std::string text;
+    for (int i = 0; i < 100; ++i)
+        text += "r" + std::to_string(i) + "\r\n";
+    f.list.LoadText(text);
+    ASSERT_EQ(f.list.UnparsedFrom(), 100);
+    f.list.ReplaceRows(10, 1, "(r10\r\n"); // walks rows 10 to 30, two screens of 10
+    EXPECT_EQ(f.list.UnparsedFrom(), 31);
+    EXPECT_TRUE(f.list.Parsed(30));
+    EXPECT_FALSE(f.list.Parsed(31));
+    EXPECT_FALSE(f.list.Parsed(99));
+    // Deleting lines above pulls the forgotten rows up with them.
+    f.list.ReplaceRows(0, 5, "");
+    EXPECT_EQ(f.list.UnparsedFrom(), 26);
+    EXPECT_TRUE(f.list.Parsed(25));
+    EXPECT_FALSE(f.list.Parsed(26));
+    // Drawing a forgotten row parses it from the last known state: inside the bracket.
+    auto tokens = f.list.RowTokens(28, f.list.Text(28));
+    ASSERT_EQ(tokens.size(), 1u);
+    EXPECT_EQ(tokens[0].Kind, kdBracket);
+    EXPECT_EQ(f.list.Bracket(28), 0);
+    // Lines put in above push the tail down with them.
+    int from = f.list.UnparsedFrom();
+    f.list.ReplaceRows(0, 0, "a\r\nb\r\n");
+    EXPECT_EQ(f.list.UnparsedFrom(), from + 2);
+    EXPECT_TRUE(f.list.Parsed(from + 1));
+    // A forgotten row exchanged into the parsed rows takes the tail's start with it.
+    f.list.Exchange(3, 90);
+    EXPECT_FALSE(f.list.Parsed(3));
+    EXPECT_TRUE(f.list.Parsed(2));
+    f.list.Clear();
+    EXPECT_EQ(f.list.UnparsedFrom(), 0);
+}
+
 TEST(ScreenRows, ClearAndCaretsIntoRange) {
     Fixture f(20, false);
     FakeEditor second;
