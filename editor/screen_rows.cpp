@@ -350,6 +350,7 @@ void TEditorScreenStrings::WrapAll() {
         r.Attr1 = static_cast<std::uint32_t>(out[i].attr);
         r.Attr2 = Place(0, 16, 16, out[i].marks);
     }
+    FUnparsedFrom = 0; // the rows are new: nothing is parsed until ReparseAll
     EndUpdate();
     FNotifyOff = false;
 }

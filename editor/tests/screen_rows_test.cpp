@@ -259,6 +259,9 @@ TEST(ScreenRows, SwitchingWrapKeepsTextAndMarksAndEmptiesUndo) {
     EXPECT_EQ(f.ed.rewrapped, 1);
     f.list.SetWordWrap(true);
     EXPECT_EQ(f.list.Count(), 6);
+    f.list.WrapAll();
+    EXPECT_EQ(f.list.UnparsedFrom(), 0) << "rows cut anew are not parsed";
+    f.list.ReparseAll();
     EXPECT_EQ(f.list.Text(), text);
     EXPECT_EQ(f.list.RowMarks(0), (1 << 4) | (1 << 12)) << "the first row takes the line's marks";
     // A change of the wrap options re-wraps; the same value again does not.
