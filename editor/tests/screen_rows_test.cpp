@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -552,6 +553,99 @@ TEST(ScreenRows, RandomEditsKeepTextRowsAndStatesRight) {
                 ASSERT_EQ(f.list.Attr1(r), full.Attr1(r)) << round << "/" << step << " row " << r;
                 ASSERT_EQ(f.list.CarryKind(r), full.CarryKind(r))
                     << round << "/" << step << " row " << r;
+            }
+        }
+    }
+}
+
+// Random texts painted row by row with wrapping on get, byte for byte, the colours of the same
+// lines painted whole without wrapping: tokens cut by the wrap keep their colour on both sides
+// of the cut (words, kanji runs, numbers, reserve words, brackets with a two-byte closing pair,
+// comments and quotations).
+TEST(ScreenRows, WrappedRowsArePaintedLikeTheirWholeLines) {
+    std::mt19937 rng(5);
+    const std::vector<std::string> pieces = {
+        "a",     "bc",      " ",     "\t",    "(",     ")",     "//",        "'",
+        "<<",    ">>",      "\r\n",  "9",     "1.5e3", ",",     "x_1",       S("漢字"),
+        S("か"), S("カタ"), S("、"), S("「"), S("」"), "begin", S("消費税"), S("ｱｲ"),
+    };
+    for (int round = 0; round < 150; ++round) {
+        std::string text;
+        for (int i = 0, n = static_cast<int>(rng() % 120); i < n; ++i)
+            text += pieces[rng() % pieces.size()];
+        const int wrapByte = 20 + static_cast<int>(rng() % 20);
+        const bool leading = rng() % 2, wordBreak = rng() % 2, punct = rng() % 2;
+        std::vector<std::string> lineTexts;
+        auto paint = [&](bool wrap) {
+            Fixture f(wrapByte, wrap);
+            TEditorWrapOption& o = f.list.WrapOption();
+            o.SetLeading(leading);
+            o.SetWordBreak(wordBreak);
+            o.SetFollowPunctuation(punct);
+            f.ed.initFull = true;
+            TEditorFountain& fn = f.ed.fountain;
+            for (auto [l, r] : {std::pair<std::string, std::string>{"(", ")"},
+                                {S("「"), S("」")},
+                                {"<<", ">>"}}) {
+                auto* b = fn.Brackets().Add();
+                b->LeftBracket = l;
+                b->RightBracket = r;
+                b->ItemColor().SetColor(static_cast<TColor>(fn.Brackets().Count()));
+            }
+            fn.SetCommenter("//");
+            fn.SetQuotation("'");
+            fn.ReserveWordList().Add("begin");
+            fn.ReserveWordList().Add(S("消費税"));
+            f.list.LoadText(text);
+            // Per line: the colour of each byte, as an index of its class (0 for none, -1 for
+            // a byte no token covers).
+            std::vector<TFountainColor*> classes{nullptr};
+            fn.VisitPublished([&](TPersistent& p) {
+                if (auto* c = dynamic_cast<TFountainColor*>(&p)) classes.push_back(c);
+                p.VisitPublished([&](TPersistent& q) {
+                    if (auto* c = dynamic_cast<TFountainColor*>(&q)) classes.push_back(c);
+                    q.VisitPublished([&](TPersistent& r) {
+                        if (auto* c = dynamic_cast<TFountainColor*>(&r)) classes.push_back(c);
+                    });
+                });
+            });
+            std::vector<std::vector<int>> lines;
+            std::vector<int> line;
+            lineTexts.clear();
+            std::string lineText;
+            for (int r = 0; r < f.list.Count(); ++r) {
+                const std::string& t = f.list.Text(r);
+                std::vector<int> bytes(t.size(), -1);
+                for (const TRowToken& k : f.list.RowTokens(r, t)) {
+                    int c = static_cast<int>(std::find(classes.begin(), classes.end(), k.Color) -
+                                             classes.begin());
+                    for (int i = k.Offset; i < k.Offset + k.Length; ++i)
+                        bytes[i] = c;
+                }
+                line.insert(line.end(), bytes.begin(), bytes.end());
+                lineText += t;
+                if (f.list.RowAttr(r) != Wrapped) {
+                    lines.push_back(line);
+                    line.clear();
+                    lineTexts.push_back(lineText);
+                    lineText.clear();
+                }
+            }
+            return lines;
+        };
+        auto wrapped = paint(true);
+        auto whole = paint(false);
+        ASSERT_EQ(wrapped.size(), whole.size()) << round;
+        for (size_t i = 0; i < whole.size(); ++i) {
+            ASSERT_EQ(wrapped[i].size(), whole[i].size());
+            for (size_t b = 0; b < whole[i].size(); ++b) {
+                // A row that continues a comment or a quotation begins its token after the
+                // row's leading blanks, which stay unpainted.
+                const unsigned char ch = static_cast<unsigned char>(lineTexts[i][b]);
+                if (wrapped[i][b] == -1 && ch >= 0x01 && ch <= 0x20 && ch != '\t') continue;
+                ASSERT_EQ(wrapped[i][b], whole[i][b])
+                    << round << " line " << i << " byte " << b << " wrap " << wrapByte << " "
+                    << cp932::ToUtf8(lineTexts[i]);
             }
         }
     }
