@@ -246,6 +246,11 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
         text += this->Text(i);
         if (RowAttr(i) == LineEnd) text += "\r\n";
     }
+    // A line that filled its last row exactly ends in an empty row. When that row closes the
+    // text and the new text puts a line end before it, the text now ends with that line end:
+    // the cut gives no empty row after it, so the last row must keep the line end.
+    if (E == EndOfText && !text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        E = LineEnd;
     TRowAttributeStringList rows;
     StrToRows(text, rows);
     rows.SetRowAttr(rows.Count() - 1, E);

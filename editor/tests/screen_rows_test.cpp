@@ -158,6 +158,32 @@ TEST(ScreenRows, AnEditRecutsOnlyItsLineAndReportsOnce) {
     EXPECT_EQ(f.list.Text(), before);
 }
 
+// A last line that fills its rows exactly ends in an empty EndOfText row; a line end typed
+// before that row must stay in the text.
+TEST(ScreenRows, ALineEndBeforeTheEmptyLastRowIsKept) {
+    const std::string a20(20, 'a');
+    struct Case {
+        const char* name;
+        int index, count;
+        std::string text, expect;
+        std::vector<Row> rows;
+    };
+    const Case cases[] = {
+        {"typed before the empty row", 1, 0, "x\r\n", a20 + "x\r\n", {{a20, WR}, {"x", LE}}},
+        {"a lone LF", 1, 0, "\n", a20 + "\r\n", {{a20, WR}, {"", LE}}},
+        {"the full row replaced", 0, 1, "b\r", "b\r\n", {{"b", LE}}},
+        {"no line end typed", 1, 0, "x", a20 + "x", {{a20, WR}, {"x", EOT}}},
+    };
+    for (const Case& c : cases) {
+        Fixture f(20, true);
+        f.list.LoadText(a20);
+        ASSERT_EQ(Rows(f.list), (std::vector<Row>{{a20, WR}, {"", EOT}}));
+        f.list.ReplaceRows(c.index, c.count, c.text);
+        EXPECT_EQ(f.list.Text(), c.expect) << c.name;
+        EXPECT_EQ(Rows(f.list), c.rows) << c.name;
+    }
+}
+
 TEST(ScreenRows, DeletingWholeLinesMovesTheirMarksDown) {
     Fixture f(20, false);
     f.list.LoadText("a\r\nb\r\nc\r\nd");
