@@ -202,23 +202,27 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     const int Last = Index + Count - 1;
     int LastLine = Last >= 0 ? LineEndRow(Last) : -1;
     BeginUpdate();
-    if (First == Index && LastLine == Last && Text.empty() && Count > 0) {
+    // Whole lines taken out: their marks go to the row that then stands in their place.
+    auto deleteLines = [&](int At, int N) {
         TUndoRecord& u = newRecord();
-        TRowsText old = RowsText(Index, Count);
-        u.StartRow = Index;
+        TRowsText old = RowsText(At, N);
+        u.StartRow = At;
         u.Text = old.Text;
         u.LastAttr = old.LastAttr;
         u.RowCount = old.RowCount;
-        int marks = DeleteRows(Index, Count);
+        int marks = DeleteRows(At, N);
         if (this->Count() == 0) {
             RemoveMarks(marks);
         } else {
-            int to = std::min(Index, this->Count() - 1);
+            int to = std::min(At, this->Count() - 1);
             SetRowMarks(to, RowMarks(to) | marks);
         }
-        int changed = this->Count() > 0 ? ReparseFrom(std::min(Index, this->Count() - 1), true) : 0;
-        Record(Index, Count, 0, changed);
+        int changed = this->Count() > 0 ? ReparseFrom(std::min(At, this->Count() - 1), true) : 0;
+        Record(At, N, 0, changed);
         EndUpdate();
+    };
+    if (First == Index && LastLine == Last && Text.empty() && Count > 0) {
+        deleteLines(Index, Count);
         return;
     }
     int E;
@@ -230,12 +234,6 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     } else {
         E = endsWithLineEnd ? LineEnd : EndOfText;
     }
-    TUndoRecord& u = newRecord();
-    TRowsText old = RowsText(First, LastLine - First + 1);
-    u.StartRow = First;
-    u.Text = old.Text;
-    u.LastAttr = old.LastAttr;
-    u.RowCount = old.RowCount;
     std::string text;
     for (int i = First; i < Index; ++i) {
         text += this->Text(i);
@@ -246,6 +244,18 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
         text += this->Text(i);
         if (RowAttr(i) == LineEnd) text += "\r\n";
     }
+    // Nothing left of the last lines (only the empty row that closed a line filling its rows
+    // exactly): they are taken out whole, so that no empty row follows a final line end.
+    if (text.empty() && E == EndOfText) {
+        deleteLines(First, LastLine - First + 1);
+        return;
+    }
+    TUndoRecord& u = newRecord();
+    TRowsText old = RowsText(First, LastLine - First + 1);
+    u.StartRow = First;
+    u.Text = old.Text;
+    u.LastAttr = old.LastAttr;
+    u.RowCount = old.RowCount;
     // A line that filled its last row exactly ends in an empty row. When that row closes the
     // text and the new text puts a line end before it, the text now ends with that line end:
     // the cut gives no empty row after it, so the last row must keep the line end.

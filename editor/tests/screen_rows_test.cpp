@@ -173,15 +173,30 @@ TEST(ScreenRows, ALineEndBeforeTheEmptyLastRowIsKept) {
         {"a lone LF", 1, 0, "\n", a20 + "\r\n", {{a20, WR}, {"", LE}}},
         {"the full row replaced", 0, 1, "b\r", "b\r\n", {{"b", LE}}},
         {"no line end typed", 1, 0, "x", a20 + "x", {{a20, WR}, {"x", EOT}}},
+        // Emptying the full row leaves nothing of the line: it goes whole, and no empty row
+        // follows the line end above it.
+        {"the full row emptied", 1, 1, "", "b\r\n", {{"b", LE}}},
     };
     for (const Case& c : cases) {
         Fixture f(20, true);
-        f.list.LoadText(a20);
-        ASSERT_EQ(Rows(f.list), (std::vector<Row>{{a20, WR}, {"", EOT}}));
+        f.list.LoadText(c.count == 1 && c.text.empty() ? "b\r\n" + a20 : a20);
+        const int at = f.list.Count() - 2;
+        ASSERT_EQ(f.list.Text(at), a20);
+        ASSERT_EQ(Rows(f.list).back(), (Row{"", EOT}));
+        f.list.SetRowMarks(at, 1 << 5);
         f.list.ReplaceRows(c.index, c.count, c.text);
         EXPECT_EQ(f.list.Text(), c.expect) << c.name;
         EXPECT_EQ(Rows(f.list), c.rows) << c.name;
+        int marks = 0;
+        for (int i = 0; i < f.list.Count(); ++i)
+            marks |= f.list.RowMarks(i);
+        EXPECT_EQ(marks, 1 << 5) << c.name << ": the mark stays";
     }
+    // The whole text emptied that way leaves no rows.
+    Fixture f(20, true);
+    f.list.LoadText(a20);
+    f.list.ReplaceRows(0, 1, "");
+    EXPECT_EQ(f.list.Count(), 0);
 }
 
 TEST(ScreenRows, DeletingWholeLinesMovesTheirMarksDown) {
