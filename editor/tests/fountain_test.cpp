@@ -320,6 +320,26 @@ TEST(RowStep, ABracketOverThreeLinesAndBlankRowsInside) {
     EXPECT_EQ(r.Paint(f, 5), (std::vector<Painted>{{"z", &c.Ank()}}));
 }
 
+TEST(RowStep, AQuotationCutBeforeABlankLastRowEndsWithItsLine) {
+    TEditorFountain f;
+    f.SetQuotation("'");
+    auto* b = f.Brackets().Add();
+    b->LeftBracket = "(";
+    b->RightBracket = ")";
+    TEditorColors& c = f.Colors();
+    Rows r({{"x 'ab", Wrapped},
+            {"   ", LineEnd},
+            {"y (", LineEnd},
+            {"   ", LineEnd},
+            {"z", EndOfText}});
+    r.Step(f);
+    EXPECT_EQ(r.list.CarryKind(1), kdQuotation);
+    EXPECT_EQ(r.list.CarryKind(2), 0) << "the next line starts outside the string";
+    EXPECT_EQ(r.Paint(f, 2), (std::vector<Painted>{{"y", &c.Ank()}, {"(", &b->ItemColor()}}));
+    // An open bracket still runs on over a blank line.
+    EXPECT_EQ(r.list.Bracket(4), 0);
+}
+
 TEST(RowStep, ARightBracketCutByTheWrapIsCarriedWithItsLength) {
     TEditorFountain f;
     auto* b = f.Brackets().Add();
