@@ -512,7 +512,8 @@ std::string RowRuleBroken(const TEditorScreenStrings& l) {
 
 // Random Shift-JIS texts and random edits: the rows always join back to the old text with the
 // replaced rows' text spliced out; they keep the row model and the wrap widths and are exactly
-// what cutting the text afresh gives; and every parsed row holds the state a full parse gives.
+// what cutting the text afresh gives; no row mark is lost; and every parsed row holds the state
+// a full parse gives.
 TEST(ScreenRows, RandomEditsKeepTextRowsAndStatesRight) {
     std::mt19937 rng(11);
     const std::vector<std::string> pieces = {
@@ -547,8 +548,20 @@ TEST(ScreenRows, RandomEditsKeepTextRowsAndStatesRight) {
         f.ed.fountain.ReserveWordList().Add("begin");
         f.ed.fountain.ReserveWordList().Add(S("消費税"));
         f.list.LoadText(randomText(80));
+        auto allMarks = [&] {
+            int m = 0;
+            for (int i = 0; i < f.list.Count(); ++i)
+                m |= f.list.RowMarks(i);
+            return m;
+        };
         for (int step = 0; step < 60; ++step) {
             const int n = f.list.Count();
+            if (n > 0 && rng() % 4 == 0) {
+                int mark = 1 << (rng() % 16);
+                f.list.SetRowMarks(static_cast<int>(rng() % n), mark);
+                f.list.AddMarks(mark);
+            }
+            const int marksBefore = allMarks();
             std::string before = f.list.Text();
             int index = n == 0 ? 0 : static_cast<int>(rng() % (n + 1));
             int count = index >= n ? 0 : static_cast<int>(rng() % std::min(4, n - index + 1));
@@ -576,6 +589,10 @@ TEST(ScreenRows, RandomEditsKeepTextRowsAndStatesRight) {
                 << round << "/" << step << " wrap " << o.WrapByte();
             ASSERT_EQ(Rows(f.list), Rows(fresh))
                 << round << "/" << step << " wrap " << o.WrapByte();
+            // No mark is lost while rows remain.
+            if (f.list.Count() > 0) {
+                ASSERT_EQ(allMarks(), marksBefore) << round << "/" << step;
+            }
             // States: a full parse of the same rows.
             TEditorScreenStrings full;
             FakeEditor e3;
