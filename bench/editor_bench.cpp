@@ -8,7 +8,9 @@
 #include "screen_rows.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +32,28 @@ long PeakRssKb() {
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss;
 }
+
+// Resident memory now, in kilobytes.
+long RssKb() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+std::string Memory() {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.0f MB resident, %.0f MB peak", RssKb() / 1024.0,
+                  PeakRssKb() / 1024.0);
+    return buf;
+}
+
+struct EditTimes {
+    double mean = 0, median = 0, p99 = 0, worst = 0;
+    double open = 0, close = 0; // an unclosed bracket put in, then closed
+};
 
 // Mixed kanji, kana and ASCII lines of 10 to 160 columns, some with brackets, URLs and mail.
 std::string MakeText(size_t bytes, unsigned seed) {
@@ -86,7 +110,7 @@ struct BenchEditor : TEditorClient {
     TFountain* ActiveFountain() override { return &fountain; }
 };
 
-void Run(double megabytes) {
+EditTimes Run(double megabytes) {
     const size_t bytes = static_cast<size_t>(megabytes * 1024 * 1024);
     auto t0 = Clock::now();
     std::string text = MakeText(bytes, 1);
@@ -100,6 +124,10 @@ void Run(double megabytes) {
     auto* b2 = ed.fountain.Brackets().Add();
     b2->LeftBracket = cp932::FromUtf8("「");
     b2->RightBracket = cp932::FromUtf8("」");
+    // A pair that the text never holds: opening it changes the state of every row below.
+    auto* b3 = ed.fountain.Brackets().Add();
+    b3->LeftBracket.assign(1, '[');
+    b3->RightBracket.assign(1, ']');
     ed.fountain.SetUrl(true);
     ed.fountain.SetMail(true);
     ed.fountain.ReserveWordList().Add(cp932::FromUtf8("消費税"));
@@ -116,18 +144,23 @@ void Run(double megabytes) {
     list.LoadText(text);
     list.SetWordWrap(true); // while loading: stored, nothing re-wrapped yet
     auto t2 = Clock::now();
+    const std::string memLoaded = Memory();
     ed.loading = false;
     const int lines = list.Count();
     list.WrapAll();
     auto t3 = Clock::now();
+    const std::string memWrapped = Memory();
     list.ReparseAll();
     auto t4 = Clock::now();
+    const std::string memParsed = Memory();
 
     // A thousand single-character insertions at random rows and character boundaries.
     std::mt19937 rng(2);
     const std::string ch = cp932::FromUtf8("字");
     const int edits = 1000;
-    double worst = 0;
+    std::vector<double> times;
+    times.reserve(edits);
+    const long rssBeforeEdits = RssKb();
     auto e0 = Clock::now();
     for (int i = 0; i < edits; ++i) {
         int row = static_cast<int>(rng() % static_cast<unsigned>(list.Count()));
@@ -144,16 +177,42 @@ void Run(double megabytes) {
         if (ms > 0.5 && std::getenv("EDITOR_BENCH_SLOW"))
             std::printf("  slow edit %d: row %d, %.2f ms, last row parsed %d, rows %d\n", i, row,
                         ms, list.Parsed(list.Count() - 1), list.Count());
-        worst = std::max(worst, ms);
+        times.push_back(ms);
     }
     auto e1 = Clock::now();
+    const long rssAfterEdits = RssKb();
+    EditTimes et;
+    et.mean = Ms(e0, e1) / edits;
+    std::sort(times.begin(), times.end());
+    et.median = times[times.size() / 2];
+    et.p99 = times[times.size() * 99 / 100];
+    et.worst = times.back();
+
+    // An opening bracket that never closes, a tenth of the way in: the re-parse cannot converge,
+    // goes two screens down and leaves every row below unparsed. Then its closing bracket.
+    const int at = list.Count() / 10;
+    auto edit = [&](int row, const char* put) {
+        std::string t = put + list.Text(row);
+        if (list.RowAttr(row) == LineEnd) t += "\r\n";
+        auto a = Clock::now();
+        list.ReplaceRows(row, 1, t);
+        return Ms(a, Clock::now());
+    };
+    et.open = edit(at, "[");
+    et.close = edit(at + 3, "]");
 
     std::printf("%6.1f MB text: %d lines -> %d rows\n", megabytes, lines, list.Count());
-    std::printf("  generate %.0f ms, load into rows %.0f ms, WrapAll %.0f ms, ReparseAll %.0f ms\n",
-                Ms(t0, t1), Ms(t1, t2), Ms(t2, t3), Ms(t3, t4));
-    std::printf("  %d edits: %.1f ms total, %.1f us mean, %.1f us worst\n", edits, Ms(e0, e1),
-                Ms(e0, e1) * 1000.0 / edits, worst * 1000.0);
-    std::printf("  peak memory so far: %.0f MB\n", PeakRssKb() / 1024.0);
+    std::printf("  generate %.0f ms\n", Ms(t0, t1));
+    std::printf("  load into rows %.0f ms (%s)\n", Ms(t1, t2), memLoaded.c_str());
+    std::printf("  WrapAll at 84, every rule %.0f ms (%s)\n", Ms(t2, t3), memWrapped.c_str());
+    std::printf("  ReparseAll, InitBracketsFull %.0f ms (%s)\n", Ms(t3, t4), memParsed.c_str());
+    std::printf("  %d edits: %.1f ms total; per edit %.1f us mean, %.1f us median, %.1f us p99, "
+                "%.1f us worst; resident %+ld kB\n",
+                edits, Ms(e0, e1), et.mean * 1000.0, et.median * 1000.0, et.p99 * 1000.0,
+                et.worst * 1000.0, rssAfterEdits - rssBeforeEdits);
+    std::printf("  opening a bracket that never closes %.1f us, closing it %.1f us\n",
+                et.open * 1000.0, et.close * 1000.0);
+    return et;
 }
 
 } // namespace
@@ -163,7 +222,16 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         sizes.push_back(std::atof(argv[i]));
     if (sizes.empty()) sizes = {1, 20};
+    std::vector<EditTimes> results;
     for (double mb : sizes)
-        Run(mb);
+        results.push_back(Run(mb));
+    // An edit touches one line: its cost must not grow with the text.
+    if (results.size() > 1) {
+        std::printf("per-edit cost, %.0f MB against %.0f MB text: median %.2fx, mean %.2fx\n",
+                    sizes.back(), sizes.front(), results.back().median / results.front().median,
+                    results.back().mean / results.front().mean);
+        std::printf("unclosed bracket edit, %.0f MB against %.0f MB text: %.2fx\n", sizes.back(),
+                    sizes.front(), results.back().open / results.front().open);
+    }
     return 0;
 }

@@ -122,8 +122,9 @@ class TStrings : public TPersistent {
     virtual void Delete(int Index) = 0;
     virtual void Exchange(int I, int J);
     virtual void Insert(int Index, const std::string& S) = 0;
-    // Objects are not kept by the lists of this system: always null.
+    // Objects are not kept by the lists of this system: always null, and a write does nothing.
     virtual TObject* GetObject(int) const { return nullptr; }
+    virtual void PutObject(int, TObject*) {}
 
     void BeginUpdate();
     void EndUpdate();

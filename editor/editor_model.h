@@ -52,6 +52,18 @@ class TEditorModel : public TComponent, public TEditorClient {
     // The outside tokenizer is being destroyed: forget it.
     void FountainDestroyed(TFountain* F);
 
+    // Measuring with the editor's tab stops and wrap settings.
+    TColumnMetrics ColumnMetrics() const {
+        return {FCaret.TabSpaceCount(), FList->WordWrap(), FList->WrapOption().WrapByte()};
+    }
+    std::string ColumnMap(std::string_view S) const {
+        return editor::ColumnMap(S, ColumnMetrics());
+    }
+    int StrWidth(std::string_view S) const { return editor::StrWidth(S, ColumnMetrics()); }
+    std::string ExpandTab(std::string_view S) const {
+        return editor::ExpandTab(S, ColumnMetrics());
+    }
+
     bool Modified() const { return FModified; }
     void SetModified(bool V) { FModified = V; }
     TNotifyEvent OnChange;

@@ -815,7 +815,15 @@ void TFountainParser::RowStep(int I, const TRowAttributeStringList& L, TRowAttri
         return;
     }
     const std::string& row = L.Text(I);
-    if (row.find_first_not_of(' ') == std::string::npos) return;
+    if (row.find_first_not_of(' ') == std::string::npos) {
+        // A blank row passes the state on; but a string carried into the last row of its line
+        // ends with the line, like a comment, instead of running on into the next line.
+        if (S.RowAttr != Wrapped) {
+            S.CarryKind = 0;
+            S.CarryLength = 0;
+        }
+        return;
+    }
     size_t n = row.size();
     std::string t = row;
     if (S.RowAttr == Wrapped && I < L.GetCount() - 1) t += L.Text(I + 1);

@@ -167,6 +167,7 @@ void TVelStringList::InsertRecords(int Index, int N) {
     if (Index < 0 || Index > FCount) IndexError();
     if (N <= 0) return;
     Changing();
+    const int before = FCount;
     Grow(FCount + N);
     if (FBlocks.empty()) {
         FBlocks.emplace_back();
@@ -208,6 +209,7 @@ void TVelStringList::InsertRecords(int Index, int N) {
         RebuildStarts(b + 1);
     }
     FLastBlock = 0;
+    RowsInserted(Index, Count() - before);
     Changed();
 }
 
@@ -254,6 +256,7 @@ void TVelStringList::DeleteRecords(int Index, int N) {
     }
     RebuildStarts(first == 0 ? 0 : first - 1);
     FLastBlock = 0;
+    RowsDeleted(Index, N);
     Changed();
 }
 
@@ -273,11 +276,13 @@ void TVelStringList::Exchange(int I, int J) {
 void TVelStringList::Clear() {
     if (FCount == 0) return;
     Changing();
+    const int removed = FCount;
     FBlocks.clear();
     FStarts.clear();
     FLastBlock = 0;
     FCount = 0;
     FCapacity = 0;
+    RowsDeleted(0, removed);
     Changed();
 }
 

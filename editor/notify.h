@@ -157,6 +157,10 @@ class TVelStringList : public TStrings {
     void SetUpdateState(bool Updating) override;
     virtual void Changed();
     virtual void Changing();
+    // N rows were put in at Index, or taken out there (Clear takes out all of them); called
+    // before the change is reported.
+    virtual void RowsInserted(int, int) {}
+    virtual void RowsDeleted(int, int) {}
 
   private:
     static constexpr int kBlockSize = 512;

@@ -192,7 +192,7 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
         rows.SetRowAttr(rows.Count() - 1, endsWithLineEnd ? LineEnd : EndOfText);
         u.InsertedRows = rows.Count();
         PutRows(Index, 0, rows);
-        int changed = Reparse(Index, true, Index + rows.Count());
+        int changed = ReparseFrom(Index, true);
         Record(Index, 0, rows.Count(), changed);
         EndUpdate();
         return;
@@ -202,23 +202,27 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     const int Last = Index + Count - 1;
     int LastLine = Last >= 0 ? LineEndRow(Last) : -1;
     BeginUpdate();
-    if (First == Index && LastLine == Last && Text.empty() && Count > 0) {
+    // Whole lines taken out: their marks go to the row that then stands in their place.
+    auto deleteLines = [&](int At, int N) {
         TUndoRecord& u = newRecord();
-        TRowsText old = RowsText(Index, Count);
-        u.StartRow = Index;
+        TRowsText old = RowsText(At, N);
+        u.StartRow = At;
         u.Text = old.Text;
         u.LastAttr = old.LastAttr;
         u.RowCount = old.RowCount;
-        int marks = DeleteRows(Index, Count);
+        int marks = DeleteRows(At, N);
         if (this->Count() == 0) {
             RemoveMarks(marks);
         } else {
-            int to = std::min(Index, this->Count() - 1);
+            int to = std::min(At, this->Count() - 1);
             SetRowMarks(to, RowMarks(to) | marks);
         }
-        int changed = this->Count() > 0 ? ReparseFrom(std::min(Index, this->Count() - 1), true) : 0;
-        Record(Index, Count, 0, changed);
+        int changed = this->Count() > 0 ? ReparseFrom(std::min(At, this->Count() - 1), true) : 0;
+        Record(At, N, 0, changed);
         EndUpdate();
+    };
+    if (First == Index && LastLine == Last && Text.empty() && Count > 0) {
+        deleteLines(Index, Count);
         return;
     }
     int E;
@@ -230,12 +234,6 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     } else {
         E = endsWithLineEnd ? LineEnd : EndOfText;
     }
-    TUndoRecord& u = newRecord();
-    TRowsText old = RowsText(First, LastLine - First + 1);
-    u.StartRow = First;
-    u.Text = old.Text;
-    u.LastAttr = old.LastAttr;
-    u.RowCount = old.RowCount;
     std::string text;
     for (int i = First; i < Index; ++i) {
         text += this->Text(i);
@@ -246,12 +244,29 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
         text += this->Text(i);
         if (RowAttr(i) == LineEnd) text += "\r\n";
     }
+    // Nothing left of the last lines (only the empty row that closed a line filling its rows
+    // exactly): they are taken out whole, so that no empty row follows a final line end.
+    if (text.empty() && E == EndOfText) {
+        deleteLines(First, LastLine - First + 1);
+        return;
+    }
+    TUndoRecord& u = newRecord();
+    TRowsText old = RowsText(First, LastLine - First + 1);
+    u.StartRow = First;
+    u.Text = old.Text;
+    u.LastAttr = old.LastAttr;
+    u.RowCount = old.RowCount;
+    // A line that filled its last row exactly ends in an empty row. When that row closes the
+    // text and the new text puts a line end before it, the text now ends with that line end:
+    // the cut gives no empty row after it, so the last row must keep the line end.
+    if (E == EndOfText && !text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        E = LineEnd;
     TRowAttributeStringList rows;
     StrToRows(text, rows);
     rows.SetRowAttr(rows.Count() - 1, E);
     u.InsertedRows = rows.Count();
     PutRows(First, LastLine - First + 1, rows);
-    int changed = Reparse(First, true, First + rows.Count());
+    int changed = ReparseFrom(First, true);
     Record(First, old.RowCount, rows.Count(), changed);
     EndUpdate();
 }
@@ -350,6 +365,7 @@ void TEditorScreenStrings::WrapAll() {
         r.Attr1 = static_cast<std::uint32_t>(out[i].attr);
         r.Attr2 = Place(0, 16, 16, out[i].marks);
     }
+    FUnparsedFrom = 0; // the rows are new: nothing is parsed until ReparseAll
     EndUpdate();
     FNotifyOff = false;
 }
@@ -362,11 +378,17 @@ void TEditorScreenStrings::UnwrapAll() {
     FWordWrap = saved;
 }
 
-void TEditorScreenStrings::SetNotParsed(int Row) {
-    TVelRecord& r = Rec(Row);
-    r.Attr1 = r.Attr1 & 3u; // keep the row's own attribute; Bracket field 0 reads -2
-    r.Attr2 = r.Attr2 & 0xFFFF0000u;
-    r.ContextText.clear();
+void TEditorScreenStrings::RowsInserted(int Index, int N) {
+    if (Index < FUnparsedFrom) FUnparsedFrom += N;
+}
+
+void TEditorScreenStrings::RowsDeleted(int Index, int N) {
+    if (Index < FUnparsedFrom) FUnparsedFrom -= std::min(N, FUnparsedFrom - Index);
+}
+
+void TEditorScreenStrings::Exchange(int I, int J) {
+    TEditorStringList::Exchange(I, J);
+    FUnparsedFrom = std::min(FUnparsedFrom, std::min(I, J));
 }
 
 int TEditorScreenStrings::ScreenRows() const {
@@ -382,17 +404,13 @@ std::unique_ptr<TFountainParser> TEditorScreenStrings::NewParser() const {
 }
 
 int TEditorScreenStrings::ReparseFrom(int Index, bool Notify) {
-    return Reparse(Index, Notify, Index);
-}
-
-int TEditorScreenStrings::Reparse(int Index, bool Notify, int NewEnd) {
     const int n = Count();
     if (Index < 0 || Index >= n) return 0;
     auto parser = NewParser();
     if (!parser) return 0;
     TRowAttributeData s = TRowAttributeData::Initial();
     int start = 0;
-    for (int r = Index - 1; r >= 0; --r) {
+    for (int r = std::min(Index, FUnparsedFrom) - 1; r >= 0; --r) {
         if (Parsed(r)) {
             s = LoadRowState(*this, r);
             s.RowAttr = static_cast<std::uint8_t>(RowAttr(r));
@@ -404,10 +422,11 @@ int TEditorScreenStrings::Reparse(int Index, bool Notify, int NewEnd) {
     }
     const int limit = std::min(Index + 2 * ScreenRows(), n - 1);
     int changed = 0;
-    int r = start;
-    for (; r <= limit; ++r) {
-        if (RowStateEquals(*this, r, s)) return changed;
+    for (int r = start; r <= limit; ++r) {
+        // Rows of the unparsed tail hold stale words: never taken as converged.
+        if (r < FUnparsedFrom && RowStateEquals(*this, r, s)) return changed;
         StoreRowState(*this, r, s);
+        if (r == FUnparsedFrom) ++FUnparsedFrom;
         if (Notify) {
             ++changed;
             for (TEditorClient* e : FEditors)
@@ -417,11 +436,8 @@ int TEditorScreenStrings::Reparse(int Index, bool Notify, int NewEnd) {
         parser->RowStep(r, *this, s);
         s.PrevRowAttr = s.RowAttr;
     }
-    // Not converged: what lies below is no longer known. Unparsed rows form the tail of the
-    // list, apart from rows an edit has just put in (up to NewEnd), so past those the marking
-    // stops at the first unparsed row instead of running to the end every time.
-    for (int k = limit + 1; k < n && (k < NewEnd || Parsed(k)); ++k)
-        SetNotParsed(k);
+    // Not converged: what lies below the limit is no longer known.
+    FUnparsedFrom = limit + 1;
     return changed;
 }
 
@@ -448,8 +464,7 @@ void TEditorScreenStrings::ReparseAll() {
     TEditorClient* o = Owner();
     if (Count() == 0 || (o && (o->Loading() || o->Destroying()))) return;
     auto parser = NewParser();
-    for (int r = 0, n = Count(); r < n; ++r)
-        SetNotParsed(r);
+    FUnparsedFrom = 0; // every row not parsed
     if (!parser) return;
     const int n = Count();
     int limit = n - 1;
@@ -462,6 +477,7 @@ void TEditorScreenStrings::ReparseAll() {
         parser->RowStep(r, *this, s);
         s.PrevRowAttr = s.RowAttr;
     }
+    FUnparsedFrom = limit + 1;
 }
 
 void TEditorScreenStrings::Rewrap(bool Wrap) {

@@ -155,22 +155,28 @@ class TEditorScreenStrings : public TEditorStringList {
     // too, so that a token cut by the wrap keeps its colour. Stops at the first token that
     // starts beyond the row.
     std::vector<TRowToken> RowTokens(int Row, std::string_view RowText);
-    // Whether a row's tokenizer state has been computed.
-    bool Parsed(int Row) const { return Bracket(Row) != -2; }
+    // Whether a row's tokenizer state has been computed. A row's stored state counts only while
+    // this holds: the rows from the first row of the unparsed tail on are not parsed whatever
+    // their words still say, so that forgetting every state below an edit costs nothing.
+    bool Parsed(int Row) const { return Bracket(Row) != -2 && Row < FUnparsedFrom; }
+    // The first row of the unparsed tail.
+    int UnparsedFrom() const { return FUnparsedFrom; }
     // The owner finished reading its settings: wrap and parse once.
     void Loaded();
 
+    // Swaps two rows; the rows from the first of them on count as not parsed.
+    void Exchange(int I, int J) override;
+
   protected:
     void SetUpdateState(bool Updating) override;
+    void RowsInserted(int Index, int N) override;
+    void RowsDeleted(int Index, int N) override;
 
   private:
     void NotifyEditors(TObject*);
     void WrapOptionChanged(TObject*);
     void Rewrap(bool Wrap);
     void Record(int Start, int Removed, int Inserted, int Reparsed);
-    void SetNotParsed(int Row);
-    // ReparseFrom after an edit that put fresh (unparsed) rows in before NewEnd.
-    int Reparse(int Index, bool Notify, int NewEnd);
     void CaretsIntoRange();
     bool OwnerLoading() const { return Owner() && Owner()->Loading(); }
     int ScreenRows() const;
@@ -183,6 +189,8 @@ class TEditorScreenStrings : public TEditorStringList {
     bool FWordWrap = false;
     TEditorWrapOption FWrapOption;
     bool FNotifyOff = false;
+    // Rows from here to the end are not parsed (rows above may be too, by their own words).
+    int FUnparsedFrom = 0;
 };
 
 } // namespace editor

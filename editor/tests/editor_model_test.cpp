@@ -143,6 +143,23 @@ TEST(EditorModel, WrapChangesWaitForLoadingAndReachEverySharingEditor) {
     EXPECT_EQ(a.List().Count(), 2);
 }
 
+TEST(EditorModel, MeasuresWithItsTabStopsAndWrapWidth) {
+    Model m;
+    const std::string t = std::string(17, 'a') + "\tb";
+    EXPECT_EQ(m.StrWidth(t), 25);
+    EXPECT_EQ(m.ExpandTab("a\tb"), "a       b");
+    m.Caret().SetTabSpaceCount(4);
+    EXPECT_EQ(m.StrWidth(t), 21);
+    EXPECT_EQ(m.ExpandTab("a\tb"), "a   b");
+    EXPECT_EQ(m.ColumnMap("a\tb"), "12331");
+    // With wrapping on, a tab is narrowed at the wrap column.
+    m.WrapOption().SetWrapByte(20);
+    m.SetWordWrap(true);
+    m.Caret().SetTabSpaceCount(8);
+    EXPECT_EQ(m.StrWidth(t), 21);
+    EXPECT_EQ(m.ColumnMap(t), std::string(17, '1') + "2331");
+}
+
 TEST(EditorModel, TheListOutlivesItsFirstEditor) {
     auto a = std::make_unique<Model>();
     Model b;

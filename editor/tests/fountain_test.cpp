@@ -229,6 +229,48 @@ TEST(RowStep, AWordAndAReserveWordCutByTheWrapKeepTheirColourOnBothRows) {
     EXPECT_EQ(r.list.CarryLength(3), 0);
 }
 
+// A token of each kind cut by the wrap keeps its colour on the row after the cut.
+TEST(RowStep, EveryKindOfTokenCutByTheWrapIsColouredOnBothRows) {
+    TEditorFountain f;
+    f.SetUrl(true);
+    f.SetMail(true);
+    f.SetQuotation("'");
+    f.SetHexPrefix("0x");
+    f.SetControlCode(true);
+    TEditorColors& c = f.Colors();
+    struct Case {
+        const char *first, *second;
+        int carried;
+        const char *before, *after; // the cut token's two parts
+        TFountainColor* colour;
+    };
+    const Case cases[] = {
+        {"ab cd", "ef y", kdWord, "cd", "ef", &c.Ank()},
+        {"x http://ex", "ample.jp/a y", kdUrl, "http://ex", "ample.jp/a", &c.Url()},
+        {"to ab@ex", "ample.jp y", kdMail, "ab@ex", "ample.jp", &c.Mail()},
+        {"x 12", "34 y", kdInteger, "12", "34", &c.Int()},
+        {"x 1.5", "e3 y", kdFloat, "1.5", "e3", &c.Int()},
+        {"ab 漢", "字 y", kdKanji, "漢", "字", &c.DBCS()},
+        {"ab ひら", "がな y", kdHiragana, "ひら", "がな", &c.DBCS()},
+        {"ab ｱｲ", "ｳｴ y", kdNarrowKana, "ｱｲ", "ｳｴ", &c.DBCS()},
+        {"x 'ab", "cd' y", kdQuotation, "'ab", "cd'", &c.Str()},
+        {"x 0x1", "f y", kdHex, "0x1", "f", &c.Int()},
+        {"x #1", "3 y", kdControlCode, "#1", "3", &c.Str()},
+    };
+    for (const Case& k : cases) {
+        Rows r({{k.first, Wrapped}, {k.second, LineEnd}});
+        r.Step(f);
+        EXPECT_EQ(r.list.CarryKind(1), k.carried) << k.first;
+        auto row0 = r.Paint(f, 0);
+        auto row1 = r.Paint(f, 1);
+        ASSERT_FALSE(row0.empty() || row1.empty()) << k.first;
+        EXPECT_EQ(row0.back(), (Painted{S(k.before), k.colour})) << k.first;
+        EXPECT_EQ(row1.front(), (Painted{S(k.after), k.colour})) << k.first;
+        // The token after it on the second row is coloured on its own again.
+        EXPECT_EQ(row1.back(), (Painted{"y", &c.Ank()})) << k.first;
+    }
+}
+
 TEST(RowStep, AWordRunningOverSeveralWrappedRowsIsResumedNotMeasured) {
     TEditorFountain f;
     Rows r({{"aaaa", Wrapped}, {"bbbb", Wrapped}, {"cc d", LineEnd}});
@@ -276,6 +318,26 @@ TEST(RowStep, ABracketOverThreeLinesAndBlankRowsInside) {
     EXPECT_EQ(r.Paint(f, 3), (std::vector<Painted>{{"b", bc}}));
     EXPECT_EQ(r.Paint(f, 4), (std::vector<Painted>{{"c)", bc}, {"y", &c.Ank()}}));
     EXPECT_EQ(r.Paint(f, 5), (std::vector<Painted>{{"z", &c.Ank()}}));
+}
+
+TEST(RowStep, AQuotationCutBeforeABlankLastRowEndsWithItsLine) {
+    TEditorFountain f;
+    f.SetQuotation("'");
+    auto* b = f.Brackets().Add();
+    b->LeftBracket = "(";
+    b->RightBracket = ")";
+    TEditorColors& c = f.Colors();
+    Rows r({{"x 'ab", Wrapped},
+            {"   ", LineEnd},
+            {"y (", LineEnd},
+            {"   ", LineEnd},
+            {"z", EndOfText}});
+    r.Step(f);
+    EXPECT_EQ(r.list.CarryKind(1), kdQuotation);
+    EXPECT_EQ(r.list.CarryKind(2), 0) << "the next line starts outside the string";
+    EXPECT_EQ(r.Paint(f, 2), (std::vector<Painted>{{"y", &c.Ank()}, {"(", &b->ItemColor()}}));
+    // An open bracket still runs on over a blank line.
+    EXPECT_EQ(r.list.Bracket(4), 0);
 }
 
 TEST(RowStep, ARightBracketCutByTheWrapIsCarriedWithItsLength) {
@@ -363,10 +425,26 @@ TEST(Fountain, TheBracketCollectionHoldsFourteenItems) {
     TEditorFountain g;
     g.Brackets().Add()->LeftBracket = "[";
     g.Brackets().Items(0).ItemColor().SetColor(clRed);
+    Listener l;
+    f.AddListener(MakeEvent<&Listener::On>(&l));
     f.SetBrackets(g.Brackets());
+    EXPECT_EQ(l.calls, 1) << "the copy reports once";
     ASSERT_EQ(f.Brackets().Count(), 1);
     EXPECT_EQ(f.Brackets().Items(0).LeftBracket, "[");
     EXPECT_EQ(f.Brackets().Items(0).ItemColor().Color(), clRed);
+    // Setting every item's colour at once also reports once.
+    f.Brackets().Add();
+    f.EditorBrackets().SameColor(clBlue);
+    EXPECT_EQ(l.calls, 3);
+    EXPECT_EQ(f.Brackets().Items(1).ItemColor().Color(), clBlue);
+    f.EditorBrackets().SameStyle(fsBold);
+    EXPECT_EQ(l.calls, 4);
+    // The collection's own echo is no change of a child.
+    f.Brackets().ChildChanged(&f.Brackets());
+    EXPECT_EQ(l.calls, 4);
+    f.Brackets().ChildChanged(&f.Brackets().Items(0));
+    EXPECT_EQ(l.calls, 5);
+    EXPECT_EQ(f.Brackets().GetOwner(), &f);
 }
 
 TEST(Fountain, ItalicIsFoundInAnyReachableColourClass) {

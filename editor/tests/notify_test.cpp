@@ -234,6 +234,9 @@ TEST(VelStringList, InsertedRowStartsClearedAndExchangeSwapsAllFields) {
     EXPECT_EQ(l.Attr1(0), 0u);
     l.Put(2, "new");
     EXPECT_EQ(l.Tag(2), 7) << "Put replaces the text only";
+    TObject o;
+    l.PutObject(0, &o);
+    EXPECT_EQ(l.GetObject(0), nullptr) << "objects are not kept";
 }
 
 // Each field is written at both ends of its range and read back; the words show exactly the

@@ -86,6 +86,84 @@ TEST(Options, DefaultsOfTheWrapOptions) {
     EXPECT_EQ(ib.Width(), 0);
 }
 
+TEST(Options, DefaultsOfTheBarsMarginsMarksAndSpeeds) {
+    TEditorMargin margin;
+    TEditorMark mark;
+    TEditorRuler ruler;
+    TEditorLeftbar leftbar;
+    TEditorImagebar imagebar;
+    TEditorSpeed speed;
+    TEditorCaret caret;
+    TEditorCursors& cursors = caret.Cursors();
+    struct Case {
+        const char* name;
+        long value, expected;
+    };
+    const Case cases[] = {
+        {"Margin.Character", margin.Character(), 0},
+        {"Margin.Left", margin.Left(), 19},
+        {"Margin.Line", margin.Line(), 0},
+        {"Margin.Top", margin.Top(), 2},
+        {"Margin.UnderlineGap", margin.UnderlineGap(), 0},
+        {"Mark.Color", mark.Color(), clGray},
+        {"Mark.Visible", mark.Visible(), false},
+        {"Ruler.BkColor", ruler.BkColor(), clSilver},
+        {"Ruler.Color", ruler.Color(), clBlack},
+        {"Ruler.Edge", ruler.Edge(), true},
+        {"Ruler.GaugeRange", ruler.GaugeRange(), 10},
+        {"Ruler.MarkColor", ruler.MarkColor(), clBlack},
+        {"Ruler.Visible", ruler.Visible(), false},
+        {"Leftbar.BkColor", leftbar.BkColor(), clSilver},
+        {"Leftbar.Color", leftbar.Color(), clBlack},
+        {"Leftbar.Column", leftbar.Column(), 4},
+        {"Leftbar.Edge", leftbar.Edge(), true},
+        {"Leftbar.LeftMargin", leftbar.LeftMargin(), 8},
+        {"Leftbar.RightMargin", leftbar.RightMargin(), 4},
+        {"Leftbar.ShowNumber", leftbar.ShowNumber(), true},
+        {"Leftbar.ShowNumberMode", leftbar.ShowNumberMode(), nmRow},
+        {"Leftbar.Visible", leftbar.Visible(), false},
+        {"Leftbar.ZeroBase", leftbar.ZeroBase(), false},
+        {"Leftbar.ZeroLead", leftbar.ZeroLead(), false},
+        {"Imagebar.DigitWidth", imagebar.DigitWidth(), 8},
+        {"Imagebar.LeftMargin", imagebar.LeftMargin(), 2},
+        {"Imagebar.MarkWidth", imagebar.MarkWidth(), 0},
+        {"Imagebar.RightMargin", imagebar.RightMargin(), 2},
+        {"Imagebar.Visible", imagebar.Visible(), true},
+        {"Speed.CaretVerticalAc", speed.CaretVerticalAc(), 2},
+        {"Speed.PageVerticalRange", speed.PageVerticalRange(), 2},
+        {"Speed.PageVerticalRangeAc", speed.PageVerticalRangeAc(), 2},
+        {"Speed.InitBracketsFull", speed.InitBracketsFull, false},
+        {"Caret.AutoCursor", caret.AutoCursor(), true},
+        {"Caret.BackSpaceUnIndent", caret.BackSpaceUnIndent(), true},
+        {"Caret.FreeRow", caret.FreeRow(), false},
+        {"Caret.InTab", caret.InTab(), false},
+        {"Caret.KeepCaret", caret.KeepCaret(), false},
+        {"Caret.LockScroll", caret.LockScroll(), false},
+        {"Caret.NextLine", caret.NextLine(), false},
+        {"Caret.PrevSpaceIndent", caret.PrevSpaceIndent(), false},
+        {"Caret.SelDragMode", caret.SelDragMode(), dmAutomatic},
+        {"Caret.SoftTab", caret.SoftTab(), false},
+        {"Caret.Style", caret.Style(), csDefault},
+        {"Caret.TabIndent", caret.TabIndent(), false},
+        {"Cursors.DefaultCursor", cursors.DefaultCursor(), crIBeam},
+        {"Cursors.DragSelCursor", cursors.DragSelCursor(), crDrag},
+        {"Cursors.DragSelCopyCursor", cursors.DragSelCopyCursor(), crDragSelCopy()},
+        {"Cursors.InSelCursor", cursors.InSelCursor(), crDefault},
+        {"Cursors.LeftMarginCursor", cursors.LeftMarginCursor(), crRightArrow()},
+        {"Cursors.TopMarginCursor", cursors.TopMarginCursor(), crDefault},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.value, c.expected) << c.name;
+    // The speeds are plain values: no change report, and Assign copies all four.
+    TEditorSpeed other;
+    other.SetPageVerticalRange(4);
+    other.InitBracketsFull = true;
+    speed.Assign(other);
+    EXPECT_EQ(speed.PageVerticalRange(), 4);
+    EXPECT_TRUE(speed.InitBracketsFull);
+    EXPECT_THROW(speed.Assign(margin), EConvertError);
+}
+
 TEST(Options, SettersReportRealChangesAndAssignReportsOnce) {
     TEditorWrapOption o;
     Counter c;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -282,6 +283,74 @@ TEST(Wrap, RandomLinesKeepEveryRule) {
             }
         }
         ASSERT_EQ(joined, line) << iter;
+        if (!o.Leading()) continue;
+        // Where the cut could move back (above four fifths of the width, with room for the row
+        // and what follows), a row does not end with an opening bracket and the next does not
+        // begin with a closing one or with punctuation. (A cut inside a tab's blanks is left
+        // out: the tab goes with its row.)
+        const int floor45 = o.WrapByte() / 5 * 4;
+        std::string rest = line;
+        for (size_t i = 0; i + 1 < rows.size(); ++i) {
+            const std::string& t = rows[i].text;
+            rest.erase(0, t.size());
+            const int w = StrWidth(t, m);
+            if (t.back() == '\t' || w <= floor45 || w > o.WrapByte() + 1 || StrWidth(rest, m) < 2)
+                continue;
+            std::string last = t.substr(
+                IsTrailByteAt(t, static_cast<int>(t.size())) ? t.size() - 2 : t.size() - 1);
+            std::string first = rest.substr(0, IsLeadByteAt(rest, 1) ? 2 : 1);
+            EXPECT_FALSE(CharInStr(last, o.LeadStr()))
+                << iter << " row " << i << " ends with " << cp932::ToUtf8(last);
+            EXPECT_FALSE(CharInStr(first, o.FollowStr()))
+                << iter << " row " << i + 1 << " begins with " << cp932::ToUtf8(first);
+        }
+    }
+}
+
+// With word breaks alone a row ends at the last break (a delimiter, a tab's column or the end
+// of a two-byte character) after the first third of the width; without one it is cut at the
+// width; a two-byte character straddling the width moves whole to the next row.
+TEST(Wrap, WordBreakCutsAtTheLastBreakAfterTheFirstThird) {
+    std::mt19937 rng(3);
+    const std::vector<std::string> pieces = {
+        "a", "bb", "ccc", "word", " ", "\t", ",", "-", "_", "9", S("漢"), S("かな"), S("ｱｲ"),
+    };
+    for (int iter = 0; iter < 2000; ++iter) {
+        TEditorWrapOption o;
+        const int W = 20 + static_cast<int>(rng() % 20);
+        o.SetWrapByte(W);
+        o.SetWordBreak(true);
+        o.SetFollowRetMark(rng() % 2);
+        const int tab = 2 + 2 * static_cast<int>(rng() % 4);
+        std::string line;
+        for (int i = 0, n = static_cast<int>(rng() % 60); i < n; ++i)
+            line += pieces[rng() % pieces.size()];
+        std::vector<Row> rows = Cut(line, o, tab);
+        const TColumnMetrics m{tab, true, W};
+        std::string rest = line;
+        for (size_t i = 0; i + 1 < rows.size(); ++i) {
+            const std::string map = ColumnMap(rest, m);
+            if (static_cast<int>(map.size()) <= W) break; // the last full row: cut at the width
+            // Bytes covered by columns 1..c: a tab's blank columns hold none.
+            auto bytesTo = [&](int c) {
+                return static_cast<size_t>(std::count_if(map.begin(), map.begin() + c,
+                                                         [](char k) { return k != kcTabBlank; }));
+            };
+            int cut = W;
+            if (map[W - 1] == kcLead) {
+                cut = W - 1;
+            } else {
+                for (int c = W; c > W / 3; --c)
+                    if (map[c - 1] == kcDelimiter || map[c - 1] == kcTabBlank ||
+                        map[c - 1] == kcTrail) {
+                        cut = c;
+                        break;
+                    }
+            }
+            EXPECT_EQ(rows[i].text, rest.substr(0, bytesTo(cut)))
+                << iter << " row " << i << " of " << cp932::ToUtf8(line) << " map " << map;
+            rest.erase(0, rows[i].text.size());
+        }
     }
 }
 
