@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <vector>
 
 namespace engine {
@@ -68,6 +69,20 @@ class Search {
         return d_[i] == '\n' || (d_[i] == '\r' && d_[i + 1] != '\n');
     }
     std::size_t NextCandidate(std::size_t from) const;
+    // Runs every attempt that starts from the boundary `p` on in one pass (below); returns
+    // where the candidate search goes on, its alignment noted.
+    std::size_t Walk(std::size_t p);
+    // The attempts' states after one character: `old` read `oldCodes` (one, or two for a lead
+    // byte followed by CR LF), a new attempt started with `startCode` unless `inject` is false.
+    std::uint32_t Step(const std::vector<const TRE_DFAState*>& old, const TCharCode* oldCodes,
+                       int oldCount, TCharCode startCode, bool inject);
+    int Intern(std::vector<const TRE_DFAState*>& set);
+    void ResetSets();
+    std::size_t Resume(std::size_t pos) {
+        memoPos_ = pos;
+        memoStart_ = true;
+        return pos;
+    }
     // The host's events run, and cancel is tested, once for every block the scan enters, as
     // the block reader does when it reads that block.
     void Tick(std::size_t pos) {
@@ -103,7 +118,29 @@ class Search {
     int firstCount_ = 0;
     unsigned char firstByte_ = 0;
     std::vector<bool> firstCodes_; // the codes the first step of an attempt can take
+
+    // The one-pass walk. Attempts that have read the same characters in the same state will
+    // read the rest alike, so the walk keeps only the set of states the running attempts are
+    // in; sets are numbered as they appear, and the step from a set on a class of codes (codes
+    // that every state treats alike) is kept once computed.
+    std::vector<std::uint32_t> classOf_; // code -> class
+    std::size_t classes_ = 0;
+    std::vector<std::vector<const TRE_DFAState*>> sets_; // set 0 is the empty one
+    std::unordered_map<std::string, int> setIndex_;
+    std::vector<std::uint32_t> steps_; // set * classes_ + class -> packed step, kUnknown
+    // Candidates before this position are tried one attempt at a time (after a walk found an
+    // attempt running on past a line break, where the lines it reports depend on the order of
+    // the attempts).
+    std::size_t exactUntil_ = 0;
 };
+
+// A packed step: the set reached, and what happened on the way.
+constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
+constexpr std::uint32_t kOldAccepts = 1u << 31; // an attempt already running accepted
+constexpr std::uint32_t kNewAccepts = 1u << 30; // only the attempt started here accepted
+constexpr std::uint32_t kOldLives = 1u << 29;   // an attempt already running goes on
+constexpr std::uint32_t kSetMask = (1u << 29) - 1;
+constexpr std::size_t kMaxStepEntries = std::size_t(1) << 22;
 
 // Whether the line cursor, walking characters from the start of the data, stops at `p`.
 // A byte that cannot lead ends a character, so only the run of possible lead bytes right
@@ -247,8 +284,139 @@ bool Search::Prepare() {
                 ++firstCount_;
                 firstByte_ = static_cast<unsigned char>(c);
             }
+        // Classes of codes: every range of every state starts a class and ends one.
+        std::vector<bool> cut(65537, false);
+        for (const auto& state : dfa_.StateList)
+            for (const TRE_DFATransition& t : state->Transitions) {
+                cut[t.Lo] = true;
+                cut[static_cast<std::size_t>(t.Hi) + 1] = true;
+            }
+        classOf_.resize(65536);
+        std::uint32_t cls = 0;
+        for (std::size_t c = 0; c < 65536; ++c) {
+            if (cut[c] && c > 0) ++cls;
+            classOf_[c] = cls;
+        }
+        classes_ = cls + 1;
+        ResetSets();
     }
     return true;
+}
+
+int Search::Intern(std::vector<const TRE_DFAState*>& set) {
+    std::sort(set.begin(), set.end());
+    set.erase(std::unique(set.begin(), set.end()), set.end());
+    std::string key(reinterpret_cast<const char*>(set.data()), set.size() * sizeof(set[0]));
+    const auto [it, added] = setIndex_.emplace(std::move(key), static_cast<int>(sets_.size()));
+    if (added) {
+        sets_.push_back(set);
+        steps_.resize(steps_.size() + classes_, kUnknown);
+    }
+    return it->second;
+}
+
+void Search::ResetSets() {
+    sets_.clear();
+    setIndex_.clear();
+    steps_.clear();
+    std::vector<const TRE_DFAState*> empty;
+    Intern(empty);
+}
+
+std::uint32_t Search::Step(const std::vector<const TRE_DFAState*>& old, const TCharCode* oldCodes,
+                           int oldCount, TCharCode startCode, bool inject) {
+    std::vector<const TRE_DFAState*> next(old); // (`old` may move when a set is added)
+    for (int i = 0; i < oldCount; ++i) {
+        std::size_t k = 0;
+        for (const TRE_DFAState* s : next) {
+            const TRE_DFAState* t = Next(s, oldCodes[i]);
+            if (!t) continue;
+            if (t->Accepting) return kOldAccepts;
+            next[k++] = t;
+        }
+        next.resize(k);
+    }
+    const std::uint32_t flags = next.empty() ? 0 : kOldLives;
+    if (inject) {
+        if (const TRE_DFAState* t = Next(dfa_.InitialState, startCode)) {
+            if (t->Accepting) return flags | kNewAccepts;
+            next.push_back(t);
+        }
+    }
+    return flags | static_cast<std::uint32_t>(Intern(next));
+}
+
+// The attempts that start at `p` and at every character after it, run side by side until none
+// is left. Every character the walk reads is one the line cursor stops at, and the attempts
+// read the same characters from there on, so one pass replaces them all as long as they stay
+// in one line: the first acceptance reports that line (the one every running attempt belongs
+// to) and the search goes on at its end, as the reader does. When an attempt goes on past a
+// line break without having accepted, the lines it may report depend on the order in which
+// the reader would run the attempts; those candidates are then tried one at a time.
+std::size_t Search::Walk(std::size_t p) {
+    std::uint32_t set = 0;
+    std::size_t q = p;
+    std::size_t lineRestart = p; // the first start of the current line in this walk
+    for (;;) {
+        if (q >= n_) return Resume(n_);
+        Tick(q);
+        const unsigned char b = d_[q];
+        TCharCode code = b;
+        std::size_t adv = 1;
+        bool brk = false, slow = false;
+        if (b == '\n') {
+            brk = true;
+        } else if (b == '\r') {
+            code = '\n';
+            brk = true;
+            if (d_[q + 1] == '\n') adv = 2;
+        } else if (IsLead(b)) {
+            const unsigned char t = d_[q + 1];
+            code = static_cast<TCharCode>(b << 8 | t);
+            adv = 2;
+            if (t == '\n') brk = true;
+            if (t == '\r') brk = slow = true;
+        }
+        std::uint32_t step;
+        if (slow || q + adv >= n_) {
+            // A lead byte before a CR: the match cursor reads the CR as the second byte (and a
+            // LF after it as a character of its own), the line cursor reads it as a LF. And no
+            // attempt starts with the character that ends the data.
+            TCharCode codes[2] = {code, '\n'};
+            int count = 1;
+            TCharCode start = code;
+            if (slow) {
+                start = static_cast<TCharCode>(b << 8 | '\n');
+                if (d_[q + 2] == '\n') {
+                    count = 2;
+                    adv = 3;
+                }
+            }
+            step = Step(sets_[set], codes, count, start, q + adv < n_);
+        } else {
+            if (sets_.size() * classes_ > kMaxStepEntries) {
+                std::vector<const TRE_DFAState*> current = sets_[set];
+                ResetSets();
+                set = static_cast<std::uint32_t>(Intern(current));
+            }
+            const std::size_t at = set * classes_ + classOf_[code];
+            step = steps_[at];
+            if (step == kUnknown) {
+                step = Step(sets_[set], &code, 1, code, true);
+                steps_[at] = step;
+            }
+        }
+        if (step & kOldAccepts) return Resume(Report(q));
+        if (brk && (step & kOldLives)) {
+            exactUntil_ = q + adv;
+            return Resume(lineRestart);
+        }
+        if (step & kNewAccepts) return Resume(Report(q + adv));
+        if (brk) lineRestart = q;
+        set = step & kSetMask;
+        q += adv;
+        if (set == 0) return Resume(q);
+    }
 }
 
 void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base) {
@@ -258,6 +426,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
     // A piece starts after a LF, a byte that ends a character.
     memoPos_ = static_cast<std::size_t>(-1);
+    exactUntil_ = 0;
     counted_ = 0;
     lastLineStart_ = 0;
 
@@ -299,6 +468,10 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         // The reader ends the file when its line cursor steps past the last byte, before an
         // attempt could start from the character that ends there.
         if (e >= n_) break;
+        if (!useLiteral_ && p >= exactUntil_) {
+            pos = Walk(p);
+            continue;
+        }
         if (!Attempt(code, e)) continue;
         pos = Report(e);
         // The line cursor rests on the line's end, which starts the next attempt whatever
