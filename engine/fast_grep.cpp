@@ -69,6 +69,7 @@ class Search {
         return d_[i] == '\n' || (d_[i] == '\r' && d_[i + 1] != '\n');
     }
     std::size_t NextCandidate(std::size_t from) const;
+    void ChooseRareByte();
     // Runs every attempt that starts from the boundary `p` on in one pass (below); returns
     // where the candidate search goes on, its alignment noted.
     std::size_t Walk(std::size_t p);
@@ -117,6 +118,12 @@ class Search {
     bool first_[256] = {};
     int firstCount_ = 0;
     unsigned char firstByte_ = 0;
+    // Whether a byte and the one after it can start an attempt, as bits (the first character
+    // as the line cursor would read it from there).
+    std::vector<std::uint64_t> pairStarts_;
+    // The literal's byte that is rarest in the first data seen, searched with memchr; -1 to use
+    // memmem (no byte rare enough).
+    int rareAt_ = -2;              // -2: not chosen yet
     std::vector<bool> firstCodes_; // the codes the first step of an attempt can take
 
     // The one-pass walk. Attempts that have read the same characters in the same state will
@@ -237,18 +244,52 @@ std::size_t Search::Report(std::size_t e) {
 std::size_t Search::NextCandidate(std::size_t from) const {
     if (from >= n_) return n_;
     if (useLiteral_) {
-        const void* hit = memmem(d_ + from, n_ - from, literal_.data(), literal_.size());
-        return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
+        const std::size_t len = literal_.size();
+        if (rareAt_ < 0) {
+            const void* hit = memmem(d_ + from, n_ - from, literal_.data(), len);
+            return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
+        }
+        // The rare byte first, then the whole literal around it.
+        const std::size_t k = static_cast<std::size_t>(rareAt_);
+        const unsigned char rare = static_cast<unsigned char>(literal_[k]);
+        for (std::size_t r = from + k; r < n_; ++r) {
+            const void* hit = std::memchr(d_ + r, rare, n_ - r);
+            if (!hit) return n_;
+            r = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_);
+            const std::size_t p = r - k;
+            if (p + len <= n_ && std::memcmp(d_ + p, literal_.data(), len) == 0) return p;
+        }
+        return n_;
     }
     if (firstCount_ == 0) return n_;
     if (firstCount_ == 1) {
         const void* hit = std::memchr(d_ + from, firstByte_, n_ - from);
         return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
     }
-    std::size_t i = from;
-    while (i < n_ && !first_[d_[i]])
-        ++i;
-    return i;
+    const std::uint64_t* bits = pairStarts_.data();
+    for (std::size_t i = from; i < n_; ++i) {
+        const unsigned key = static_cast<unsigned>(d_[i]) << 8 | d_[i + 1];
+        if (bits[key >> 6] >> (key & 63) & 1) return i;
+    }
+    return n_;
+}
+
+void Search::ChooseRareByte() {
+    // Byte counts of the first data: a byte of the literal that is rare there is rare in the
+    // rest of the file too, as a rule, and memchr finds it faster than memmem finds the whole.
+    std::size_t count[256] = {};
+    const std::size_t sample = std::min<std::size_t>(n_, 65536);
+    for (std::size_t i = 0; i < sample; ++i)
+        ++count[d_[i]];
+    rareAt_ = -1;
+    std::size_t best = sample / 512 + 1; // rarer than this, or memmem stays
+    for (std::size_t k = 0; k < literal_.size(); ++k) {
+        const std::size_t c = count[static_cast<unsigned char>(literal_[k])];
+        if (c < best) {
+            best = c;
+            rareAt_ = static_cast<int>(k);
+        }
+    }
 }
 
 bool Search::Prepare() {
@@ -279,6 +320,21 @@ bool Search::Prepare() {
         for (const TRE_DFATransition& t : initial->Transitions)
             for (unsigned c = t.Lo; c <= t.Hi; ++c)
                 firstCodes_[c] = true;
+        pairStarts_.assign(65536 / 64, 0);
+        for (unsigned b0 = 0; b0 < 256; ++b0) {
+            if (!first_[b0]) continue;
+            for (unsigned b1 = 0; b1 < 256; ++b1) {
+                unsigned code = b0;
+                if (b0 == '\n' || b0 == '\r')
+                    code = '\n';
+                else if (IsLead(static_cast<unsigned char>(b0)))
+                    code = b0 << 8 | (b1 == '\r' ? '\n' : b1);
+                if (firstCodes_[code]) {
+                    const unsigned key = b0 << 8 | b1;
+                    pairStarts_[key >> 6] |= std::uint64_t(1) << (key & 63);
+                }
+            }
+        }
         for (unsigned c = 0; c < 256; ++c)
             if (first_[c]) {
                 ++firstCount_;
@@ -353,7 +409,7 @@ std::uint32_t Search::Step(const std::vector<const TRE_DFAState*>& old, const TC
 // to) and the search goes on at its end, as the reader does. When an attempt goes on past a
 // line break without having accepted, the lines it may report depend on the order in which
 // the reader would run the attempts; those candidates are then tried one at a time.
-std::size_t Search::Walk(std::size_t p) {
+__attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
     std::uint32_t set = 0;
     std::size_t q = p;
     std::size_t lineRestart = p; // the first start of the current line in this walk
@@ -394,14 +450,16 @@ std::size_t Search::Walk(std::size_t p) {
             }
             step = Step(sets_[set], codes, count, start, q + adv < n_);
         } else {
-            if (sets_.size() * classes_ > kMaxStepEntries) {
-                std::vector<const TRE_DFAState*> current = sets_[set];
-                ResetSets();
-                set = static_cast<std::uint32_t>(Intern(current));
-            }
-            const std::size_t at = set * classes_ + classOf_[code];
+            std::size_t at = set * classes_ + classOf_[code];
             step = steps_[at];
             if (step == kUnknown) {
+                if (steps_.size() > kMaxStepEntries) {
+                    // Too many sets kept: start afresh from the current one.
+                    std::vector<const TRE_DFAState*> current = sets_[set];
+                    ResetSets();
+                    set = static_cast<std::uint32_t>(Intern(current));
+                    at = set * classes_ + classOf_[code];
+                }
                 step = Step(sets_[set], &code, 1, code, true);
                 steps_[at] = step;
             }
@@ -424,6 +482,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     n_ = size;
     base_ = base;
     hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
+    if (useLiteral_ && rareAt_ == -2) ChooseRareByte();
     // A piece starts after a LF, a byte that ends a character.
     memoPos_ = static_cast<std::size_t>(-1);
     exactUntil_ = 0;
@@ -543,16 +602,28 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
     const bool canMatch = search.Prepare();
     constexpr std::size_t kPad = 3; // a line feed and two zero bytes after the data
 
+    struct stat st {};
+    std::size_t expect = 0;
+    if (fstat(fileno(file), &st) == 0 && st.st_size > 0)
+        expect = static_cast<std::size_t>(std::min<std::uint64_t>(
+            static_cast<std::uint64_t>(st.st_size), std::uint64_t(1) << 62));
+
     if (search.StreamsLines()) {
         // Whole lines at a time through a buffer that is reused, grown only for a longer line.
         constexpr std::size_t kChunk = TTxtFile::BlockSize;
         std::size_t base = 0, have = 0, noLFBefore = 0;
         unsigned char* buf = buffer.Reserve(2 * kChunk + kPad, 0);
         for (;;) {
-            buf = buffer.Reserve(have + kChunk + kPad, have);
-            const std::size_t got = ReadInto(file, buf + have, kChunk);
+            std::size_t want = kChunk;
+            // A line longer than a piece: the rest of the file at once (and one byte more,
+            // which tells that the file has not grown), as far as memory allows.
+            if (noLFBefore > 0 && expect > base + have &&
+                expect - (base + have) < kFastGrepMaxBytes)
+                want = std::max(kChunk, expect - (base + have) + 1);
+            buf = buffer.Reserve(have + want + kPad, have);
+            const std::size_t got = ReadInto(file, buf + have, want);
             have += got;
-            if (got < kChunk) {
+            if (got < want) {
                 if (base + have == 0) return true;
                 const std::size_t fileSize = base + have;
                 // (Nothing left when the file ended with the last piece's LF.)
@@ -560,9 +631,10 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
                 search.Finish(fileSize);
                 return true;
             }
-            std::size_t cut = have;
-            while (cut > noLFBefore && buf[cut - 1] != '\n')
-                --cut;
+            const void* lf = memrchr(buf + noLFBefore, '\n', have - noLFBefore);
+            const std::size_t cut =
+                lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - buf) + 1
+                   : noLFBefore;
             if (cut == noLFBefore) {
                 noLFBefore = have; // one line goes on: read more of it
                 continue;
@@ -575,12 +647,7 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
         }
     }
 
-    struct stat st {};
-    std::size_t expect = 0;
-    if (fstat(fileno(file), &st) == 0 && st.st_size > 0) {
-        if (static_cast<std::uint64_t>(st.st_size) > kFastGrepMaxBytes) return false;
-        expect = static_cast<std::size_t>(st.st_size);
-    }
+    if (expect > kFastGrepMaxBytes) return false;
     // One more byte asked for than expected tells that the file has not grown.
     std::size_t size = 0;
     std::size_t room = expect + 1;
