@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -239,6 +240,10 @@ int main(int argc, char** argv) {
     }
 
     TGrep grep;
+    // For benchmarks and checks: QUELVRA_GREP_REFERENCE=1 searches with the plain routines that
+    // start an attempt at every character, the ones the fast search must agree with.
+    if (const char* ref = std::getenv("QUELVRA_GREP_REFERENCE"); ref && *ref && *ref != '0')
+        grep.UseReference = true;
     const std::string folder = cp932::PathFromNative(o.folder);
     const std::string ext = cp932::PathFromNative(o.ext);
     std::string current; // the file being searched; emptied once its header is written
