@@ -538,6 +538,9 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         memoPos_ = pos;
         memoStart_ = true;
     }
+    // The host's events due for the blocks of this piece, also when it held no candidate (a
+    // long search of a large file stays cancellable while it runs).
+    if (n_ > 0) Tick(n_ - 1);
     // The breaks after the last reported line, for the next piece's line numbers.
     if (!hasCR_) {
         breaks_ += static_cast<std::int32_t>(std::count(d_ + counted_, d_ + n_, '\n'));
