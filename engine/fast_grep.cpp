@@ -37,6 +37,58 @@ bool PlainCode(TCharCode c) {
     return IsLead(static_cast<unsigned char>(c >> 8)) && lo != 0 && lo != '\n' && lo != '\r';
 }
 
+// Whether every attempt ends at a line feed, and the codes every match reads: a code is read by
+// every match when no accepting state can be reached without a transition on it alone.
+void StudyAutomaton(const TRE_DFA& dfa) {
+    dfa.SearchInfoReady = true;
+    bool initialIsTarget = false;
+    for (const auto& state : dfa.StateList)
+        for (const TRE_DFATransition& t : state->Transitions)
+            if (t.Target == dfa.InitialState) initialIsTarget = true;
+    bool endsAtLF = true;
+    std::vector<TCharCode> singles;
+    for (const auto& state : dfa.StateList)
+        for (const TRE_DFATransition& t : state->Transitions) {
+            // (The initial state's steps are start characters, which belong to the line after
+            // a line feed.)
+            if (t.Lo <= '\n' && '\n' <= t.Hi &&
+                (state.get() != dfa.InitialState || initialIsTarget) && !t.Target->Accepting &&
+                !t.Target->Transitions.empty())
+                endsAtLF = false;
+            if (t.Lo == t.Hi && PlainCode(t.Lo)) singles.push_back(t.Lo);
+        }
+    dfa.SearchEndsAtLineFeed = endsAtLF;
+    if (!endsAtLF) return;
+    std::sort(singles.begin(), singles.end());
+    singles.erase(std::unique(singles.begin(), singles.end()), singles.end());
+    // Double-byte codes (kanji above all) first: they are the rarer in Japanese text.
+    std::reverse(singles.begin(), singles.end());
+    if (singles.size() > 16) singles.resize(16);
+    std::unordered_map<const TRE_DFAState*, bool> seen;
+    for (TCharCode c : singles) {
+        seen.clear();
+        std::vector<const TRE_DFAState*> todo = {dfa.InitialState};
+        seen[dfa.InitialState] = true;
+        bool accepts = false;
+        while (!todo.empty() && !accepts) {
+            const TRE_DFAState* s = todo.back();
+            todo.pop_back();
+            for (const TRE_DFATransition& t : s->Transitions) {
+                if (t.Lo == c && t.Hi == c) continue;
+                if (t.Target->Accepting) {
+                    accepts = true;
+                    break;
+                }
+                if (!seen[t.Target]) {
+                    seen[t.Target] = true;
+                    todo.push_back(t.Target);
+                }
+            }
+        }
+        if (!accepts) dfa.SearchRequiredCodes.push_back(c);
+    }
+}
+
 class Search {
   public:
     Search(const TRE_DFA& dfa, const bool& cancel, const std::function<void()>& pump,
@@ -121,6 +173,17 @@ class Search {
     // Whether a byte and the one after it can start an attempt, as bits (the first character
     // as the line cursor would read it from there).
     std::vector<std::uint64_t> pairStarts_;
+    // A code that every match reads, as bytes (empty: none is used), where its bytes occur
+    // next, and where the line of the last candidate ends (valid when the flags say so).
+    std::string required_;
+    std::size_t requiredRare_ = 0; // the index of its byte that is searched for
+    std::size_t requiredAt_ = 0, lineEnd_ = 0;
+    std::size_t FindRequired(std::size_t from) const;
+    bool requiredAtValid_ = false, lineEndValid_ = false;
+    void ChooseRequired();
+    // True when no attempt from `p` to the end of its line can accept (the line lacks the
+    // required code); `end` is then where the line ends.
+    bool LineCannotMatch(std::size_t p, std::size_t& end);
     // The literal's byte that is rarest in the first data seen, searched with memchr; -1 to use
     // memmem (no byte rare enough).
     int rareAt_ = -2;              // -2: not chosen yet
@@ -274,6 +337,64 @@ std::size_t Search::NextCandidate(std::size_t from) const {
     return n_;
 }
 
+void Search::ChooseRequired() {
+    required_.clear();
+    requiredAtValid_ = lineEndValid_ = false;
+    if (useLiteral_ || !dfa_.SearchEndsAtLineFeed) return;
+    // The one with the byte that is rarest in the first data; that byte is searched for.
+    std::size_t count[256] = {};
+    const std::size_t sample = std::min<std::size_t>(n_, 65536);
+    for (std::size_t i = 0; i < sample; ++i)
+        ++count[d_[i]];
+    std::size_t best = static_cast<std::size_t>(-1);
+    for (TCharCode c : dfa_.SearchRequiredCodes) {
+        const std::string bytes = CodeToStr(c);
+        for (std::size_t k = 0; k < bytes.size(); ++k)
+            if (count[static_cast<unsigned char>(bytes[k])] < best) {
+                best = count[static_cast<unsigned char>(bytes[k])];
+                required_ = bytes;
+                requiredRare_ = k;
+            }
+    }
+}
+
+std::size_t Search::FindRequired(std::size_t from) const {
+    const std::size_t k = requiredRare_, len = required_.size();
+    const unsigned char rare = static_cast<unsigned char>(required_[k]);
+    for (std::size_t r = from + k; r < n_; ++r) {
+        const void* hit = std::memchr(d_ + r, rare, n_ - r);
+        if (!hit) return n_;
+        r = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_);
+        const std::size_t p = r - k;
+        if (p + len <= n_ && std::memcmp(d_ + p, required_.data(), len) == 0) return p;
+    }
+    return n_;
+}
+
+bool Search::LineCannotMatch(std::size_t p, std::size_t& end) {
+    if (!requiredAtValid_ || requiredAt_ < p) {
+        requiredAt_ = FindRequired(p);
+        requiredAtValid_ = true;
+    }
+    if (!lineEndValid_ || lineEnd_ < p) {
+        std::size_t e = p;
+        if (!hasCR_) {
+            const void* lf = std::memchr(d_ + p, '\n', n_ - p);
+            e = lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - d_) : n_;
+        } else {
+            while (e < n_ && d_[e] != '\n' && d_[e] != '\r')
+                ++e;
+        }
+        lineEnd_ = e;
+        lineEndValid_ = true;
+    }
+    end = lineEnd_;
+    // Every attempt of the line ends at its line break, unless the break is the second byte
+    // of a character (a lead byte before it: the line is then searched as usual).
+    return end > p && end < n_ && requiredAt_ >= end &&
+           (!IsLead(d_[end - 1]) || !IsBoundary(end - 1));
+}
+
 void Search::ChooseRareByte() {
     // Byte counts of the first data: a byte of the literal that is rare there is rare in the
     // rest of the file too, as a rule, and memchr finds it faster than memmem finds the whole.
@@ -340,6 +461,7 @@ bool Search::Prepare() {
                 ++firstCount_;
                 firstByte_ = static_cast<unsigned char>(c);
             }
+        if (!dfa_.SearchInfoReady) StudyAutomaton(dfa_);
         // Classes of codes: every range of every state starts a class and ends one.
         std::vector<bool> cut(65537, false);
         for (const auto& state : dfa_.StateList)
@@ -483,6 +605,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     base_ = base;
     hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
     if (useLiteral_ && rareAt_ == -2) ChooseRareByte();
+    ChooseRequired();
     // A piece starts after a LF, a byte that ends a character.
     memoPos_ = static_cast<std::size_t>(-1);
     exactUntil_ = 0;
@@ -497,8 +620,32 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         memoStart_ = true;
     }
     for (;;) {
+        if (!required_.empty()) {
+            // Whole lines without the required code are passed over.
+            bool skipped = false;
+            for (std::size_t end; pos < n_;) {
+                const unsigned char b = d_[pos];
+                if (b == '\n' || b == '\r') {
+                    // The line break starts an attempt of the next line.
+                    const unsigned key = static_cast<unsigned>(b) << 8 | d_[pos + 1];
+                    if (pairStarts_[key >> 6] >> (key & 63) & 1) break;
+                    pos += b == '\r' && d_[pos + 1] == '\n' ? 2 : 1;
+                } else if (LineCannotMatch(pos, end)) {
+                    pos = end;
+                } else {
+                    break;
+                }
+                skipped = true;
+            }
+            if (skipped) Resume(pos);
+        }
         const std::size_t p = NextCandidate(pos);
         if (p >= n_) break;
+        std::size_t lineEnd;
+        if (!required_.empty() && LineCannotMatch(p, lineEnd)) {
+            pos = Resume(lineEnd); // a line break that is no second byte starts a character
+            continue;
+        }
         Tick(p);
         pos = p + 1;
         // The start character as the line cursor reads it: it turns a lone CR into a LF and
