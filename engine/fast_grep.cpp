@@ -343,7 +343,7 @@ void Search::ChooseRequired() {
     if (useLiteral_ || !dfa_.SearchEndsAtLineFeed) return;
     // The one with the byte that is rarest in the first data; that byte is searched for.
     std::size_t count[256] = {};
-    const std::size_t sample = std::min<std::size_t>(n_, 65536);
+    const std::size_t sample = std::min<std::size_t>(n_, 16384);
     for (std::size_t i = 0; i < sample; ++i)
         ++count[d_[i]];
     std::size_t best = static_cast<std::size_t>(-1);
@@ -399,7 +399,7 @@ void Search::ChooseRareByte() {
     // Byte counts of the first data: a byte of the literal that is rare there is rare in the
     // rest of the file too, as a rule, and memchr finds it faster than memmem finds the whole.
     std::size_t count[256] = {};
-    const std::size_t sample = std::min<std::size_t>(n_, 65536);
+    const std::size_t sample = std::min<std::size_t>(n_, 16384);
     for (std::size_t i = 0; i < sample; ++i)
         ++count[d_[i]];
     rareAt_ = -1;
@@ -537,7 +537,7 @@ __attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
     std::size_t lineRestart = p; // the first start of the current line in this walk
     for (;;) {
         if (q >= n_) return Resume(n_);
-        Tick(q);
+        if (q + base_ >= nextTick_) Tick(q);
         const unsigned char b = d_[q];
         TCharCode code = b;
         std::size_t adv = 1;
@@ -586,12 +586,14 @@ __attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
                 steps_[at] = step;
             }
         }
-        if (step & kOldAccepts) return Resume(Report(q));
-        if (brk && (step & kOldLives)) {
-            exactUntil_ = q + adv;
-            return Resume(lineRestart);
+        if (step & (kOldAccepts | kNewAccepts | kOldLives)) {
+            if (step & kOldAccepts) return Resume(Report(q));
+            if (brk && (step & kOldLives)) {
+                exactUntil_ = q + adv;
+                return Resume(lineRestart);
+            }
+            if (step & kNewAccepts) return Resume(Report(q + adv));
         }
-        if (step & kNewAccepts) return Resume(Report(q + adv));
         if (brk) lineRestart = q;
         set = step & kSetMask;
         q += adv;
