@@ -535,9 +535,34 @@ __attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
     std::uint32_t set = 0;
     std::size_t q = p;
     std::size_t lineRestart = p; // the first start of the current line in this walk
+    const std::uint32_t* const classOf = classOf_.data();
+    const unsigned char* const d = d_;
+    const std::size_t n = n_;
+    const std::size_t classes = classes_;
     for (;;) {
-        if (q >= n_) return Resume(n_);
+        if (q >= n) return Resume(n);
         if (q + base_ >= nextTick_) Tick(q);
+        // The common case first: a character of one byte or two that is no line break.
+        {
+            const unsigned char b0 = d[q];
+            std::size_t adv0 = 0;
+            TCharCode c0 = b0;
+            if (b0 >= 0x20 && b0 != 0x7F && !IsLead(b0)) {
+                adv0 = 1;
+            } else if (IsLead(b0) && d[q + 1] != '\n' && d[q + 1] != '\r') {
+                c0 = static_cast<TCharCode>(b0 << 8 | d[q + 1]);
+                adv0 = 2;
+            }
+            if (adv0 != 0 && q + adv0 < n) {
+                const std::uint32_t s0 = steps_[set * classes + classOf[c0]];
+                if (s0 != kUnknown && !(s0 & (kOldAccepts | kNewAccepts))) {
+                    set = s0 & kSetMask;
+                    q += adv0;
+                    if (set == 0) return Resume(q);
+                    continue;
+                }
+            }
+        }
         const unsigned char b = d_[q];
         TCharCode code = b;
         std::size_t adv = 1;
@@ -572,7 +597,7 @@ __attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
             }
             step = Step(sets_[set], codes, count, start, q + adv < n_);
         } else {
-            std::size_t at = set * classes_ + classOf_[code];
+            std::size_t at = set * classes + classOf[code];
             step = steps_[at];
             if (step == kUnknown) {
                 if (steps_.size() > kMaxStepEntries) {
