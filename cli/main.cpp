@@ -10,11 +10,15 @@
 
 #include <cerrno>
 #include <clocale>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -208,6 +212,47 @@ void Write(const std::string& s, std::FILE* f) {
     std::fwrite(s.data(), 1, s.size(), f);
 }
 
+// One file's search: its hit lines in the pane's layout, or why it failed.
+struct FileResult {
+    std::string out;
+    long long hits = 0;
+    bool failed = false;
+    bool engineError = false; // the message is the engine's (Shift-JIS), not our own
+    std::string message;
+    bool done = false;
+};
+
+void SearchFile(TGrep& grep, const std::string& path, const std::string& header, const Options& o,
+                const Terminal& term, FileResult& r) {
+    static const std::string star = cp932::FromUtf8("★");
+    bool headerDue = true;
+    grep.OnMatch = [&](TGrep&, RE_LineInfo_t info) {
+        ++r.hits;
+        if (o.count) return;
+        if (headerDue) {
+            r.out += '\n';
+            r.out += term.Out(header);
+            r.out += '\n';
+            headerDue = false;
+        }
+        std::string line = "    ";
+        if (o.star) line += star;
+        line += info.Line;
+        r.out += term.Out(line);
+        r.out += '\n';
+    };
+    try {
+        grep.Grep(path);
+    } catch (const engine::Exception& e) {
+        r.failed = r.engineError = true;
+        r.message = e.Message();
+    } catch (const std::exception& e) {
+        r.failed = true;
+        r.message = e.what();
+    }
+    grep.OnMatch = nullptr;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -239,32 +284,14 @@ int main(int argc, char** argv) {
     }
 
     TGrep grep;
+    // For benchmarks and checks: QUELVRA_GREP_REFERENCE=1 searches with the plain routines that
+    // start an attempt at every character, the ones the fast search must agree with.
+    const char* ref = std::getenv("QUELVRA_GREP_REFERENCE");
+    const bool reference = ref && *ref && *ref != '0';
     const std::string folder = cp932::PathFromNative(o.folder);
     const std::string ext = cp932::PathFromNative(o.ext);
-    std::string current; // the file being searched; emptied once its header is written
-    std::string header;
     long long hits = 0;
-    std::string out;
-    grep.OnMatch = [&](TGrep&, RE_LineInfo_t info) {
-        ++hits;
-        if (o.count) return;
-        if (!current.empty()) {
-            out += '\n';
-            out += term.Out(header);
-            out += '\n';
-            current.clear();
-        }
-        static const std::string star = cp932::FromUtf8("★");
-        std::string line = "    ";
-        if (o.star) line += star;
-        line += info.Line;
-        out += term.Out(line);
-        out += '\n';
-        if (out.size() > (1u << 16)) {
-            Write(out, stdout);
-            out.clear();
-        }
-    };
+    std::string pattern;
 
     auto summary = [&] {
         auto s = [](const char* utf8) { return cp932::FromUtf8(utf8); };
@@ -276,8 +303,9 @@ int main(int argc, char** argv) {
 
     const bool anyKeyword = !trimmed[0].empty() || !trimmed[1].empty() || !trimmed[2].empty();
     if (anyKeyword) {
+        pattern = engine::ComposePattern(trimmed);
         try {
-            grep.SetRegExp(engine::ComposePattern(trimmed));
+            grep.SetRegExp(pattern);
             grep.SetUseFuzzyCharDic(!o.exact);
         } catch (const std::exception&) {
             Write(term.Out(cp932::FromUtf8("検索語に正規表現に違反する入力があります")) + "\n",
@@ -292,26 +320,84 @@ int main(int argc, char** argv) {
         const std::vector<std::string> files = o.subfolders
                                                    ? listing::ListFilesInTree(folder, "." + ext)
                                                    : listing::ListFiles(folder, ext);
-        try {
-            for (const std::string& item : files) {
-                current = listing::JoinPath(folder, item);
-                header = item;
-                grep.Grep(current);
+        const auto searchOne = [&](TGrep& g, std::size_t i, FileResult& r) {
+            SearchFile(g, listing::JoinPath(folder, files[i]), files[i], o, term, r);
+        };
+        const std::size_t count = files.size();
+        std::vector<FileResult> results(count);
+        // Files are searched side by side, each worker with a grep of its own, and printed in
+        // the list's order as they are done.
+        std::size_t workers = std::min<std::size_t>(std::thread::hardware_concurrency(), 4);
+        if (workers < 2 || count < 2) workers = 0;
+        std::mutex m;
+        std::condition_variable cv;
+        std::size_t next = 0, printed = 0;
+        bool stop = false;
+        std::vector<std::thread> threads;
+        for (std::size_t w = 0; w < workers; ++w)
+            threads.emplace_back([&] {
+                TGrep g;
+                g.UseReference = reference;
+                g.SetRegExp(pattern);
+                g.SetUseFuzzyCharDic(!o.exact);
+                for (;;) {
+                    std::size_t i;
+                    {
+                        std::unique_lock lock(m);
+                        // (Not too far ahead of the printing: the results wait in memory.)
+                        cv.wait(lock, [&] { return stop || next >= count || next < printed + 64; });
+                        if (stop || next >= count) return;
+                        i = next++;
+                    }
+                    FileResult r;
+                    searchOne(g, i, r);
+                    {
+                        std::lock_guard lock(m);
+                        results[i] = std::move(r);
+                        results[i].done = true;
+                    }
+                    cv.notify_all();
+                }
+            });
+        grep.UseReference = reference;
+        auto finish = [&] {
+            {
+                std::lock_guard lock(m);
+                stop = true;
             }
-        } catch (const engine::Exception& e) {
-            Write(out, stdout);
-            std::fflush(stdout);
-            Write(term.Out(e.Message()) + "\n", stderr);
-            if (o.count) Write(std::to_string(hits) + "\n", stdout);
-            summary();
-            return 2;
-        } catch (const std::exception& e) {
-            Write(out, stdout);
-            Write(term.Own(std::string("quelvra-grep: ") + e.what() + "\n"), stderr);
-            return 2;
+            cv.notify_all();
+            for (std::thread& t : threads)
+                t.join();
+        };
+        for (std::size_t i = 0; i < count; ++i) {
+            FileResult r;
+            if (workers == 0) {
+                searchOne(grep, i, r);
+            } else {
+                std::unique_lock lock(m);
+                cv.wait(lock, [&] { return results[i].done; });
+                r = std::move(results[i]);
+                printed = i + 1;
+                lock.unlock();
+                cv.notify_all();
+            }
+            hits += r.hits;
+            Write(r.out, stdout);
+            if (r.failed) {
+                finish();
+                if (r.engineError) {
+                    std::fflush(stdout);
+                    Write(term.Out(r.message) + "\n", stderr);
+                    if (o.count) Write(std::to_string(hits) + "\n", stdout);
+                    summary();
+                } else {
+                    Write(term.Own("quelvra-grep: " + r.message + "\n"), stderr);
+                }
+                return 2;
+            }
         }
+        finish();
     }
-    Write(out, stdout);
     if (o.count) Write(std::to_string(hits) + "\n", stdout);
     summary();
     return hits > 0 ? 0 : 1;

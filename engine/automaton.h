@@ -126,6 +126,13 @@ class TRE_DFA {
     bool LineHeadFlag = false;
     bool LineTailFlag = false;
 
+    // What the fast search works out about the automaton on its first search: whether every
+    // attempt ends at a line feed (accepting there or not going on), and codes that every
+    // match reads (a line without one of them holds no match then).
+    mutable bool SearchInfoReady = false;
+    mutable bool SearchEndsAtLineFeed = false;
+    mutable std::vector<TCharCode> SearchRequiredCodes;
+
   private:
     void Closure(TRE_NFAStateSet& set);
     TRE_DFAState* FindOrAddState(TRE_NFAStateSet set);

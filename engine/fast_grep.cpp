@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <vector>
 
 namespace engine {
@@ -34,6 +35,58 @@ bool PlainCode(TCharCode c) {
         return c != 0 && c != '\n' && c != '\r' && !IsLead(static_cast<unsigned char>(c));
     const unsigned lo = c & 0xFF;
     return IsLead(static_cast<unsigned char>(c >> 8)) && lo != 0 && lo != '\n' && lo != '\r';
+}
+
+// Whether every attempt ends at a line feed, and the codes every match reads: a code is read by
+// every match when no accepting state can be reached without a transition on it alone.
+void StudyAutomaton(const TRE_DFA& dfa) {
+    dfa.SearchInfoReady = true;
+    bool initialIsTarget = false;
+    for (const auto& state : dfa.StateList)
+        for (const TRE_DFATransition& t : state->Transitions)
+            if (t.Target == dfa.InitialState) initialIsTarget = true;
+    bool endsAtLF = true;
+    std::vector<TCharCode> singles;
+    for (const auto& state : dfa.StateList)
+        for (const TRE_DFATransition& t : state->Transitions) {
+            // (The initial state's steps are start characters, which belong to the line after
+            // a line feed.)
+            if (t.Lo <= '\n' && '\n' <= t.Hi &&
+                (state.get() != dfa.InitialState || initialIsTarget) && !t.Target->Accepting &&
+                !t.Target->Transitions.empty())
+                endsAtLF = false;
+            if (t.Lo == t.Hi && PlainCode(t.Lo)) singles.push_back(t.Lo);
+        }
+    dfa.SearchEndsAtLineFeed = endsAtLF;
+    if (!endsAtLF) return;
+    std::sort(singles.begin(), singles.end());
+    singles.erase(std::unique(singles.begin(), singles.end()), singles.end());
+    // Double-byte codes (kanji above all) first: they are the rarer in Japanese text.
+    std::reverse(singles.begin(), singles.end());
+    if (singles.size() > 16) singles.resize(16);
+    std::unordered_map<const TRE_DFAState*, bool> seen;
+    for (TCharCode c : singles) {
+        seen.clear();
+        std::vector<const TRE_DFAState*> todo = {dfa.InitialState};
+        seen[dfa.InitialState] = true;
+        bool accepts = false;
+        while (!todo.empty() && !accepts) {
+            const TRE_DFAState* s = todo.back();
+            todo.pop_back();
+            for (const TRE_DFATransition& t : s->Transitions) {
+                if (t.Lo == c && t.Hi == c) continue;
+                if (t.Target->Accepting) {
+                    accepts = true;
+                    break;
+                }
+                if (!seen[t.Target]) {
+                    seen[t.Target] = true;
+                    todo.push_back(t.Target);
+                }
+            }
+        }
+        if (!accepts) dfa.SearchRequiredCodes.push_back(c);
+    }
 }
 
 class Search {
@@ -68,6 +121,21 @@ class Search {
         return d_[i] == '\n' || (d_[i] == '\r' && d_[i + 1] != '\n');
     }
     std::size_t NextCandidate(std::size_t from) const;
+    void ChooseRareByte();
+    // Runs every attempt that starts from the boundary `p` on in one pass (below); returns
+    // where the candidate search goes on, its alignment noted.
+    std::size_t Walk(std::size_t p);
+    // The attempts' states after one character: `old` read `oldCodes` (one, or two for a lead
+    // byte followed by CR LF), a new attempt started with `startCode` unless `inject` is false.
+    std::uint32_t Step(const std::vector<const TRE_DFAState*>& old, const TCharCode* oldCodes,
+                       int oldCount, TCharCode startCode, bool inject);
+    int Intern(std::vector<const TRE_DFAState*>& set);
+    void ResetSets();
+    std::size_t Resume(std::size_t pos) {
+        memoPos_ = pos;
+        memoStart_ = true;
+        return pos;
+    }
     // The host's events run, and cancel is tested, once for every block the scan enters, as
     // the block reader does when it reads that block.
     void Tick(std::size_t pos) {
@@ -102,8 +170,47 @@ class Search {
     bool first_[256] = {};
     int firstCount_ = 0;
     unsigned char firstByte_ = 0;
+    // Whether a byte and the one after it can start an attempt, as bits (the first character
+    // as the line cursor would read it from there).
+    std::vector<std::uint64_t> pairStarts_;
+    // A code that every match reads, as bytes (empty: none is used), where its bytes occur
+    // next, and where the line of the last candidate ends (valid when the flags say so).
+    std::string required_;
+    std::size_t requiredRare_ = 0; // the index of its byte that is searched for
+    std::size_t requiredAt_ = 0, lineEnd_ = 0;
+    std::size_t FindRequired(std::size_t from) const;
+    bool requiredAtValid_ = false, lineEndValid_ = false;
+    void ChooseRequired();
+    // True when no attempt from `p` to the end of its line can accept (the line lacks the
+    // required code); `end` is then where the line ends.
+    bool LineCannotMatch(std::size_t p, std::size_t& end);
+    // The literal's byte that is rarest in the first data seen, searched with memchr; -1 to use
+    // memmem (no byte rare enough).
+    int rareAt_ = -2;              // -2: not chosen yet
     std::vector<bool> firstCodes_; // the codes the first step of an attempt can take
+
+    // The one-pass walk. Attempts that have read the same characters in the same state will
+    // read the rest alike, so the walk keeps only the set of states the running attempts are
+    // in; sets are numbered as they appear, and the step from a set on a class of codes (codes
+    // that every state treats alike) is kept once computed.
+    std::vector<std::uint32_t> classOf_; // code -> class
+    std::size_t classes_ = 0;
+    std::vector<std::vector<const TRE_DFAState*>> sets_; // set 0 is the empty one
+    std::unordered_map<std::string, int> setIndex_;
+    std::vector<std::uint32_t> steps_; // set * classes_ + class -> packed step, kUnknown
+    // Candidates before this position are tried one attempt at a time (after a walk found an
+    // attempt running on past a line break, where the lines it reports depend on the order of
+    // the attempts).
+    std::size_t exactUntil_ = 0;
 };
+
+// A packed step: the set reached, and what happened on the way.
+constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
+constexpr std::uint32_t kOldAccepts = 1u << 31; // an attempt already running accepted
+constexpr std::uint32_t kNewAccepts = 1u << 30; // only the attempt started here accepted
+constexpr std::uint32_t kOldLives = 1u << 29;   // an attempt already running goes on
+constexpr std::uint32_t kSetMask = (1u << 29) - 1;
+constexpr std::size_t kMaxStepEntries = std::size_t(1) << 22;
 
 // Whether the line cursor, walking characters from the start of the data, stops at `p`.
 // A byte that cannot lead ends a character, so only the run of possible lead bytes right
@@ -200,18 +307,110 @@ std::size_t Search::Report(std::size_t e) {
 std::size_t Search::NextCandidate(std::size_t from) const {
     if (from >= n_) return n_;
     if (useLiteral_) {
-        const void* hit = memmem(d_ + from, n_ - from, literal_.data(), literal_.size());
-        return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
+        const std::size_t len = literal_.size();
+        if (rareAt_ < 0) {
+            const void* hit = memmem(d_ + from, n_ - from, literal_.data(), len);
+            return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
+        }
+        // The rare byte first, then the whole literal around it.
+        const std::size_t k = static_cast<std::size_t>(rareAt_);
+        const unsigned char rare = static_cast<unsigned char>(literal_[k]);
+        for (std::size_t r = from + k; r < n_; ++r) {
+            const void* hit = std::memchr(d_ + r, rare, n_ - r);
+            if (!hit) return n_;
+            r = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_);
+            const std::size_t p = r - k;
+            if (p + len <= n_ && std::memcmp(d_ + p, literal_.data(), len) == 0) return p;
+        }
+        return n_;
     }
     if (firstCount_ == 0) return n_;
     if (firstCount_ == 1) {
         const void* hit = std::memchr(d_ + from, firstByte_, n_ - from);
         return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
     }
-    std::size_t i = from;
-    while (i < n_ && !first_[d_[i]])
-        ++i;
-    return i;
+    const std::uint64_t* bits = pairStarts_.data();
+    for (std::size_t i = from; i < n_; ++i) {
+        const unsigned key = static_cast<unsigned>(d_[i]) << 8 | d_[i + 1];
+        if (bits[key >> 6] >> (key & 63) & 1) return i;
+    }
+    return n_;
+}
+
+void Search::ChooseRequired() {
+    required_.clear();
+    requiredAtValid_ = lineEndValid_ = false;
+    if (useLiteral_ || !dfa_.SearchEndsAtLineFeed) return;
+    // The one with the byte that is rarest in the first data; that byte is searched for.
+    std::size_t count[256] = {};
+    const std::size_t sample = std::min<std::size_t>(n_, 16384);
+    for (std::size_t i = 0; i < sample; ++i)
+        ++count[d_[i]];
+    std::size_t best = static_cast<std::size_t>(-1);
+    for (TCharCode c : dfa_.SearchRequiredCodes) {
+        const std::string bytes = CodeToStr(c);
+        for (std::size_t k = 0; k < bytes.size(); ++k)
+            if (count[static_cast<unsigned char>(bytes[k])] < best) {
+                best = count[static_cast<unsigned char>(bytes[k])];
+                required_ = bytes;
+                requiredRare_ = k;
+            }
+    }
+}
+
+std::size_t Search::FindRequired(std::size_t from) const {
+    const std::size_t k = requiredRare_, len = required_.size();
+    const unsigned char rare = static_cast<unsigned char>(required_[k]);
+    for (std::size_t r = from + k; r < n_; ++r) {
+        const void* hit = std::memchr(d_ + r, rare, n_ - r);
+        if (!hit) return n_;
+        r = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_);
+        const std::size_t p = r - k;
+        if (p + len <= n_ && std::memcmp(d_ + p, required_.data(), len) == 0) return p;
+    }
+    return n_;
+}
+
+bool Search::LineCannotMatch(std::size_t p, std::size_t& end) {
+    if (!requiredAtValid_ || requiredAt_ < p) {
+        requiredAt_ = FindRequired(p);
+        requiredAtValid_ = true;
+    }
+    if (!lineEndValid_ || lineEnd_ < p) {
+        std::size_t e = p;
+        if (!hasCR_) {
+            const void* lf = std::memchr(d_ + p, '\n', n_ - p);
+            e = lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - d_) : n_;
+        } else {
+            while (e < n_ && d_[e] != '\n' && d_[e] != '\r')
+                ++e;
+        }
+        lineEnd_ = e;
+        lineEndValid_ = true;
+    }
+    end = lineEnd_;
+    // Every attempt of the line ends at its line break, unless the break is the second byte
+    // of a character (a lead byte before it: the line is then searched as usual).
+    return end > p && end < n_ && requiredAt_ >= end &&
+           (!IsLead(d_[end - 1]) || !IsBoundary(end - 1));
+}
+
+void Search::ChooseRareByte() {
+    // Byte counts of the first data: a byte of the literal that is rare there is rare in the
+    // rest of the file too, as a rule, and memchr finds it faster than memmem finds the whole.
+    std::size_t count[256] = {};
+    const std::size_t sample = std::min<std::size_t>(n_, 16384);
+    for (std::size_t i = 0; i < sample; ++i)
+        ++count[d_[i]];
+    rareAt_ = -1;
+    std::size_t best = sample / 512 + 1; // rarer than this, or memmem stays
+    for (std::size_t k = 0; k < literal_.size(); ++k) {
+        const std::size_t c = count[static_cast<unsigned char>(literal_[k])];
+        if (c < best) {
+            best = c;
+            rareAt_ = static_cast<int>(k);
+        }
+    }
 }
 
 bool Search::Prepare() {
@@ -242,13 +441,189 @@ bool Search::Prepare() {
         for (const TRE_DFATransition& t : initial->Transitions)
             for (unsigned c = t.Lo; c <= t.Hi; ++c)
                 firstCodes_[c] = true;
+        pairStarts_.assign(65536 / 64, 0);
+        for (unsigned b0 = 0; b0 < 256; ++b0) {
+            if (!first_[b0]) continue;
+            for (unsigned b1 = 0; b1 < 256; ++b1) {
+                unsigned code = b0;
+                if (b0 == '\n' || b0 == '\r')
+                    code = '\n';
+                else if (IsLead(static_cast<unsigned char>(b0)))
+                    code = b0 << 8 | (b1 == '\r' ? '\n' : b1);
+                if (firstCodes_[code]) {
+                    const unsigned key = b0 << 8 | b1;
+                    pairStarts_[key >> 6] |= std::uint64_t(1) << (key & 63);
+                }
+            }
+        }
         for (unsigned c = 0; c < 256; ++c)
             if (first_[c]) {
                 ++firstCount_;
                 firstByte_ = static_cast<unsigned char>(c);
             }
+        if (!dfa_.SearchInfoReady) StudyAutomaton(dfa_);
+        // Classes of codes: every range of every state starts a class and ends one.
+        std::vector<bool> cut(65537, false);
+        for (const auto& state : dfa_.StateList)
+            for (const TRE_DFATransition& t : state->Transitions) {
+                cut[t.Lo] = true;
+                cut[static_cast<std::size_t>(t.Hi) + 1] = true;
+            }
+        classOf_.resize(65536);
+        std::uint32_t cls = 0;
+        for (std::size_t c = 0; c < 65536; ++c) {
+            if (cut[c] && c > 0) ++cls;
+            classOf_[c] = cls;
+        }
+        classes_ = cls + 1;
+        ResetSets();
     }
     return true;
+}
+
+int Search::Intern(std::vector<const TRE_DFAState*>& set) {
+    std::sort(set.begin(), set.end());
+    set.erase(std::unique(set.begin(), set.end()), set.end());
+    std::string key(reinterpret_cast<const char*>(set.data()), set.size() * sizeof(set[0]));
+    const auto [it, added] = setIndex_.emplace(std::move(key), static_cast<int>(sets_.size()));
+    if (added) {
+        sets_.push_back(set);
+        steps_.resize(steps_.size() + classes_, kUnknown);
+    }
+    return it->second;
+}
+
+void Search::ResetSets() {
+    sets_.clear();
+    setIndex_.clear();
+    steps_.clear();
+    std::vector<const TRE_DFAState*> empty;
+    Intern(empty);
+}
+
+std::uint32_t Search::Step(const std::vector<const TRE_DFAState*>& old, const TCharCode* oldCodes,
+                           int oldCount, TCharCode startCode, bool inject) {
+    std::vector<const TRE_DFAState*> next(old); // (`old` may move when a set is added)
+    for (int i = 0; i < oldCount; ++i) {
+        std::size_t k = 0;
+        for (const TRE_DFAState* s : next) {
+            const TRE_DFAState* t = Next(s, oldCodes[i]);
+            if (!t) continue;
+            if (t->Accepting) return kOldAccepts;
+            next[k++] = t;
+        }
+        next.resize(k);
+    }
+    const std::uint32_t flags = next.empty() ? 0 : kOldLives;
+    if (inject) {
+        if (const TRE_DFAState* t = Next(dfa_.InitialState, startCode)) {
+            if (t->Accepting) return flags | kNewAccepts;
+            next.push_back(t);
+        }
+    }
+    return flags | static_cast<std::uint32_t>(Intern(next));
+}
+
+// The attempts that start at `p` and at every character after it, run side by side until none
+// is left. Every character the walk reads is one the line cursor stops at, and the attempts
+// read the same characters from there on, so one pass replaces them all as long as they stay
+// in one line: the first acceptance reports that line (the one every running attempt belongs
+// to) and the search goes on at its end, as the reader does. When an attempt goes on past a
+// line break without having accepted, the lines it may report depend on the order in which
+// the reader would run the attempts; those candidates are then tried one at a time.
+__attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
+    std::uint32_t set = 0;
+    std::size_t q = p;
+    std::size_t lineRestart = p; // the first start of the current line in this walk
+    const std::uint32_t* const classOf = classOf_.data();
+    const unsigned char* const d = d_;
+    const std::size_t n = n_;
+    const std::size_t classes = classes_;
+    for (;;) {
+        if (q >= n) return Resume(n);
+        if (q + base_ >= nextTick_) Tick(q);
+        // The common case first: a character of one byte or two that is no line break.
+        {
+            const unsigned char b0 = d[q];
+            std::size_t adv0 = 0;
+            TCharCode c0 = b0;
+            if (b0 >= 0x20 && b0 != 0x7F && !IsLead(b0)) {
+                adv0 = 1;
+            } else if (IsLead(b0) && d[q + 1] != '\n' && d[q + 1] != '\r') {
+                c0 = static_cast<TCharCode>(b0 << 8 | d[q + 1]);
+                adv0 = 2;
+            }
+            if (adv0 != 0 && q + adv0 < n) {
+                const std::uint32_t s0 = steps_[set * classes + classOf[c0]];
+                if (s0 != kUnknown && !(s0 & (kOldAccepts | kNewAccepts))) {
+                    set = s0 & kSetMask;
+                    q += adv0;
+                    if (set == 0) return Resume(q);
+                    continue;
+                }
+            }
+        }
+        const unsigned char b = d_[q];
+        TCharCode code = b;
+        std::size_t adv = 1;
+        bool brk = false, slow = false;
+        if (b == '\n') {
+            brk = true;
+        } else if (b == '\r') {
+            code = '\n';
+            brk = true;
+            if (d_[q + 1] == '\n') adv = 2;
+        } else if (IsLead(b)) {
+            const unsigned char t = d_[q + 1];
+            code = static_cast<TCharCode>(b << 8 | t);
+            adv = 2;
+            if (t == '\n') brk = true;
+            if (t == '\r') brk = slow = true;
+        }
+        std::uint32_t step;
+        if (slow || q + adv >= n_) {
+            // A lead byte before a CR: the match cursor reads the CR as the second byte (and a
+            // LF after it as a character of its own), the line cursor reads it as a LF. And no
+            // attempt starts with the character that ends the data.
+            TCharCode codes[2] = {code, '\n'};
+            int count = 1;
+            TCharCode start = code;
+            if (slow) {
+                start = static_cast<TCharCode>(b << 8 | '\n');
+                if (d_[q + 2] == '\n') {
+                    count = 2;
+                    adv = 3;
+                }
+            }
+            step = Step(sets_[set], codes, count, start, q + adv < n_);
+        } else {
+            std::size_t at = set * classes + classOf[code];
+            step = steps_[at];
+            if (step == kUnknown) {
+                if (steps_.size() > kMaxStepEntries) {
+                    // Too many sets kept: start afresh from the current one.
+                    std::vector<const TRE_DFAState*> current = sets_[set];
+                    ResetSets();
+                    set = static_cast<std::uint32_t>(Intern(current));
+                    at = set * classes_ + classOf_[code];
+                }
+                step = Step(sets_[set], &code, 1, code, true);
+                steps_[at] = step;
+            }
+        }
+        if (step & (kOldAccepts | kNewAccepts | kOldLives)) {
+            if (step & kOldAccepts) return Resume(Report(q));
+            if (brk && (step & kOldLives)) {
+                exactUntil_ = q + adv;
+                return Resume(lineRestart);
+            }
+            if (step & kNewAccepts) return Resume(Report(q + adv));
+        }
+        if (brk) lineRestart = q;
+        set = step & kSetMask;
+        q += adv;
+        if (set == 0) return Resume(q);
+    }
 }
 
 void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base) {
@@ -256,8 +631,11 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     n_ = size;
     base_ = base;
     hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
+    if (useLiteral_ && rareAt_ == -2) ChooseRareByte();
+    ChooseRequired();
     // A piece starts after a LF, a byte that ends a character.
     memoPos_ = static_cast<std::size_t>(-1);
+    exactUntil_ = 0;
     counted_ = 0;
     lastLineStart_ = 0;
 
@@ -269,8 +647,32 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         memoStart_ = true;
     }
     for (;;) {
+        if (!required_.empty()) {
+            // Whole lines without the required code are passed over.
+            bool skipped = false;
+            for (std::size_t end; pos < n_;) {
+                const unsigned char b = d_[pos];
+                if (b == '\n' || b == '\r') {
+                    // The line break starts an attempt of the next line.
+                    const unsigned key = static_cast<unsigned>(b) << 8 | d_[pos + 1];
+                    if (pairStarts_[key >> 6] >> (key & 63) & 1) break;
+                    pos += b == '\r' && d_[pos + 1] == '\n' ? 2 : 1;
+                } else if (LineCannotMatch(pos, end)) {
+                    pos = end;
+                } else {
+                    break;
+                }
+                skipped = true;
+            }
+            if (skipped) Resume(pos);
+        }
         const std::size_t p = NextCandidate(pos);
         if (p >= n_) break;
+        std::size_t lineEnd;
+        if (!required_.empty() && LineCannotMatch(p, lineEnd)) {
+            pos = Resume(lineEnd); // a line break that is no second byte starts a character
+            continue;
+        }
         Tick(p);
         pos = p + 1;
         // The start character as the line cursor reads it: it turns a lone CR into a LF and
@@ -299,6 +701,10 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         // The reader ends the file when its line cursor steps past the last byte, before an
         // attempt could start from the character that ends there.
         if (e >= n_) break;
+        if (!useLiteral_ && p >= exactUntil_) {
+            pos = Walk(p);
+            continue;
+        }
         if (!Attempt(code, e)) continue;
         pos = Report(e);
         // The line cursor rests on the line's end, which starts the next attempt whatever
@@ -306,6 +712,9 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         memoPos_ = pos;
         memoStart_ = true;
     }
+    // The host's events due for the blocks of this piece, also when it held no candidate (a
+    // long search of a large file stays cancellable while it runs).
+    if (n_ > 0) Tick(n_ - 1);
     // The breaks after the last reported line, for the next piece's line numbers.
     if (!hasCR_) {
         breaks_ += static_cast<std::int32_t>(std::count(d_ + counted_, d_ + n_, '\n'));
@@ -370,16 +779,28 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
     const bool canMatch = search.Prepare();
     constexpr std::size_t kPad = 3; // a line feed and two zero bytes after the data
 
+    struct stat st {};
+    std::size_t expect = 0;
+    if (fstat(fileno(file), &st) == 0 && st.st_size > 0)
+        expect = static_cast<std::size_t>(std::min<std::uint64_t>(
+            static_cast<std::uint64_t>(st.st_size), std::uint64_t(1) << 62));
+
     if (search.StreamsLines()) {
         // Whole lines at a time through a buffer that is reused, grown only for a longer line.
         constexpr std::size_t kChunk = TTxtFile::BlockSize;
         std::size_t base = 0, have = 0, noLFBefore = 0;
         unsigned char* buf = buffer.Reserve(2 * kChunk + kPad, 0);
         for (;;) {
-            buf = buffer.Reserve(have + kChunk + kPad, have);
-            const std::size_t got = ReadInto(file, buf + have, kChunk);
+            std::size_t want = kChunk;
+            // A line longer than a piece: the rest of the file at once (and one byte more,
+            // which tells that the file has not grown), as far as memory allows.
+            if (noLFBefore > 0 && expect > base + have &&
+                expect - (base + have) < kFastGrepMaxBytes)
+                want = std::max(kChunk, expect - (base + have) + 1);
+            buf = buffer.Reserve(have + want + kPad, have);
+            const std::size_t got = ReadInto(file, buf + have, want);
             have += got;
-            if (got < kChunk) {
+            if (got < want) {
                 if (base + have == 0) return true;
                 const std::size_t fileSize = base + have;
                 // (Nothing left when the file ended with the last piece's LF.)
@@ -387,9 +808,10 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
                 search.Finish(fileSize);
                 return true;
             }
-            std::size_t cut = have;
-            while (cut > noLFBefore && buf[cut - 1] != '\n')
-                --cut;
+            const void* lf = memrchr(buf + noLFBefore, '\n', have - noLFBefore);
+            const std::size_t cut =
+                lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - buf) + 1
+                   : noLFBefore;
             if (cut == noLFBefore) {
                 noLFBefore = have; // one line goes on: read more of it
                 continue;
@@ -402,12 +824,7 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
         }
     }
 
-    struct stat st {};
-    std::size_t expect = 0;
-    if (fstat(fileno(file), &st) == 0 && st.st_size > 0) {
-        if (static_cast<std::uint64_t>(st.st_size) > kFastGrepMaxBytes) return false;
-        expect = static_cast<std::size_t>(st.st_size);
-    }
+    if (expect > kFastGrepMaxBytes) return false;
     // One more byte asked for than expected tells that the file has not grown.
     std::size_t size = 0;
     std::size_t room = expect + 1;

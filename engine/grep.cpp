@@ -4,6 +4,7 @@
 #include "fast_grep.h"
 
 #include <memory>
+#include <utility>
 
 namespace engine {
 namespace {
@@ -64,7 +65,7 @@ void TGrep::Grep(const std::string& fileName) {
         if (useLiteral_) Cancel = false;
         if (!OnMatch) return;
         Cancel = false;
-        auto report = [this](RE_LineInfo_t& info) { OnMatch(*this, info); };
+        auto report = [this](RE_LineInfo_t& info) { OnMatch(*this, std::move(info)); };
         if (FastGrep(CurrentAutomaton(), fileName, buffer_, Cancel, ProcessMessages, report))
             return;
     }

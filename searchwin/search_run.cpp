@@ -108,7 +108,14 @@ void TForm1::SearchBtnClick() {
     for (QComboBox* f : {ComboBox1, ComboBox2, ComboBox4})
         if (f->count() > 10) f->removeItem(10);
 
-    Grep1.SetUseFuzzyCharDic(CheckBox1->isChecked());
+    try {
+        Grep1.SetUseFuzzyCharDic(CheckBox1->isChecked());
+    } catch (...) {
+        // Widened through the dictionary, a pattern can grow past what the engine builds.
+        app::platform().ShowMessage(Msg().badPattern);
+        EndSearch();
+        return;
+    }
 
     // The run walks the list as it stood when it started: a folder choice made meanwhile
     // (its handlers run inside the grep's event pump) takes effect at the next search.

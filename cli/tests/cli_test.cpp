@@ -55,9 +55,10 @@ class QuelvraGrep : public ::testing::Test {
         std::ofstream(dir_ / name, std::ios::binary) << cp932::FromUtf8(utf8);
     }
 
-    Result Run(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8") {
+    Result Run(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8",
+               const std::string& env = "") {
         std::string cmd = "cd " + Quote((dir_ / "data").string()) + " && LC_ALL=" + locale +
-                          " LANG= " + Quote(QUELVRA_BIN_DIR "/quelvra-grep");
+                          " LANG= " + env + " " + Quote(QUELVRA_BIN_DIR "/quelvra-grep");
         for (const auto& a : args)
             cmd += " " + Quote(a);
         cmd += " >" + Quote((dir_ / "out").string()) + " 2>" + Quote((dir_ / "err").string());
@@ -117,6 +118,23 @@ TEST_F(QuelvraGrep, OptionsOfTheWindow) {
             what += a + " ";
         EXPECT_EQ(r.status, c.status) << what << r.err;
         EXPECT_EQ(r.out, c.out) << what;
+    }
+}
+
+// The switch the benchmark uses to check the fast search: the reference routines print the
+// same, byte for byte.
+TEST_F(QuelvraGrep, ReferenceRoutinesPrintTheSame) {
+    Note("data/e.txt", "東京\r大阪\r\n\n東京 abc$\nabc");
+    const std::vector<std::vector<std::string>> cases = {
+        {"-r", "東京"}, {"abc"}, {"-E", "abc$"}, {"^abc"}, {"東京", "大阪"}, {"-c", "[^a]b"},
+    };
+    for (const auto& args : cases) {
+        const Result fast = Run(args);
+        const Result reference = Run(args, "C.UTF-8", "QUELVRA_GREP_REFERENCE=1");
+        EXPECT_EQ(reference.status, fast.status) << args.back();
+        EXPECT_EQ(reference.out, fast.out) << args.back();
+        EXPECT_EQ(reference.err, fast.err) << args.back();
+        EXPECT_FALSE(fast.out.empty()) << args.back();
     }
 }
 

@@ -202,6 +202,30 @@ TEST_F(Differential, FastSearchReportsWhatTheReferenceReports) {
     EXPECT_GT(compiled, cases / 2);
 }
 
+// A keyword whose later bytes are missing from the start of the file is looked for by its
+// rarest byte; the matches further on, misaligned look-alikes included, are the reference's.
+TEST_F(Differential, KeywordWhoseRareByteComesLate) {
+    std::mt19937 rng(11);
+    TGrep grep;
+    for (int n = 0; n < 100; ++n) {
+        // The first character fills the start of the file, so a later byte is the rare one.
+        const std::string first = Chars()[rng() % Chars().size()];
+        std::string keyword = first;
+        const int k = 1 + static_cast<int>(rng() % 3);
+        for (int i = 0; i < k; ++i)
+            keyword += Chars()[rng() % Chars().size()];
+        grep.SetRegExp(keyword);
+        ASSERT_TRUE(grep.UsesLiteral()) << Escaped(keyword);
+        std::string bytes;
+        while (bytes.size() < 70000)
+            bytes += first;
+        bytes += "\n" + RandomFile(rng, 3000);
+        const Hits reference = Run(grep, bytes, true);
+        const Hits fast = Run(grep, bytes, false);
+        ASSERT_EQ(Show(fast), Show(reference)) << "keyword \"" << Escaped(keyword) << "\"";
+    }
+}
+
 // Cancelling from the host's events stops both routines at the same block, after the same
 // lines.
 TEST_F(Differential, CancelAtTheSameBlock) {

@@ -222,6 +222,32 @@ TEST_F(SearchRunTest, MalformedPatternShowsItsMessageAndTouchesNothing) {
     EXPECT_TRUE(Form().SearchBtn->isEnabled());
 }
 
+// A pattern the engine builds only without the dictionary: with "同" it is rejected like a
+// malformed one, and the window goes on working.
+TEST_F(SearchRunTest, PatternTooLargeWithTheDictionaryShowsTheMessage) {
+    Write("data/a.txt", "xが\nabc\n");
+    ChooseFolder(QStringLiteral("data"));
+    QString pattern = app::U("(x|が)*が");
+    for (int i = 0; i < 13; ++i)
+        pattern += app::U("(x|が)");
+    Form().CheckBox1->setChecked(false);
+    Type(Form().ComboBox1, pattern);
+    Search();
+    EXPECT_TRUE(platform_.messages.empty());
+    Form().CheckBox1->setChecked(true);
+    Search();
+    EXPECT_EQ(platform_.MessageTexts(),
+              std::vector<std::string>{S("検索語に正規表現に違反する入力があります")});
+    EXPECT_FALSE(Form().Searching());
+    EXPECT_TRUE(Form().SearchBtn->isEnabled());
+    EXPECT_TRUE(Form().ComboBox1->isEnabled());
+    platform_.messages.clear();
+    Type(Form().ComboBox1, QStringLiteral("abc"));
+    Search();
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_EQ(Form().HitCount, 1);
+}
+
 // "同" widens a keyword through the equivalence dictionary; keywords match in any order.
 TEST_F(SearchRunTest, DictionaryAndKeywordOrder) {
     Write("data/a.txt", "ａｂｃ と 東京\nabc と 東京\nＡＢＣ\n東京 の abc\nｱｲｳ\nアイウ\n");
