@@ -63,12 +63,13 @@ class PaneForKeywords : public TKeywordPane {
     std::int64_t FindText(const std::string& text, std::int64_t from) const override {
         return pane_->FindText(text, from);
     }
-    void PaintSelection(std::uint32_t color) override {
-        pane_->SetSelStyleExactly(true, false);
-        pane_->SetSelColor(color);
+    void Paint(std::int64_t start, std::int64_t length, std::uint32_t color) override {
+        pane_->PaintRange(start, length, color, true, false);
     }
     void ScrollCaretIntoView() override { pane_->ScrollCaretIntoView(); }
     void TakeFocus() override { pane_->setFocus(); }
+    void BeginUpdate() override { pane_->BeginUpdate(); }
+    void EndUpdate() override { pane_->EndUpdate(); }
 
   private:
     TResultPane* pane_;

@@ -22,10 +22,14 @@ class TKeywordPane {
     virtual void Select(std::int64_t start, std::int64_t length) = 0;
     // Forward from `from` to the end, letter case ignored; -1 when not found.
     virtual std::int64_t FindText(const std::string& text, std::int64_t from) const = 0;
-    // The selection bold alone and in `color` (0x00BBGGRR).
-    virtual void PaintSelection(std::uint32_t color) = 0;
+    // The text at [start, start + length) bold alone and in `color` (0x00BBGGRR); the
+    // selection stays as it is.
+    virtual void Paint(std::int64_t start, std::int64_t length, std::uint32_t color) = 0;
     virtual void ScrollCaretIntoView() = 0;
     virtual void TakeFocus() = 0;
+    // Paintings between these two may be laid out together, at EndUpdate.
+    virtual void BeginUpdate() = 0;
+    virtual void EndUpdate() = 0;
 };
 
 class TForm2 : public QDialog {

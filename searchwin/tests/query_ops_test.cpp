@@ -262,6 +262,31 @@ TEST_F(KeywordPaintTest, NoMoreOccurrencesThanThePaneHasLines) {
     EXPECT_FALSE(Look(9, 2).second);
 }
 
+TEST_F(KeywordPaintTest, AMarkerSwitchedOnPaintsNothingOfItsOwnAndTheWordsTakeTheirColour) {
+    PaneText({"東京と大阪", "東京"});
+    Form().SetMarker(0x008000); // green marker mode, set on an empty selection
+    Keywords("//赤\n東京").BitBtn1Click();
+    const std::int64_t line2 = Form().RichEdit1->PositionOfLine(1);
+    EXPECT_TRUE(Form().MarkerActive);
+    Form().MarkerActive = false; // so that looking (selecting) paints nothing
+    EXPECT_EQ(Look(0, 4), std::make_pair(0x0000FFu, true));
+    EXPECT_EQ(Look(4, 6), std::make_pair(0u, false)); // と大阪 is neither green nor bold
+    EXPECT_EQ(Look(line2, 4), std::make_pair(0x0000FFu, true));
+}
+
+TEST_F(KeywordPaintTest, ManyHitLinesArePaintedEveryOne) {
+    // Thousands of lines: the paintings are laid out in batches along the way.
+    std::vector<std::string> lines(3000, "    東京と大阪");
+    PaneText(lines);
+    Keywords("大阪").BitBtn1Click();
+    TResultPane& pane = *Form().RichEdit1;
+    for (int i : {0, 1499, 2999}) {
+        const std::int64_t at = pane.PositionOfLine(i);
+        EXPECT_EQ(Look(at + 10, 4), std::make_pair(0xFF0000u, true)) << i;
+        EXPECT_EQ(Look(at + 4, 6), std::make_pair(0u, false)) << i;
+    }
+}
+
 TEST_F(KeywordPaintTest, StopEndsEveryRemainingWordButMarkersStillSwitch) {
     PaneText({"aa bb cc"});
     TForm2& k = Keywords("aa\nbb\ncc");
