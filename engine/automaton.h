@@ -84,6 +84,7 @@ class TRE_NFAStateSet {
 };
 
 struct TRE_DFAState;
+struct TDFASearchTables;
 
 struct TRE_DFATransition {
     TCharCode Lo = 0;
@@ -132,6 +133,9 @@ class TRE_DFA {
     mutable bool SearchInfoReady = false;
     mutable bool SearchEndsAtLineFeed = false;
     mutable std::vector<TCharCode> SearchRequiredCodes;
+    // The fast search's tables (start bytes and pairs, classes of codes), made on the first
+    // search and kept, so that a folder of many small files does not build them for each.
+    mutable std::shared_ptr<const TDFASearchTables> SearchTables;
 
   private:
     void Closure(TRE_NFAStateSet& set);

@@ -167,12 +167,9 @@ class Search {
     // Candidate search.
     bool useLiteral_ = false;
     std::string literal_;
-    bool first_[256] = {};
-    int firstCount_ = 0;
-    unsigned char firstByte_ = 0;
-    // Whether a byte and the one after it can start an attempt, as bits (the first character
-    // as the line cursor would read it from there).
-    std::vector<std::uint64_t> pairStarts_;
+    int firstCount_ = 0;                        // bytes that can start an attempt
+    unsigned char firstByte_ = 0;               // the one, when there is one
+    const std::uint64_t* pairStarts_ = nullptr; // see TDFASearchTables
     // A code that every match reads, as bytes (empty: none is used), where its bytes occur
     // next, and where the line of the last candidate ends (valid when the flags say so).
     std::string required_;
@@ -186,14 +183,14 @@ class Search {
     bool LineCannotMatch(std::size_t p, std::size_t& end);
     // The literal's byte that is rarest in the first data seen, searched with memchr; -1 to use
     // memmem (no byte rare enough).
-    int rareAt_ = -2;              // -2: not chosen yet
-    std::vector<bool> firstCodes_; // the codes the first step of an attempt can take
+    int rareAt_ = -2;                               // -2: not chosen yet
+    const std::vector<bool>* firstCodes_ = nullptr; // see TDFASearchTables
 
     // The one-pass walk. Attempts that have read the same characters in the same state will
     // read the rest alike, so the walk keeps only the set of states the running attempts are
     // in; sets are numbered as they appear, and the step from a set on a class of codes (codes
     // that every state treats alike) is kept once computed.
-    std::vector<std::uint32_t> classOf_; // code -> class
+    const std::uint32_t* classOf_ = nullptr; // code -> class, see TDFASearchTables
     std::size_t classes_ = 0;
     std::vector<std::vector<const TRE_DFAState*>> sets_; // set 0 is the empty one
     std::unordered_map<std::string, int> setIndex_;
@@ -329,7 +326,7 @@ std::size_t Search::NextCandidate(std::size_t from) const {
         const void* hit = std::memchr(d_ + from, firstByte_, n_ - from);
         return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
     }
-    const std::uint64_t* bits = pairStarts_.data();
+    const std::uint64_t* bits = pairStarts_;
     for (std::size_t i = from; i < n_; ++i) {
         const unsigned key = static_cast<unsigned>(d_[i]) << 8 | d_[i + 1];
         if (bits[key >> 6] >> (key & 63) & 1) return i;
@@ -413,6 +410,79 @@ void Search::ChooseRareByte() {
     }
 }
 
+} // namespace
+
+// What the search of an automaton's candidates and its walk look up, worked out from the
+// automaton alone.
+struct TDFASearchTables {
+    int firstCount = 0;          // bytes that can start an attempt
+    unsigned char firstByte = 0; // the one, when there is one
+    // Whether a byte and the one after it can start an attempt, as bits (the first character
+    // as the line cursor would read it from there).
+    std::vector<std::uint64_t> pairStarts;
+    std::vector<bool> firstCodes; // the codes the first step of an attempt can take
+    // Classes of codes: codes that every state treats alike.
+    std::vector<std::uint32_t> classOf;
+    std::size_t classes = 0;
+};
+
+namespace {
+
+std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
+    auto tables = std::make_shared<TDFASearchTables>();
+    TDFASearchTables& r = *tables;
+    const TRE_DFAState* initial = dfa.InitialState;
+    bool first[256] = {};
+    for (const TRE_DFATransition& t : initial->Transitions) {
+        for (unsigned c = t.Lo; c <= t.Hi && c <= 0xFF; ++c) {
+            first[c] = true;
+            if (c == '\n') first[static_cast<unsigned char>('\r')] = true;
+        }
+        const unsigned hiLo = std::max<unsigned>(t.Lo >> 8, 1), hiHi = t.Hi >> 8;
+        for (unsigned h = hiLo; h <= hiHi && h <= 0xFF; ++h)
+            if (IsLead(static_cast<unsigned char>(h))) first[h] = true;
+    }
+    r.firstCodes.assign(65536, false);
+    for (const TRE_DFATransition& t : initial->Transitions)
+        for (unsigned c = t.Lo; c <= t.Hi; ++c)
+            r.firstCodes[c] = true;
+    r.pairStarts.assign(65536 / 64, 0);
+    for (unsigned b0 = 0; b0 < 256; ++b0) {
+        if (!first[b0]) continue;
+        for (unsigned b1 = 0; b1 < 256; ++b1) {
+            unsigned code = b0;
+            if (b0 == '\n' || b0 == '\r')
+                code = '\n';
+            else if (IsLead(static_cast<unsigned char>(b0)))
+                code = b0 << 8 | (b1 == '\r' ? '\n' : b1);
+            if (r.firstCodes[code]) {
+                const unsigned key = b0 << 8 | b1;
+                r.pairStarts[key >> 6] |= std::uint64_t(1) << (key & 63);
+            }
+        }
+    }
+    for (unsigned c = 0; c < 256; ++c)
+        if (first[c]) {
+            ++r.firstCount;
+            r.firstByte = static_cast<unsigned char>(c);
+        }
+    // Every range of every state starts a class and ends one.
+    std::vector<bool> cut(65537, false);
+    for (const auto& state : dfa.StateList)
+        for (const TRE_DFATransition& t : state->Transitions) {
+            cut[t.Lo] = true;
+            cut[static_cast<std::size_t>(t.Hi) + 1] = true;
+        }
+    r.classOf.resize(65536);
+    std::uint32_t cls = 0;
+    for (std::size_t c = 0; c < 65536; ++c) {
+        if (cut[c] && c > 0) ++cls;
+        r.classOf[c] = cls;
+    }
+    r.classes = cls + 1;
+    return tables;
+}
+
 bool Search::Prepare() {
     const TRE_DFAState* initial = dfa_.InitialState;
     if (!initial) return false;
@@ -428,54 +498,15 @@ bool Search::Prepare() {
         if (useLiteral_) literal_ = dfa_.LiteralText;
     }
     if (!useLiteral_) {
-        for (const TRE_DFATransition& t : initial->Transitions) {
-            for (unsigned c = t.Lo; c <= t.Hi && c <= 0xFF; ++c) {
-                first_[c] = true;
-                if (c == '\n') first_[static_cast<unsigned char>('\r')] = true;
-            }
-            const unsigned hiLo = std::max<unsigned>(t.Lo >> 8, 1), hiHi = t.Hi >> 8;
-            for (unsigned h = hiLo; h <= hiHi && h <= 0xFF; ++h)
-                if (IsLead(static_cast<unsigned char>(h))) first_[h] = true;
-        }
-        firstCodes_.assign(65536, false);
-        for (const TRE_DFATransition& t : initial->Transitions)
-            for (unsigned c = t.Lo; c <= t.Hi; ++c)
-                firstCodes_[c] = true;
-        pairStarts_.assign(65536 / 64, 0);
-        for (unsigned b0 = 0; b0 < 256; ++b0) {
-            if (!first_[b0]) continue;
-            for (unsigned b1 = 0; b1 < 256; ++b1) {
-                unsigned code = b0;
-                if (b0 == '\n' || b0 == '\r')
-                    code = '\n';
-                else if (IsLead(static_cast<unsigned char>(b0)))
-                    code = b0 << 8 | (b1 == '\r' ? '\n' : b1);
-                if (firstCodes_[code]) {
-                    const unsigned key = b0 << 8 | b1;
-                    pairStarts_[key >> 6] |= std::uint64_t(1) << (key & 63);
-                }
-            }
-        }
-        for (unsigned c = 0; c < 256; ++c)
-            if (first_[c]) {
-                ++firstCount_;
-                firstByte_ = static_cast<unsigned char>(c);
-            }
         if (!dfa_.SearchInfoReady) StudyAutomaton(dfa_);
-        // Classes of codes: every range of every state starts a class and ends one.
-        std::vector<bool> cut(65537, false);
-        for (const auto& state : dfa_.StateList)
-            for (const TRE_DFATransition& t : state->Transitions) {
-                cut[t.Lo] = true;
-                cut[static_cast<std::size_t>(t.Hi) + 1] = true;
-            }
-        classOf_.resize(65536);
-        std::uint32_t cls = 0;
-        for (std::size_t c = 0; c < 65536; ++c) {
-            if (cut[c] && c > 0) ++cls;
-            classOf_[c] = cls;
-        }
-        classes_ = cls + 1;
+        if (!dfa_.SearchTables) dfa_.SearchTables = MakeSearchTables(dfa_);
+        const TDFASearchTables& t = *dfa_.SearchTables;
+        firstCount_ = t.firstCount;
+        firstByte_ = t.firstByte;
+        pairStarts_ = t.pairStarts.data();
+        firstCodes_ = &t.firstCodes;
+        classOf_ = t.classOf.data();
+        classes_ = t.classes;
         ResetSets();
     }
     return true;
@@ -535,7 +566,7 @@ __attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
     std::uint32_t set = 0;
     std::size_t q = p;
     std::size_t lineRestart = p; // the first start of the current line in this walk
-    const std::uint32_t* const classOf = classOf_.data();
+    const std::uint32_t* const classOf = classOf_;
     const unsigned char* const d = d_;
     const std::size_t n = n_;
     const std::size_t classes = classes_;
@@ -696,7 +727,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
             e = p + 1;
         }
         // Most candidates fail on their first character, whatever their alignment.
-        if (!useLiteral_ && !firstCodes_[code]) continue;
+        if (!useLiteral_ && !(*firstCodes_)[code]) continue;
         if (!IsStart(p)) continue;
         // The reader ends the file when its line cursor steps past the last byte, before an
         // attempt could start from the character that ends there.

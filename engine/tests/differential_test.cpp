@@ -202,6 +202,34 @@ TEST_F(Differential, FastSearchReportsWhatTheReferenceReports) {
     EXPECT_GT(compiled, cases / 2);
 }
 
+// The tables the fast search keeps with a compiled pattern serve every later file, also when
+// the pattern comes back from the cache after another one was searched.
+TEST_F(Differential, PatternsKeptBetweenFilesAndTakenBackFromTheCache) {
+    std::mt19937 rng(23);
+    TGrep grep;
+    for (int n = 0; n < 60; ++n) {
+        std::string patterns[2];
+        bool widen[2];
+        for (int k = 0; k < 2; ++k) {
+            widen[k] = rng() % 2 == 0;
+            patterns[k] = RandomTopPattern(rng);
+        }
+        for (int file = 0; file < 6; ++file) {
+            const int k = file % 3 == 2 ? 1 : 0; // a, a, b, a, a, b
+            try {
+                grep.SetUseFuzzyCharDic(widen[k]);
+                grep.SetRegExp(patterns[k]);
+            } catch (const std::exception&) {
+                continue;
+            }
+            const std::string bytes = RandomFile(rng, rng() % 300);
+            ASSERT_EQ(Show(Run(grep, bytes, false)), Show(Run(grep, bytes, true)))
+                << "pattern \"" << Escaped(patterns[k]) << "\" widening " << widen[k] << " file "
+                << file << " \"" << Escaped(bytes) << "\"";
+        }
+    }
+}
+
 // A keyword whose later bytes are missing from the start of the file is looked for by its
 // rarest byte; the matches further on, misaligned look-alikes included, are the reference's.
 TEST_F(Differential, KeywordWhoseRareByteComesLate) {
