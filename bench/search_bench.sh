@@ -196,6 +196,29 @@ long_row "quelvra dict on, three keywords" "$LONG/three" on no ファイル 指�
 rgcmd="rg -E shift_jis --no-ignore -c -- $(printf '%q' "$(rg_pattern ファイル 指定 オプション)") $LONG/three"
 printf '%-36s %8s %6s\n' "rg, three keywords" "$(median "$rgcmd")" "$( (bash -c "$rgcmd" || true) | sum)"
 
+# ---- a folder of many small notes: what each file costs ----------------------------------------
+# 10000 files of 2 KB each (a piece of the man pages from the first line with the keyword).
+MANY=$OUT/many
+if [ "$(find "$MANY" -name '*.txt' 2>/dev/null | wc -l)" -ne 10000 ]; then
+    rm -rf "$MANY"
+    mkdir -p "$MANY"
+    at=$(LC_ALL=C grep -a -b -m1 -F -- "$(sj ファイル)" "$BASE" | cut -d: -f1)
+    head -c $((at + 2048)) "$BASE" | tail -c 2048 >"$MANY/n00000.txt"
+    for i in $(seq -w 1 9999); do cp "$MANY/n00000.txt" "$MANY/n0$i.txt"; done
+fi
+echo
+printf '%-28s %10s %8s\n' "10000 files of 2 KB, ファイル" "seconds" "hits"
+for dict in off on; do
+    flags="-c -d $MANY"
+    [ $dict = off ] && flags="$flags -E"
+    qcmd="LC_ALL=C.UTF-8 $QG $flags $(q ファイル)"
+    printf '%-28s %10s %8s\n' "quelvra dict $dict" "$(median "$qcmd")" "$(bash -c "$qcmd" 2>/dev/null || true)"
+done
+rgcmd="rg -E shift_jis --no-ignore -c --no-filename -- ファイル $MANY"
+printf '%-28s %10s %8s\n' "rg" "$(median "$rgcmd")" "$( (bash -c "$rgcmd" || true) | awk '{s += $1} END {print s + 0}')"
+gcmd="cd $MANY && LC_ALL=C grep -F -c -h -- $(printf '%q' "$(sj ファイル)") *.txt >$OUT/many.out"
+printf '%-28s %10s %8s\n' "grep -F" "$(median "$gcmd")" "$(bash -c "$gcmd"; awk '{s += $1} END {print s + 0}' $OUT/many.out)"
+
 # ---- compile time: three ten-character keywords, dictionary on ------------------------------
 echo
 COMPILE=$("$BUILD/bin/compile_bench" 9)
