@@ -70,6 +70,14 @@ struct Fixture {
         list.WrapOption().SetWrapByte(wrapByte);
         list.SetWordWrap(wrap);
     }
+    // Parentheses as the tokenizer's one bracket; `full`: rows parsed from the text's start.
+    auto* UseParentheses(bool full) {
+        auto* b = ed.fountain.Brackets().Add();
+        b->LeftBracket = "(";
+        b->RightBracket = ")";
+        ed.initFull = full;
+        return b;
+    }
 };
 
 constexpr int LE = LineEnd, WR = Wrapped, EOT = EndOfText;
@@ -317,10 +325,7 @@ TEST(ScreenRows, SwitchingWrapKeepsTextAndMarksAndEmptiesUndo) {
 
 TEST(ScreenRows, ReparseStopsWhereTheStateConvergesAndWithinTwoScreens) {
     Fixture f(20, false);
-    auto* b = f.ed.fountain.Brackets().Add();
-    b->LeftBracket = "(";
-    b->RightBracket = ")";
-    f.ed.initFull = true;
+    f.UseParentheses(true);
     std::string text;
     for (int i = 0; i < 200; ++i)
         text += "row " + std::to_string(i) + "\r\n";
@@ -361,10 +366,7 @@ TEST(ScreenRows, ReparseStopsWhereTheStateConvergesAndWithinTwoScreens) {
 // must stay forgotten however later edits move them (their words still hold the old states).
 TEST(ScreenRows, ForgottenStatesStayForgottenWhenRowsMove) {
     Fixture f(20, false);
-    auto* b = f.ed.fountain.Brackets().Add();
-    b->LeftBracket = "(";
-    b->RightBracket = ")";
-    f.ed.initFull = true;
+    f.UseParentheses(true);
     std::string text;
     for (int i = 0; i < 100; ++i)
         text += "r" + std::to_string(i) + "\r\n";
@@ -430,9 +432,7 @@ TEST(ScreenRows, RowTokensParseOnDemandAndSeeAcrossTheWrap) {
     Fixture f(20, true);
     f.ed.screenRows = 1; // the initial parse covers two rows only
     f.ed.fountain.ReserveWordList().Add(S("消費税"));
-    auto* b = f.ed.fountain.Brackets().Add();
-    b->LeftBracket = "(";
-    b->RightBracket = ")";
+    auto* b = f.UseParentheses(false);
     TEditorColors& c = f.ed.fountain.Colors();
     // Row 3 cuts the reserve word after two bytes; a bracket opened on row 0 stays open.
     f.list.LoadText("(a\r\nb\r\nc\r\n" + std::string(18, 'x') + S("消費税") + " d)");
