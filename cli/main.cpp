@@ -305,8 +305,9 @@ int main(int argc, char** argv) {
     if (anyKeyword) {
         pattern = engine::ComposePattern(trimmed);
         try {
-            grep.SetRegExp(pattern);
+            // The flag first: the pattern is then compiled once, with it.
             grep.SetUseFuzzyCharDic(!o.exact);
+            grep.SetRegExp(pattern);
         } catch (const std::exception&) {
             Write(term.Out(cp932::FromUtf8("検索語に正規表現に違反する入力があります")) + "\n",
                   stderr);
@@ -338,8 +339,8 @@ int main(int argc, char** argv) {
             threads.emplace_back([&] {
                 TGrep g;
                 g.UseReference = reference;
-                g.SetRegExp(pattern);
-                g.SetUseFuzzyCharDic(!o.exact);
+                // The pattern compiled above, shared, not compiled again by each worker.
+                g.ShareCurrentOf(grep);
                 for (;;) {
                     std::size_t i;
                     {

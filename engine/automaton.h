@@ -7,9 +7,11 @@
 #include "parser.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -98,8 +100,12 @@ struct TRE_DFAState {
     bool Visited = false;
     bool Accepting = false;
     std::vector<TRE_DFATransition> Transitions; // sorted by Lo after Build
-    // The fast search's lookup for codes below 256, filled on the state's first use there.
-    mutable std::unique_ptr<std::array<const TRE_DFAState*, 256>> ByteTable;
+    ~TRE_DFAState() { delete ByteTable.load(); }
+    TRE_DFAState(const TRE_DFAState&) = delete;
+    TRE_DFAState& operator=(const TRE_DFAState&) = delete;
+    // The fast search's lookup for codes below 256, filled on the state's first use there
+    // (by whichever search gets there first: one compiled automaton serves several threads).
+    mutable std::atomic<const std::array<const TRE_DFAState*, 256>*> ByteTable{nullptr};
 };
 
 class TRE_DFA {
@@ -130,7 +136,8 @@ class TRE_DFA {
     // What the fast search works out about the automaton on its first search: whether every
     // attempt ends at a line feed (accepting there or not going on), and codes that every
     // match reads (a line without one of them holds no match then).
-    mutable bool SearchInfoReady = false;
+    // Made once, under SearchOnce, before the first search reads them.
+    mutable std::once_flag SearchOnce;
     mutable bool SearchEndsAtLineFeed = false;
     mutable std::vector<TCharCode> SearchRequiredCodes;
     // The fast search's tables (start bytes and pairs, classes of codes), made on the first

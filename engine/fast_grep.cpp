@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <vector>
@@ -19,13 +20,20 @@ bool IsLead(unsigned char b) {
 
 const TRE_DFAState* Next(const TRE_DFAState* s, TCharCode code) {
     if (code >= 256) return TRE_DFA::NextState(s, code);
-    if (!s->ByteTable) {
+    const std::array<const TRE_DFAState*, 256>* bytes =
+        s->ByteTable.load(std::memory_order_acquire);
+    if (!bytes) {
         auto table = std::make_unique<std::array<const TRE_DFAState*, 256>>();
         for (unsigned c = 0; c < 256; ++c)
             (*table)[c] = TRE_DFA::NextState(s, static_cast<TCharCode>(c));
-        s->ByteTable = std::move(table);
+        // Another thread may have been quicker: its table (the same) is kept then.
+        const std::array<const TRE_DFAState*, 256>* expected = nullptr;
+        if (s->ByteTable.compare_exchange_strong(expected, table.get(), std::memory_order_acq_rel))
+            bytes = table.release();
+        else
+            bytes = expected;
     }
-    return (*s->ByteTable)[code];
+    return (*bytes)[code];
 }
 
 // A code that the reader yields from the same bytes on either of its cursors, so that a match
@@ -40,7 +48,6 @@ bool PlainCode(TCharCode c) {
 // Whether every attempt ends at a line feed, and the codes every match reads: a code is read by
 // every match when no accepting state can be reached without a transition on it alone.
 void StudyAutomaton(const TRE_DFA& dfa) {
-    dfa.SearchInfoReady = true;
     bool initialIsTarget = false;
     for (const auto& state : dfa.StateList)
         for (const TRE_DFATransition& t : state->Transitions)
@@ -215,9 +222,9 @@ constexpr std::size_t kMaxStepEntries = std::size_t(1) << 22;
 bool Search::IsBoundary(std::size_t p) {
     bool result;
     if (p == memoPos_) return memoStart_;
-    if (d_[p] == '\n' && p > 0 && d_[p - 1] == '\r') {
-        // The cursor steps from a CR onto its LF: the LF starts a character when the CR would.
-        result = IsBoundary(p - 1);
+    if (d_[p] == '\n' || d_[p] == '\r') {
+        // A line break is never the second byte of a character.
+        result = true;
     } else {
         std::size_t i = p;
         for (;;) {
@@ -247,7 +254,7 @@ bool Search::Attempt(TCharCode code, std::size_t q) const {
         if (b == '\r') {
             c = '\n';
             q += d_[q + 1] == '\n' ? 2 : 1;
-        } else if (IsLead(b)) {
+        } else if (IsLead(b) && d_[q + 1] != '\n' && d_[q + 1] != '\r') {
             c = static_cast<TCharCode>(b << 8 | d_[q + 1]);
             q += 2;
         } else {
@@ -386,10 +393,8 @@ bool Search::LineCannotMatch(std::size_t p, std::size_t& end) {
         lineEndValid_ = true;
     }
     end = lineEnd_;
-    // Every attempt of the line ends at its line break, unless the break is the second byte
-    // of a character (a lead byte before it: the line is then searched as usual).
-    return end > p && end < n_ && requiredAt_ >= end &&
-           (!IsLead(d_[end - 1]) || !IsBoundary(end - 1));
+    // Every attempt of the line ends at its line break.
+    return end > p && end < n_ && requiredAt_ >= end;
 }
 
 void Search::ChooseRareByte() {
@@ -453,8 +458,8 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
             unsigned code = b0;
             if (b0 == '\n' || b0 == '\r')
                 code = '\n';
-            else if (IsLead(static_cast<unsigned char>(b0)))
-                code = b0 << 8 | (b1 == '\r' ? '\n' : b1);
+            else if (IsLead(static_cast<unsigned char>(b0)) && b1 != '\n' && b1 != '\r')
+                code = b0 << 8 | b1;
             if (r.firstCodes[code]) {
                 const unsigned key = b0 << 8 | b1;
                 r.pairStarts[key >> 6] |= std::uint64_t(1) << (key & 63);
@@ -498,8 +503,10 @@ bool Search::Prepare() {
         if (useLiteral_) literal_ = dfa_.LiteralText;
     }
     if (!useLiteral_) {
-        if (!dfa_.SearchInfoReady) StudyAutomaton(dfa_);
-        if (!dfa_.SearchTables) dfa_.SearchTables = MakeSearchTables(dfa_);
+        std::call_once(dfa_.SearchOnce, [this] {
+            StudyAutomaton(dfa_);
+            dfa_.SearchTables = MakeSearchTables(dfa_);
+        });
         const TDFASearchTables& t = *dfa_.SearchTables;
         firstCount_ = t.firstCount;
         firstByte_ = t.firstByte;
@@ -597,36 +604,21 @@ __attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
         const unsigned char b = d_[q];
         TCharCode code = b;
         std::size_t adv = 1;
-        bool brk = false, slow = false;
+        bool brk = false;
         if (b == '\n') {
             brk = true;
         } else if (b == '\r') {
             code = '\n';
             brk = true;
             if (d_[q + 1] == '\n') adv = 2;
-        } else if (IsLead(b)) {
-            const unsigned char t = d_[q + 1];
-            code = static_cast<TCharCode>(b << 8 | t);
+        } else if (IsLead(b) && d_[q + 1] != '\n' && d_[q + 1] != '\r') {
+            code = static_cast<TCharCode>(b << 8 | d_[q + 1]);
             adv = 2;
-            if (t == '\n') brk = true;
-            if (t == '\r') brk = slow = true;
         }
         std::uint32_t step;
-        if (slow || q + adv >= n_) {
-            // A lead byte before a CR: the match cursor reads the CR as the second byte (and a
-            // LF after it as a character of its own), the line cursor reads it as a LF. And no
-            // attempt starts with the character that ends the data.
-            TCharCode codes[2] = {code, '\n'};
-            int count = 1;
-            TCharCode start = code;
-            if (slow) {
-                start = static_cast<TCharCode>(b << 8 | '\n');
-                if (d_[q + 2] == '\n') {
-                    count = 2;
-                    adv = 3;
-                }
-            }
-            step = Step(sets_[set], codes, count, start, q + adv < n_);
+        if (q + adv >= n_) {
+            // No attempt starts with the character that ends the data.
+            step = Step(sets_[set], &code, 1, code, false);
         } else {
             std::size_t at = set * classes + classOf[code];
             step = steps_[at];
@@ -714,14 +706,9 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         if (b == '\n' || b == '\r') {
             code = '\n';
             e = p + 1;
-        } else if (IsLead(b)) {
-            unsigned char t = d_[p + 1];
+        } else if (IsLead(b) && d_[p + 1] != '\n' && d_[p + 1] != '\r') {
+            code = static_cast<TCharCode>(b << 8 | d_[p + 1]);
             e = p + 2;
-            if (t == '\r') {
-                t = '\n';
-                if (d_[p + 2] == '\n') e = p + 3;
-            }
-            code = static_cast<TCharCode>(b << 8 | t);
         } else {
             code = b;
             e = p + 1;

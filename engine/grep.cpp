@@ -46,6 +46,17 @@ void TGrep::SetRegExp(const std::string& pattern) {
     ChooseRoutine();
 }
 
+void TGrep::ShareCurrentOf(const TRegularExpression& other) {
+    ForbidWhileRunning();
+    try {
+        TRegularExpression::ShareCurrentOf(other);
+    } catch (...) {
+        ChooseRoutine();
+        throw;
+    }
+    ChooseRoutine();
+}
+
 void TGrep::SetUseFuzzyCharDic(bool on) {
     ForbidWhileRunning();
     PreProcessor().UseFuzzyCharDic = on;

@@ -32,6 +32,9 @@ class TGrep : public TRegularExpression {
     // inside OnMatch or the event pump) the pattern and the flags cannot change, since the
     // automaton in use must stay alive: that raises Exception and changes nothing.
     void SetRegExp(const std::string& pattern) override;
+    // Takes the other's pattern, flags and compiled automaton (see TRegularExpression); not
+    // while Grep runs.
+    void ShareCurrentOf(const TRegularExpression& other) override;
     // Widening by the character-equivalence dictionary; setting it re-applies RegExp().
     void SetUseFuzzyCharDic(bool on);
     bool UseFuzzyCharDic() const { return PreProcessor().UseFuzzyCharDic; }

@@ -43,6 +43,30 @@ void TRegularExpression::SetRegExp(const std::string& pattern) {
     }
 }
 
+void TRegularExpression::ShareCurrentOf(const TRegularExpression& other) {
+    if (&other == this) return;
+    pre_.UseFuzzyCharDic = other.pre_.UseFuzzyCharDic;
+    pre_.UseSynonymDic = other.pre_.UseSynonymDic;
+    if (other.HeadCode() != HeadCode() || other.TailCode() != TailCode()) {
+        // Its anchors are other codes: the same text makes another automaton here.
+        SetRegExp(other.regExp_);
+        return;
+    }
+    const Entry& shared = other.cache_[other.current_];
+    std::size_t at = cache_.size();
+    for (std::size_t i = 0; i < cache_.size(); ++i)
+        if (cache_[i].key == shared.key) at = i;
+    if (at == cache_.size()) {
+        if (cache_.size() >= kCacheCapacity) cache_.pop_back();
+        cache_.insert(cache_.begin() + 1, Entry{shared.key, shared.dfa});
+        at = 1;
+    } else {
+        cache_[at].dfa = shared.dfa;
+    }
+    current_ = at;
+    regExp_ = other.regExp_;
+}
+
 void TRegularExpression::Compile(const std::string& key) {
     ++compileCount_;
     try {

@@ -39,6 +39,11 @@ class TRegularExpression {
     }
     std::vector<const TCharDictionary*>& FuzzyCharDics() { return pre_.FuzzyCharDictList(); }
 
+    // Makes the other component's current pattern current here too, with its dictionary
+    // flags, sharing its compiled automaton instead of compiling it again (a worker thread's
+    // grep takes the pattern its caller compiled). The automaton is only read by searches.
+    virtual void ShareCurrentOf(const TRegularExpression& other);
+
     // For tests and diagnostics: the cache's keys, entry 0 first, and the current index.
     std::vector<std::string> CacheKeys() const;
     std::size_t CurrentIndex() const { return current_; }
@@ -52,7 +57,7 @@ class TRegularExpression {
   private:
     struct Entry {
         std::string key;
-        std::unique_ptr<TRE_DFA> dfa;
+        std::shared_ptr<const TRE_DFA> dfa;
     };
 
     TCharCode lineHeadCode_ = 0;

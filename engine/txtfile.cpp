@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace engine {
 namespace {
@@ -43,12 +45,30 @@ std::FILE* TTxtFile::Open(const std::string& fileName) {
     } catch (const std::exception&) {
         throw EFileNotFound(OpenFailureMessage(ENOENT));
     }
-    std::FILE* file = std::fopen(native.c_str(), "rb");
-    if (!file) throw EFileNotFound(OpenFailureMessage(errno));
+    // Without blocking: a FIFO would wait for a writer before the first block or the event
+    // pump ran, so that nothing could end the search. Only a regular file is a note; anything
+    // else (FIFO, socket, device, folder) counts as a file that could not be opened.
+    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) throw EFileNotFound(OpenFailureMessage(errno));
     struct stat st {};
-    if (fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::fclose(file);
-        throw EFileNotFound(OpenFailureMessage(EISDIR));
+    if (fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        throw EFileNotFound(OpenFailureMessage(err));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EFileNotFound(S_ISDIR(st.st_mode) ? OpenFailureMessage(EISDIR)
+                                                : Msg("通常のファイルではありません"));
+    }
+    // Reads of a regular file never block; the flag is cleared all the same.
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        const int err = errno;
+        ::close(fd);
+        throw EFileNotFound(OpenFailureMessage(err));
     }
     return file;
 }
@@ -203,6 +223,9 @@ unsigned char TTxtFile::ConsumeMatch() {
 std::uint16_t TTxtFile::GetStartChar() {
     const unsigned char b = NextByte();
     if (!IsLead(b)) return b;
+    // A lead byte before a line end stands alone: no character takes a line break, so no
+    // match spans two lines. (The line cursor rests on the break's LF, a lone CR turned LF.)
+    if (At(line_) == '\n') return b;
     return static_cast<std::uint16_t>(b << 8 | NextByte());
 }
 
@@ -214,6 +237,8 @@ std::uint16_t TTxtFile::GetNextChar() {
         return '\n';
     }
     if (!IsLead(b)) return b;
+    // As on the line side: a lead byte before CR or LF is a character of its own.
+    if (!MatchAtEnd() && (At(match_) == '\n' || At(match_) == '\r')) return b;
     return static_cast<std::uint16_t>(b << 8 | ConsumeMatch());
 }
 

@@ -31,7 +31,8 @@ class TTxtFile {
     ~TTxtFile();
 
     // Opens `fileName` (Shift-JIS, "/" separators) read-only, with the same failures as the
-    // constructor (EFileNotFound, a folder included).
+    // constructor: EFileNotFound also for anything but a regular file (a folder, a FIFO, a
+    // device), which is never waited on.
     static std::FILE* Open(const std::string& fileName);
     TTxtFile(const TTxtFile&) = delete;
     TTxtFile& operator=(const TTxtFile&) = delete;

@@ -5,10 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -212,6 +220,70 @@ TEST_F(GrepReader, MissingFileThenAWorkingOne) {
     EXPECT_EQ(hits_, (Hits{{1, "1"}}));
 }
 
+// A lead byte right before a line end is a character of its own: it never takes the CR or LF
+// as its second byte, so a match never joins two lines, in either routine.
+TEST_F(GrepReader, LeadByteBeforeALineEndStandsAlone) {
+    struct Case {
+        const char* what;
+        std::string pattern;
+        std::string bytes;
+        Hits hits;
+    } cases[] = {
+        {"any order across LF", engine::ComposePattern({"a", "b"}), "a\x81\nb\n", {}},
+        {"any order across CR LF", engine::ComposePattern({"a", "b"}), "a\x81\r\nb\n", {}},
+        {"any order across lone CR", engine::ComposePattern({"a", "b"}), "a\x81\rb\n", {}},
+        {"hit on the line before a lone CR", "q.", "q\x95\rdef\n", {{1, "q\x95"}}},
+        {"hit on the line before a LF", "q.", "q\xE0\ndef\n", {{1, "q\xE0"}}},
+        {"kanji keyword after a stray lead", "def", "q\x95\rdef\n", {{2, "def"}}},
+        {"line-head anchor after the lead", "^b", "a\x81\nb\n", {{2, "b"}}},
+        {"lead byte at the end of the file", "a", "xa\x81", {{1, "xa\x81"}}},
+        {"lead byte before CR LF, keyword after",
+         engine::ComposePattern({"x", "y"}),
+         "x\x9F\r\ny\nxy\n",
+         {{3, "xy"}}},
+    };
+    for (const bool reference : {true, false}) {
+        grep_.UseReference = reference;
+        for (const Case& c : cases)
+            EXPECT_EQ(Run(c.pattern, c.bytes), c.hits) << c.what << " reference " << reference;
+    }
+}
+
+// A FIFO (or a device) given to the grep is refused at once, never waited on for a writer,
+// by every routine; the next file is searched as usual.
+TEST_F(GrepReader, FifoAndDeviceAreRefusedWithoutWaiting) {
+    const fs::path fifo = dir_ / "m.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string fifoName = cp932::PathFromNative(fifo.string());
+    // A blocked open would hang the test: a writer that comes late frees it, and tells.
+    std::atomic<bool> done{false}, rescued{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 100 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        while (!done) {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                rescued = true;
+                ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    for (const bool reference : {true, false})
+        for (const char* pattern : {"hit", "h[i]t"}) {
+            grep_.UseReference = reference;
+            grep_.SetRegExp(pattern);
+            hits_.clear();
+            EXPECT_THROW(grep_.Grep(fifoName), EFileNotFound) << reference << pattern;
+            EXPECT_THROW(grep_.Grep("/dev/null"), EFileNotFound) << reference << pattern;
+            grep_.Grep(Write("z.txt", "last hit\n"));
+            EXPECT_EQ(hits_, (Hits{{1, "last hit"}})) << reference << pattern;
+        }
+    done = true;
+    watchdog.join();
+    EXPECT_FALSE(rescued) << "an open waited for a writer";
+}
+
 TEST_F(GrepReader, WithoutOnMatchTheFileIsNotOpened) {
     grep_.OnMatch = nullptr;
     grep_.SetRegExp("1");
@@ -370,6 +442,43 @@ TEST_F(GrepReader, CancelStopsTheAutomatonToo) {
     };
     EXPECT_THROW(grep_.Grep(Write("f.txt", "a1\nb2\n")), EGrepCancel);
     EXPECT_EQ(hits_, (Hits{{1, "a1"}}));
+}
+
+// Greps that take a pattern from another share its compiled automaton: nothing is compiled
+// again, and several threads search with it at once and each finds every hit.
+TEST_F(GrepReader, ASharedPatternIsCompiledOnceAndSearchesFromThreads) {
+    const std::string J = cp932::FromUtf8("ソ表");
+    std::string bytes;
+    for (int i = 0; i < 3000; ++i)
+        bytes += i % 7 == 0 ? "x" + J + cp932::FromUtf8("能ポ") + "\n" : "yyy\n";
+    const std::string file = Write("f.txt", bytes);
+    for (const bool dictionary : {true, false}) {
+        TGrep source;
+        source.SetUseFuzzyCharDic(dictionary);
+        source.SetRegExp(engine::ComposePattern({J, cp932::FromUtf8("ポ"), "x"}));
+        std::vector<std::unique_ptr<TGrep>> workers;
+        for (int w = 0; w < 4; ++w) {
+            workers.push_back(std::make_unique<TGrep>());
+            const int before = workers.back()->CompileCount();
+            workers.back()->ShareCurrentOf(source);
+            EXPECT_EQ(workers.back()->CompileCount(), before);
+            EXPECT_EQ(workers.back()->RegExp(), source.RegExp());
+            EXPECT_EQ(workers.back()->UseFuzzyCharDic(), dictionary);
+            EXPECT_EQ(workers.back()->UsesLiteral(), source.UsesLiteral());
+        }
+        std::vector<std::size_t> counts(workers.size());
+        std::vector<std::thread> threads;
+        for (std::size_t w = 0; w < workers.size(); ++w)
+            threads.emplace_back([&, w] {
+                workers[w]->OnMatch = [&, w](TGrep&, RE_LineInfo_t) { ++counts[w]; };
+                for (int round = 0; round < 3; ++round)
+                    workers[w]->Grep(file);
+            });
+        for (std::thread& t : threads)
+            t.join();
+        for (std::size_t c : counts)
+            EXPECT_EQ(c, 3u * 429) << dictionary;
+    }
 }
 
 } // namespace
