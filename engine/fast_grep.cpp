@@ -112,7 +112,15 @@ class Search {
         base_ = 0;
         Tick(fileSize - 1);
     }
-    bool StreamsLines() const { return useLiteral_; }
+    // Whether the file can be searched a piece of whole lines at a time: no attempt reads past
+    // the line break that ends its line (a literal never does, nor an automaton whose every
+    // attempt ends at a line feed), so every attempt is over within its piece.
+    bool StreamsLines() const { return useLiteral_ || dfa_.SearchEndsAtLineFeed; }
+    // Runs the events due for `size` bytes at `base` that are not searched (nothing can match).
+    void Pass(std::size_t size, std::size_t base) {
+        base_ = base;
+        if (size > 0) Tick(size - 1);
+    }
 
   private:
     bool IsBoundary(std::size_t p);
@@ -662,9 +670,10 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     counted_ = 0;
     lastLineStart_ = 0;
 
-    // The line feed put before the data starts the first attempt.
+    // The line feed before the piece starts its first attempt: the one put before the data, or
+    // the one that ended the last piece (which no attempt there started from).
     std::size_t pos = 0;
-    if (base == 0 && Attempt('\n', 0)) {
+    if (Attempt('\n', 0)) {
         pos = Report(0);
         memoPos_ = pos;
         memoStart_ = true;
@@ -803,7 +812,7 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
         expect = static_cast<std::size_t>(std::min<std::uint64_t>(
             static_cast<std::uint64_t>(st.st_size), std::uint64_t(1) << 62));
 
-    if (search.StreamsLines()) {
+    if (!canMatch || search.StreamsLines()) {
         // Whole lines at a time through a buffer that is reused, grown only for a longer line.
         constexpr std::size_t kChunk = TTxtFile::BlockSize;
         std::size_t base = 0, have = 0, noLFBefore = 0;
@@ -822,7 +831,12 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
                 if (base + have == 0) return true;
                 const std::size_t fileSize = base + have;
                 // (Nothing left when the file ended with the last piece's LF.)
-                if (have > 0) search.Scan(buf, EndData(buf, have), base);
+                if (have > 0) {
+                    if (canMatch)
+                        search.Scan(buf, EndData(buf, have), base);
+                    else
+                        search.Pass(have, base);
+                }
                 search.Finish(fileSize);
                 return true;
             }
@@ -834,7 +848,10 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
                 noLFBefore = have; // one line goes on: read more of it
                 continue;
             }
-            search.Scan(buf, cut, base);
+            if (canMatch)
+                search.Scan(buf, cut, base);
+            else
+                search.Pass(cut, base);
             std::memmove(buf, buf + cut, have - cut);
             base += cut;
             have -= cut;

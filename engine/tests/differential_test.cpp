@@ -6,6 +6,7 @@
 #include "grep.h"
 
 #include "codec.h"
+#include "query.h"
 
 #include <gtest/gtest.h>
 
@@ -251,6 +252,39 @@ TEST_F(Differential, KeywordWhoseRareByteComesLate) {
         const Hits reference = Run(grep, bytes, true);
         const Hits fast = Run(grep, bytes, false);
         ASSERT_EQ(Show(fast), Show(reference)) << "keyword \"" << Escaped(keyword) << "\"";
+    }
+}
+
+// A file of many short lines is searched a piece of whole lines at a time (by the literal and
+// by an automaton whose attempts end at a line feed): hits at every piece boundary, anchored
+// patterns, keywords in any order and widened keywords agree with the reference.
+TEST_F(Differential, PiecesOfWholeLines) {
+    std::mt19937 rng(31);
+    TGrep grep;
+    const std::vector<std::string> patterns = {"a",
+                                               "^a",
+                                               "a$",
+                                               "^b",
+                                               J("検") + "$",
+                                               "(a|b)c",
+                                               J("ア") + "." + J("あ"),
+                                               "[^a]b",
+                                               engine::ComposePattern({"a", J("検")}),
+                                               engine::ComposePattern({"a", "b", J("ア")}),
+                                               engine::ComposePattern({J("ｱ"), "c"})};
+    for (int n = 0; n < 12; ++n) {
+        const std::string& pattern = patterns[static_cast<std::size_t>(n) % patterns.size()];
+        const bool widen = n % 2 == 1;
+        grep.SetUseFuzzyCharDic(widen);
+        grep.SetRegExp(pattern);
+        std::string bytes;
+        // Short lines, so that a piece ends close to a hit; every kind of line end.
+        while (bytes.size() < 2 * TTxtFile::BlockSize + 700) {
+            bytes += RandomFile(rng, 1 + rng() % 6);
+            bytes += std::vector<std::string>{"\n", "\r\n", "\r"}[rng() % 3];
+        }
+        ASSERT_EQ(Show(Run(grep, bytes, false)), Show(Run(grep, bytes, true)))
+            << "pattern \"" << Escaped(pattern) << "\" widening " << widen;
     }
 }
 
