@@ -34,6 +34,8 @@ const char* const kUsage =
     "  -s, --star         prefix each hit line with \"★\", as \"★\"\n"
     "  -c, --count        print only one line: the total number of hit lines\n"
     "      --sjis         write Shift-JIS bytes instead of the terminal's encoding\n"
+    "      --pattern      print the pattern the search compiles (the keywords in any order,\n"
+    "                     widened by the dictionary unless -E) instead of searching\n"
     "  -h, --help         usage\n"
     "\n"
     "Exit status: 0 when something matched, 1 when nothing did, 2 on an error.\n";
@@ -114,6 +116,7 @@ struct Options {
     bool star = false;
     bool count = false;
     bool sjis = false;
+    bool pattern = false;
     bool help = false;
     std::vector<std::string> keywords;
 };
@@ -163,6 +166,8 @@ std::optional<std::string> ParseArgs(int argc, char** argv, Options& o) {
                 o.count = true;
             else if (name == "--sjis")
                 o.sjis = true;
+            else if (name == "--pattern")
+                o.pattern = true;
             else if (name == "--help")
                 o.help = true;
             else
@@ -312,6 +317,10 @@ int main(int argc, char** argv) {
             Write(term.Out(cp932::FromUtf8("検索語に正規表現に違反する入力があります")) + "\n",
                   stderr);
             return 2;
+        }
+        if (o.pattern) {
+            Write(term.Out(grep.CompiledText()) + "\n", stdout);
+            return 0;
         }
         std::error_code ec;
         if (!std::filesystem::is_directory(o.folder, ec)) {

@@ -11,6 +11,10 @@
 #include <unordered_map>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace engine {
 namespace {
 
@@ -95,6 +99,83 @@ void StudyAutomaton(const TRE_DFA& dfa) {
         if (!accepts) dfa.SearchRequiredCodes.push_back(c);
     }
 }
+
+// The byte pairs and single bytes that spell every possible start of an attempt, when they are
+// few: a byte pair (a double-byte character, or a lead byte before a line end) or a byte alone.
+struct TStartSpellings {
+    bool usable = false;
+    std::vector<std::array<unsigned char, 2>> pairs;
+    std::vector<unsigned char> singles;
+};
+constexpr std::size_t kMaxStartSpellings = 16;
+
+#if defined(__x86_64__)
+constexpr bool kVectorStarts = true;
+// The first position in [from, end) where a spelling starts, or where the vector loop stopped
+// (the last few bytes are left to the caller). d[end] must be readable.
+__attribute__((target("avx2"))) std::size_t
+FindStartAvx2(const TStartSpellings& s, const unsigned char* d, std::size_t from, std::size_t end) {
+    __m256i p0[kMaxStartSpellings], p1[kMaxStartSpellings], one[kMaxStartSpellings];
+    const std::size_t np = s.pairs.size(), ns = s.singles.size();
+    for (std::size_t k = 0; k < np; ++k) {
+        p0[k] = _mm256_set1_epi8(static_cast<char>(s.pairs[k][0]));
+        p1[k] = _mm256_set1_epi8(static_cast<char>(s.pairs[k][1]));
+    }
+    for (std::size_t k = 0; k < ns; ++k)
+        one[k] = _mm256_set1_epi8(static_cast<char>(s.singles[k]));
+    std::size_t i = from;
+    for (; i + 32 <= end; i += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 1));
+        __m256i m = _mm256_setzero_si256();
+        for (std::size_t k = 0; k < np; ++k)
+            m = _mm256_or_si256(
+                m, _mm256_and_si256(_mm256_cmpeq_epi8(a, p0[k]), _mm256_cmpeq_epi8(b, p1[k])));
+        for (std::size_t k = 0; k < ns; ++k)
+            m = _mm256_or_si256(m, _mm256_cmpeq_epi8(a, one[k]));
+        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(m));
+        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+    return i;
+}
+
+std::size_t FindStartSse2(const TStartSpellings& s, const unsigned char* d, std::size_t from,
+                          std::size_t end) {
+    __m128i p0[kMaxStartSpellings], p1[kMaxStartSpellings], one[kMaxStartSpellings];
+    const std::size_t np = s.pairs.size(), ns = s.singles.size();
+    for (std::size_t k = 0; k < np; ++k) {
+        p0[k] = _mm_set1_epi8(static_cast<char>(s.pairs[k][0]));
+        p1[k] = _mm_set1_epi8(static_cast<char>(s.pairs[k][1]));
+    }
+    for (std::size_t k = 0; k < ns; ++k)
+        one[k] = _mm_set1_epi8(static_cast<char>(s.singles[k]));
+    std::size_t i = from;
+    for (; i + 16 <= end; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+        __m128i m = _mm_setzero_si128();
+        for (std::size_t k = 0; k < np; ++k)
+            m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, p0[k]), _mm_cmpeq_epi8(b, p1[k])));
+        for (std::size_t k = 0; k < ns; ++k)
+            m = _mm_or_si128(m, _mm_cmpeq_epi8(a, one[k]));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+    return i;
+}
+
+std::size_t FindStartVector(const TStartSpellings& s, const unsigned char* d, std::size_t from,
+                            std::size_t end) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2 ? FindStartAvx2(s, d, from, end) : FindStartSse2(s, d, from, end);
+}
+#else
+constexpr bool kVectorStarts = false;
+std::size_t FindStartVector(const TStartSpellings&, const unsigned char*, std::size_t from,
+                            std::size_t) {
+    return from;
+}
+#endif
 
 class Search {
   public:
@@ -185,10 +266,12 @@ class Search {
     int firstCount_ = 0;                        // bytes that can start an attempt
     unsigned char firstByte_ = 0;               // the one, when there is one
     const std::uint64_t* pairStarts_ = nullptr; // see TDFASearchTables
+    const TStartSpellings* starts_ = nullptr;   // see TDFASearchTables
     // A code that every match reads, as bytes (empty: none is used), where its bytes occur
     // next, and where the line of the last candidate ends (valid when the flags say so).
     std::string required_;
     std::size_t requiredRare_ = 0; // the index of its byte that is searched for
+    bool requiredChosen_ = false;
     std::size_t requiredAt_ = 0, lineEnd_ = 0;
     std::size_t FindRequired(std::size_t from) const;
     bool requiredAtValid_ = false, lineEndValid_ = false;
@@ -341,8 +424,14 @@ std::size_t Search::NextCandidate(std::size_t from) const {
         const void* hit = std::memchr(d_ + from, firstByte_, n_ - from);
         return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
     }
+    std::size_t i = from;
+    if (starts_->usable) {
+        // The few ways a start can be spelled, compared 16 or 32 bytes at a time.
+        i = FindStartVector(*starts_, d_, from, n_);
+        if (i < n_) return i;
+    }
     const std::uint64_t* bits = pairStarts_;
-    for (std::size_t i = from; i < n_; ++i) {
+    for (; i < n_; ++i) {
         const unsigned key = static_cast<unsigned>(d_[i]) << 8 | d_[i + 1];
         if (bits[key >> 6] >> (key & 63) & 1) return i;
     }
@@ -351,7 +440,6 @@ std::size_t Search::NextCandidate(std::size_t from) const {
 
 void Search::ChooseRequired() {
     required_.clear();
-    requiredAtValid_ = lineEndValid_ = false;
     if (useLiteral_ || !dfa_.SearchEndsAtLineFeed) return;
     // The one with the byte that is rarest in the first data; that byte is searched for.
     std::size_t count[256] = {};
@@ -434,6 +522,7 @@ struct TDFASearchTables {
     // as the line cursor would read it from there).
     std::vector<std::uint64_t> pairStarts;
     std::vector<bool> firstCodes; // the codes the first step of an attempt can take
+    TStartSpellings starts;       // the same starts spelled as bytes, when they are few
     // Classes of codes: codes that every state treats alike.
     std::vector<std::uint32_t> classOf;
     std::size_t classes = 0;
@@ -472,6 +561,40 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
                 const unsigned key = b0 << 8 | b1;
                 r.pairStarts[key >> 6] |= std::uint64_t(1) << (key & 63);
             }
+        }
+    }
+    // The same as spellings: a start reads its first character as the line cursor does.
+    {
+        TStartSpellings& sp = r.starts;
+        sp.usable = kVectorStarts;
+        auto pair = [&sp](unsigned a, unsigned b) {
+            sp.pairs.push_back({static_cast<unsigned char>(a), static_cast<unsigned char>(b)});
+        };
+        for (unsigned c = 1; c < 65536 && sp.usable; ++c) {
+            if (!r.firstCodes[c]) continue;
+            if (c == '\n') {
+                sp.singles.push_back('\n');
+                sp.singles.push_back('\r');
+            } else if (c < 256) {
+                if (c == '\r') continue; // never read: a CR reads as a LF
+                if (IsLead(static_cast<unsigned char>(c))) {
+                    pair(c, '\n');
+                    pair(c, '\r');
+                } else {
+                    sp.singles.push_back(static_cast<unsigned char>(c));
+                }
+            } else {
+                const unsigned hi = c >> 8, lo = c & 0xFF;
+                // (Only a lead byte before anything but a line end or a zero byte makes one.)
+                if (!IsLead(static_cast<unsigned char>(hi)) || lo == '\n' || lo == '\r' || lo == 0)
+                    continue;
+                pair(hi, lo);
+            }
+            if (sp.pairs.size() + sp.singles.size() > kMaxStartSpellings) sp.usable = false;
+        }
+        if (!sp.usable) {
+            sp.pairs.clear();
+            sp.singles.clear();
         }
     }
     for (unsigned c = 0; c < 256; ++c)
@@ -519,6 +642,7 @@ bool Search::Prepare() {
         firstCount_ = t.firstCount;
         firstByte_ = t.firstByte;
         pairStarts_ = t.pairStarts.data();
+        starts_ = &t.starts;
         firstCodes_ = &t.firstCodes;
         classOf_ = t.classOf.data();
         classes_ = t.classes;
@@ -662,8 +786,13 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     n_ = size;
     base_ = base;
     hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
+    // (Both chosen once, on the first data of the file.)
     if (useLiteral_ && rareAt_ == -2) ChooseRareByte();
-    ChooseRequired();
+    if (!requiredChosen_) {
+        ChooseRequired();
+        requiredChosen_ = true;
+    }
+    requiredAtValid_ = lineEndValid_ = false;
     // A piece starts after a LF, a byte that ends a character.
     memoPos_ = static_cast<std::size_t>(-1);
     exactUntil_ = 0;

@@ -31,6 +31,8 @@ class TRegularExpression {
     virtual TCharCode HeadCode() const { return 0xFFFD; }
     virtual TCharCode TailCode() const { return 0xFFFE; }
 
+    // The current pattern as compiled: preprocessed (widened by the dictionaries).
+    const std::string& CompiledText() const { return cache_[current_].key; }
     const TRE_DFA& CurrentAutomaton() const { return *cache_[current_].dfa; }
     bool IsLiteral() const { return CurrentAutomaton().IsLiteral; }
     const std::string& LiteralText() const { return CurrentAutomaton().LiteralText; }

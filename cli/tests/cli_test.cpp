@@ -144,6 +144,16 @@ TEST_F(QuelvraGrep, SummaryKeepsTheFieldsAsTyped) {
     EXPECT_EQ(Run({"　"}).err, "　　検索キーワード　　　　　　　　　　0個マッチしました\n");
 }
 
+// --pattern prints what the search compiles (for a peer tool given the same pattern), and
+// searches nothing.
+TEST_F(QuelvraGrep, PatternOptionPrintsTheComposedPattern) {
+    const Result exact = Run({"--pattern", "-E", "東京", "ソ表"});
+    EXPECT_EQ(exact.out, "((東京).*(ソ表))|((ソ表).*(東京))\n");
+    EXPECT_EQ(exact.status, 0);
+    EXPECT_EQ(exact.err, "");
+    EXPECT_EQ(Run({"--pattern", "ｱ"}).out, "(あ|ア|ｱ|ぁ|ァ|ｧ)\n");
+}
+
 TEST_F(QuelvraGrep, ShiftJisOutputAndOtherLocales) {
     const Result sjis = Run({"--sjis", "-E", "abc"});
     EXPECT_EQ(sjis.out, "\nb.txt\n    abc\n");
