@@ -339,9 +339,13 @@ int main(int argc, char** argv) {
         // the list's order as they are done.
         std::size_t workers = std::min<std::size_t>(std::thread::hardware_concurrency(), 4);
         if (workers < 2 || count < 2) workers = 0;
+        // Workers take a few files at a time and wake the printing only when it waits for one
+        // of them: a folder of many small notes costs no thread switch per file.
+        constexpr std::size_t kBatch = 8, kAhead = 64;
         std::mutex m;
-        std::condition_variable cv;
-        std::size_t next = 0, printed = 0;
+        std::condition_variable cvMain, cvWork;
+        std::size_t next = 0, printed = 0, idle = 0;
+        std::size_t waitingFor = count;
         bool stop = false;
         std::vector<std::thread> threads;
         for (std::size_t w = 0; w < workers; ++w)
@@ -351,22 +355,29 @@ int main(int argc, char** argv) {
                 // The pattern compiled above, shared, not compiled again by each worker.
                 g.ShareCurrentOf(grep);
                 for (;;) {
-                    std::size_t i;
+                    std::size_t first, end;
                     {
                         std::unique_lock lock(m);
                         // (Not too far ahead of the printing: the results wait in memory.)
-                        cv.wait(lock, [&] { return stop || next >= count || next < printed + 64; });
+                        ++idle;
+                        cvWork.wait(
+                            lock, [&] { return stop || next >= count || next < printed + kAhead; });
+                        --idle;
                         if (stop || next >= count) return;
-                        i = next++;
+                        first = next;
+                        end = std::min(count, first + kBatch);
+                        next = end;
                     }
-                    FileResult r;
-                    searchOne(g, i, r);
-                    {
+                    for (std::size_t i = first; i < end; ++i) {
+                        FileResult r;
+                        searchOne(g, i, r);
                         std::lock_guard lock(m);
                         results[i] = std::move(r);
                         results[i].done = true;
+                        // At the end of the batch, if the printing waits for one of it.
+                        if (i + 1 == end && waitingFor >= first && waitingFor < end)
+                            cvMain.notify_one();
                     }
-                    cv.notify_all();
                 }
             });
         grep.UseReference = reference;
@@ -375,7 +386,7 @@ int main(int argc, char** argv) {
                 std::lock_guard lock(m);
                 stop = true;
             }
-            cv.notify_all();
+            cvWork.notify_all();
             for (std::thread& t : threads)
                 t.join();
         };
@@ -385,11 +396,14 @@ int main(int argc, char** argv) {
                 searchOne(grep, i, r);
             } else {
                 std::unique_lock lock(m);
-                cv.wait(lock, [&] { return results[i].done; });
+                waitingFor = i;
+                cvMain.wait(lock, [&] { return results[i].done; });
+                waitingFor = count;
                 r = std::move(results[i]);
                 printed = i + 1;
+                const bool wake = idle > 0;
                 lock.unlock();
-                cv.notify_all();
+                if (wake) cvWork.notify_all();
             }
             hits += r.hits;
             Write(r.out, stdout);

@@ -169,8 +169,37 @@ std::size_t FindStartVector(const TStartSpellings& s, const unsigned char* d, st
     static const bool avx2 = __builtin_cpu_supports("avx2");
     return avx2 ? FindStartAvx2(s, d, from, end) : FindStartSse2(s, d, from, end);
 }
+
+// Line feeds in [from, to): 32 bytes at a time, summed in byte counters.
+__attribute__((target("avx2"))) std::size_t CountLineFeedsAvx2(const unsigned char* from,
+                                                               const unsigned char* to) {
+    std::size_t total = 0;
+    const __m256i lf = _mm256_set1_epi8('\n');
+    while (to - from >= 32) {
+        __m256i acc = _mm256_setzero_si256();
+        // (At most 255 rounds before the byte counters are summed.)
+        for (int round = 0; round < 255 && to - from >= 32; ++round, from += 32) {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from));
+            acc = _mm256_sub_epi8(acc, _mm256_cmpeq_epi8(v, lf));
+        }
+        const __m256i sums = _mm256_sad_epu8(acc, _mm256_setzero_si256());
+        total +=
+            static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                     _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+    }
+    return total + static_cast<std::size_t>(std::count(from, to, '\n'));
+}
+
+std::size_t CountLineFeeds(const unsigned char* from, const unsigned char* to) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    return avx2 ? CountLineFeedsAvx2(from, to)
+                : static_cast<std::size_t>(std::count(from, to, '\n'));
+}
 #else
 constexpr bool kVectorStarts = false;
+std::size_t CountLineFeeds(const unsigned char* from, const unsigned char* to) {
+    return static_cast<std::size_t>(std::count(from, to, '\n'));
+}
 std::size_t FindStartVector(const TStartSpellings&, const unsigned char*, std::size_t from,
                             std::size_t) {
     return from;
@@ -281,7 +310,11 @@ class Search {
     bool LineCannotMatch(std::size_t p, std::size_t& end);
     // The literal's byte that is rarest in the first data seen, searched with memchr; -1 to use
     // memmem (no byte rare enough).
-    int rareAt_ = -2;                               // -2: not chosen yet
+    int rareAt_ = -2; // -2: not chosen yet
+    // Without a rare byte: the literal's pair of bytes that is rarest in the first data, at
+    // rarePairAt_, searched for with vectors (none: memmem).
+    TStartSpellings rarePair_;
+    std::size_t rarePairAt_ = 0;
     const std::vector<bool>* firstCodes_ = nullptr; // see TDFASearchTables
 
     // The one-pass walk. Attempts that have read the same characters in the same state will
@@ -362,14 +395,12 @@ std::size_t Search::Report(std::size_t e) {
     if (cancel_) throw EGrepCancel();
     // Count the breaks up to the line cursor.
     if (!hasCR_) {
-        const std::int32_t more =
-            static_cast<std::int32_t>(std::count(d_ + counted_, d_ + e, '\n'));
+        const std::int32_t more = static_cast<std::int32_t>(CountLineFeeds(d_ + counted_, d_ + e));
         if (more > 0) {
             breaks_ += more;
-            std::size_t i = e;
-            while (d_[i - 1] != '\n')
-                --i;
-            lastLineStart_ = i;
+            const void* lf = memrchr(d_ + counted_, '\n', e - counted_);
+            lastLineStart_ =
+                static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - d_) + 1;
         }
     } else {
         for (std::size_t i = counted_; i < e; ++i)
@@ -403,6 +434,21 @@ std::size_t Search::NextCandidate(std::size_t from) const {
     if (from >= n_) return n_;
     if (useLiteral_) {
         const std::size_t len = literal_.size();
+        if (rareAt_ == -1 && !rarePair_.pairs.empty()) {
+            // The literal's rarest pair of bytes, 32 or 16 positions at a time, then the whole.
+            const std::size_t k = rarePairAt_;
+            for (std::size_t r = from + k; r < n_;) {
+                std::size_t i = FindStartVector(rarePair_, d_, r, n_);
+                const unsigned char a = rarePair_.pairs[0][0], b = rarePair_.pairs[0][1];
+                while (i < n_ && !(d_[i] == a && d_[i + 1] == b))
+                    ++i;
+                if (i >= n_) return n_;
+                const std::size_t p = i - k;
+                if (p + len <= n_ && std::memcmp(d_ + p, literal_.data(), len) == 0) return p;
+                r = i + 1;
+            }
+            return n_;
+        }
         if (rareAt_ < 0) {
             const void* hit = memmem(d_ + from, n_ - from, literal_.data(), len);
             return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
@@ -507,6 +553,23 @@ void Search::ChooseRareByte() {
         if (c < best) {
             best = c;
             rareAt_ = static_cast<int>(k);
+        }
+    }
+    // (A small file is searched before the pairs would be counted.)
+    if (rareAt_ >= 0 || !kVectorStarts || literal_.size() < 2 || sample < 16384) return;
+    // Dense text has no rare byte, but a character's two bytes side by side are rarer.
+    std::size_t bestPair = static_cast<std::size_t>(-1);
+    const std::size_t pairs = std::min<std::size_t>(literal_.size() - 1, 8);
+    for (std::size_t k = 0; k < pairs; ++k) {
+        const unsigned char a = static_cast<unsigned char>(literal_[k]),
+                            b = static_cast<unsigned char>(literal_[k + 1]);
+        std::size_t c = 0;
+        for (std::size_t i = 0; i + 1 < sample; ++i)
+            c += d_[i] == a && d_[i + 1] == b;
+        if (c < bestPair) {
+            bestPair = c;
+            rarePairAt_ = k;
+            rarePair_.pairs = {{a, b}};
         }
     }
 }
@@ -873,7 +936,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     if (n_ > 0) Tick(n_ - 1);
     // The breaks after the last reported line, for the next piece's line numbers.
     if (!hasCR_) {
-        breaks_ += static_cast<std::int32_t>(std::count(d_ + counted_, d_ + n_, '\n'));
+        breaks_ += static_cast<std::int32_t>(CountLineFeeds(d_ + counted_, d_ + n_));
     } else {
         for (std::size_t i = counted_; i < n_; ++i)
             if (IsBreak(i)) ++breaks_;
@@ -902,8 +965,8 @@ std::size_t ReadInto(std::FILE* file, unsigned char* at, std::size_t want) {
         const std::size_t n = std::fread(at + got, 1, want - got, file);
         if (std::ferror(file))
             throw EInOutError(cp932::FromUtf8("ファイルの読み込みに失敗しました"));
-        if (n == 0) break;
         got += n;
+        if (n == 0 || std::feof(file)) break;
     }
     for (unsigned char* p = at; (p = static_cast<unsigned char*>(
                                      std::memchr(p, 0, got - static_cast<std::size_t>(p - at))));)

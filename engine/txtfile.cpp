@@ -61,9 +61,7 @@ std::FILE* TTxtFile::Open(const std::string& fileName) {
         throw EFileNotFound(S_ISDIR(st.st_mode) ? OpenFailureMessage(EISDIR)
                                                 : Msg("通常のファイルではありません"));
     }
-    // Reads of a regular file never block; the flag is cleared all the same.
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // (O_NONBLOCK has no effect on the reads of a regular file: it may stay.)
     std::FILE* file = fdopen(fd, "rb");
     if (!file) {
         const int err = errno;
