@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Times quelvra-grep against ripgrep (-E shift_jis) and grep -F on a Shift-JIS corpus of
-# Japanese man pages: one, two and three keywords, with and without the dictionary.
-# Prints the median wall time of several runs, the hit counts (a check that the tools agree, and
-# that quelvra-grep's fast search agrees with its reference routines, QUELVRA_GREP_REFERENCE=1)
-# and quelvra-grep's time relative to the others; then a 10 MB line of partial matches, the
-# compile time of three long keywords, and whether each speed target is met.
+# Times quelvra-grep against ripgrep (-E shift_jis) and grep -F on two Shift-JIS corpora: a folder
+# of Japanese man pages (prose) and one note of about 90 MB of short dense dictionary lines (the
+# IPA dictionary's word list from mecab-ipadic, converted from EUC-JP). Keywords in kana, kanji,
+# full-width letters and mixed, one to three of them, with and without the dictionary; rg runs
+# the very pattern quelvra-grep compiles (composed and widened, from `quelvra-grep --pattern`)
+# and also one plain keyword. Prints median wall times, hit counts (checked against quelvra's
+# reference routines, QUELVRA_GREP_REFERENCE=1), peak resident memory of every quelvra run,
+# then a 10 MB line of partial matches, a folder of 10000 small notes, a 1 GB note, the compile
+# time of three long keywords, and whether each target is met.
 #
 #   bench/search_bench.sh [RUNS]      (default 5 runs per command)
 #
-# Everything it makes goes under bench/out/ (corpus) and build-bench/ (a Release build).
+# Everything it makes goes under bench/out/ (corpora) and build-bench/ (a Release build).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,6 +25,9 @@ missing=()
 command -v rg >/dev/null || missing+=(ripgrep)
 command -v grep >/dev/null || missing+=(grep)
 command -v iconv >/dev/null || missing+=(libc-bin)
+[ -x /usr/bin/time ] || missing+=(time)
+[ -n "$(find /usr/share/mecab/dic/ipadic -name '*.csv' -print -quit 2>/dev/null)" ] ||
+    missing+=(mecab-ipadic)
 [ -d /usr/share/man/ja ] && [ -n "$(find /usr/share/man/ja -name '*.gz' -print -quit)" ] ||
     missing+=(manpages-ja)
 if [ ${#missing[@]} -gt 0 ]; then
@@ -52,8 +58,24 @@ if [ "$total" -lt "$MIN_BYTES" ]; then
 fi
 echo "corpus: $CORPUS, $(ls "$CORPUS" | wc -l) files, $((total / 1024 / 1024)) MB" >&2
 
+# ---- corpus: the IPA dictionary's word list in code page 932, one note of about 90 MB ---------
+# Short lines dense in kana and kanji ("データ,1285,1285,...,名詞,一般,...,データ,データ").
+DIC=$OUT/dic
+DIC_BASE=$OUT/ipadic.sjis
+if [ ! -s "$DIC_BASE" ]; then
+    cat /usr/share/mecab/dic/ipadic/*.csv | iconv -f EUC-JP -t CP932 -c >"$DIC_BASE" || true
+fi
+if [ ! -s "$DIC/dic.txt" ] || [ "$(stat -c %s "$DIC/dic.txt")" -lt $((85 * 1024 * 1024)) ]; then
+    mkdir -p "$DIC"
+    for _ in 1 2 3; do cat "$DIC_BASE"; done >"$DIC/dic.txt"
+fi
+dic_total=$(stat -c %s "$DIC/dic.txt")
+echo "corpus: $DIC, 1 file, $((dic_total / 1024 / 1024)) MB, $(wc -l <"$DIC/dic.txt") lines" >&2
+
 # ---- quelvra-grep, Release ------------------------------------------------------------------
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUELVRA_TESTS=OFF >/dev/null
+LAUNCHER=""
+command -v ccache >/dev/null && LAUNCHER=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUELVRA_TESTS=OFF $LAUNCHER >/dev/null
 cmake --build "$BUILD" -j2 --target quelvra-grep compile_bench >/dev/null
 QG=$BUILD/bin/quelvra-grep
 echo "command: bench/search_bench.sh $RUNS ($(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'))"
@@ -61,18 +83,24 @@ echo "command: bench/search_bench.sh $RUNS ($(nproc) cores, $(date -u '+%Y-%m-%d
 # ---- timing ---------------------------------------------------------------------------------
 # Median wall seconds of RUNS runs of a shell command (output discarded).
 median() {
-    local cmd=$1 times=() i s e
+    local cmd=$1 times=() cpus=() i s e
     for ((i = 0; i < RUNS; i++)); do
         s=$(date +%s%N)
         # (To a file, not /dev/null: GNU grep stops at the first match when its output is
         # /dev/null, even with -c.)
-        bash -c "$cmd" >"$OUT/timing.out" 2>&1 || true
+        /usr/bin/time -f '%U %S' -o "$OUT/cpu.out" bash -c "$cmd" >"$OUT/timing.out" 2>&1 || true
         e=$(date +%s%N)
         times+=($(((e - s) / 1000)))
+        cpus+=($(tail -n 1 "$OUT/cpu.out" | awk '{printf "%d", ($1 + $2) * 1e6}'))
     done
-    printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {
-        m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; printf "%.3f", m / 1e6 }'
+    local mid='{a[NR]=$1} END {m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2; printf "%.3f", m / 1e6 }'
+    # The processor time (user and system) of the same runs, for cpu_of_last.
+    printf '%s\n' "${cpus[@]}" | sort -n | awk "$mid" >"$OUT/median_cpu"
+    printf '%s\n' "${times[@]}" | sort -n | awk "$mid"
 }
+# The median processor seconds of the last median's runs: steadier than wall time on a busy
+# machine (rg searches a folder on several threads, so its processor time can exceed its wall).
+cpu_of_last() { cat "$OUT/median_cpu"; }
 
 sj() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 
@@ -88,14 +116,15 @@ rg_pattern() {
 
 # grep -F cannot express "all keywords in any order" in one pass: a pipeline, one per keyword;
 # the last one counts (one count per file when there is only one).
-grep_cmd() {
-    local i=0 cmd="" k
+grep_cmd() { # folder keywords...
+    local dir=$1 i=0 cmd="" k
+    shift
     for k in "$@"; do
         i=$((i + 1))
         local c=""
         [ $i -eq $# ] && c="-c"
         if [ $i -eq 1 ]; then
-            cmd="LC_ALL=C grep -F $c -h -- $(printf '%q' "$(sj "$k")") $CORPUS/*.txt"
+            cmd="LC_ALL=C grep -F $c -h -- $(printf '%q' "$(sj "$k")") $dir/*.txt"
         else
             cmd="$cmd | LC_ALL=C grep -F $c -- $(printf '%q' "$(sj "$k")")"
         fi
@@ -103,13 +132,25 @@ grep_cmd() {
     printf '%s' "$cmd"
 }
 sum() { awk '{s += $1} END {print s + 0}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 
 q() { printf '%q ' "$@"; }
 
+# Peak resident memory (MB) of one run of a shell command.
+peak_mb() {
+    /usr/bin/time -f %M -o "$OUT/time.out" bash -c "$1" >/dev/null 2>&1 || true
+    tail -n 1 "$OUT/time.out" | awk '{printf "%.1f", $1 / 1024}'
+}
+
+# Keywords: katakana, kanji, full-width letters, mixed two, three.
 SEARCHES=(
     "ファイル"
-    "ファイル|指定"
+    "データ"
+    "東京"
+    "ＯＳ"
+    "表示|する"
     "ファイル|指定|オプション"
+    "名詞|一般|データ"
 )
 
 # The program's start alone: an empty folder and a one-letter keyword.
@@ -117,34 +158,71 @@ EMPTY=$OUT/empty
 mkdir -p "$EMPTY"
 start_t=$(median "LC_ALL=C.UTF-8 $QG -c -d $EMPTY -E a")
 
-declare -A QT
-printf '\n%-5s %10s %8s %8s %10s %8s %10s %8s %8s %8s  %s\n' "dict" "quelvra s" "hits" "ref" \
-    "rg s" "hits" "grep s" "hits" "q/rg" "q/grep" "keywords"
-for search in "${SEARCHES[@]}"; do
-    IFS='|' read -r -a kws <<<"$search"
-    rgcmd="rg -E shift_jis --no-ignore --hidden -c --no-filename -- $(printf '%q' "$(rg_pattern "${kws[@]}")") $CORPUS"
-    gcmd=$(grep_cmd "${kws[@]}")
-    # (bench/out is ignored by git, hence --no-ignore; no hit is no failure here.)
-    rg_hits=$( (bash -c "$rgcmd" || true) | sum)
-    g_hits=$( (bash -c "$gcmd" || true) | sum)
-    rg_t=$(median "$rgcmd")
-    g_t=$(median "$gcmd")
-    for dict in off on; do
-        flags="-c -d $CORPUS"
-        [ $dict = off ] && flags="$flags -E"
-        qcmd="LC_ALL=C.UTF-8 $QG $flags $(q "${kws[@]}")"
-        q_hits=$(bash -c "$qcmd" 2>/dev/null || true)
-        ref_hits=$(bash -c "QUELVRA_GREP_REFERENCE=1 $qcmd" 2>/dev/null || true)
-        [ "$ref_hits" = "$q_hits" ] || ref_hits="$ref_hits DIFFERS"
-        q_t=$(median "$qcmd")
-        QT[$dict ${#kws[@]}]=$q_t
-        [ ${#kws[@]} -eq 1 ] && { RG1=$rg_t; G1=$g_t; }
-        printf '%-5s %10s %8s %8s %10s %8s %10s %8s %8s %8s  %s\n' "$dict" "$q_t" "$q_hits" \
-            "$ref_hits" "$rg_t" "$rg_hits" "$g_t" "$g_hits" \
-            "$(awk -v a="$q_t" -v b="$rg_t" 'BEGIN {printf "%.2fx", a / b}')" \
-            "$(awk -v a="$q_t" -v b="$g_t" 'BEGIN {printf "%.2fx", a / b}')" "${kws[*]}"
+# Targets over every row: quelvra at least 3x faster than rg with the same pattern, faster than
+# rg with one plain keyword; one keyword with the dictionary off within 1.5x of grep -F; memory
+# of every search under 32 MB.
+T_RG3=met T_RG1=met T_GREP=met T_MEM=met T_SAME=met
+WORST_RG3="" WORST_RG1="" WORST_GREP="" MAX_MEM=0
+run_corpus() { # label folder
+    local label=$1 dir=$2 search kws rg1cmd rg1_t rg1_hits g_t g_hits dict
+    echo
+    echo "== $label =="
+    printf '%-4s %-24s %8s %6s %8s %8s %7s %8s %6s %8s %8s %8s %8s %7s %7s %7s %7s\n' "dict" \
+        "keywords" "quelvra" "cpu" "hits" "ref" "MB" "rg same" "cpu" "hits" "rg 1kw" "grep -F" \
+        "hits" "rg/q" "cpu" "rg1/q" "q/grep"
+    for search in "${SEARCHES[@]}"; do
+        IFS='|' read -r -a kws <<<"$search"
+        # rg on the first keyword alone, plain: what a one-keyword search costs it at best.
+        rg1cmd="rg -E shift_jis --no-ignore --hidden -c --no-filename -- $(printf '%q' "${kws[0]}") $dir"
+        rg1_t=$(median "$rg1cmd")
+        g_t="-" g_hits="-"
+        if [ ${#kws[@]} -eq 1 ]; then
+            local gcmd
+            gcmd=$(grep_cmd "$dir" "${kws[@]}")
+            g_hits=$( (bash -c "$gcmd" || true) | sum)
+            g_t=$(median "$gcmd")
+        fi
+        for dict in off on; do
+            local flags="-c -d $dir" qcmd q_t q_cpu q_hits ref_hits mem pat rgcmd rg_t rg_cpu rg_hits
+            [ $dict = off ] && flags="$flags -E"
+            qcmd="LC_ALL=C.UTF-8 $QG $flags $(q "${kws[@]}")"
+            q_hits=$(bash -c "$qcmd" 2>/dev/null || true)
+            ref_hits=$(bash -c "QUELVRA_GREP_REFERENCE=1 $qcmd" 2>/dev/null || true)
+            [ "$ref_hits" = "$q_hits" ] || ref_hits="$ref_hits DIFFERS"
+            q_t=$(median "$qcmd")
+            q_cpu=$(cpu_of_last)
+            mem=$(peak_mb "$qcmd")
+            # The pattern quelvra compiles, composed and (dictionary on) widened, for rg.
+            local exact=""
+            [ $dict = off ] && exact=-E
+            pat=$(LC_ALL=C.UTF-8 $QG --pattern $exact "${kws[@]}")
+            rgcmd="rg -E shift_jis --no-ignore --hidden -c --no-filename -- $(printf '%q' "$pat") $dir"
+            rg_hits=$( (bash -c "$rgcmd" || true) | sum)
+            rg_t=$(median "$rgcmd")
+            rg_cpu=$(cpu_of_last)
+            local r3 r1 rg=- r3cpu
+            r3cpu=$(awk -v a="$rg_cpu" -v b="$q_cpu" 'BEGIN {printf "%.2f", a / (b > 0 ? b : 0.001)}')
+            r3=$(ratio "$rg_t" "$q_t")
+            r1=$(ratio "$rg1_t" "$q_t")
+            awk -v a="$r3" 'BEGIN {exit !(a >= 3)}' || { T_RG3=MISSED; WORST_RG3="$WORST_RG3 [$label $dict ${kws[*]}: ${r3}x]"; }
+            awk -v a="$r1" 'BEGIN {exit !(a > 1)}' || { T_RG1=MISSED; WORST_RG1="$WORST_RG1 [$label $dict ${kws[*]}: ${r1}x]"; }
+            awk -v a="$mem" 'BEGIN {exit !(a < 32)}' || T_MEM=MISSED
+            MAX_MEM=$(awk -v a="$mem" -v b="$MAX_MEM" 'BEGIN {print (a > b) ? a : b}')
+            [ "$ref_hits" = "$q_hits" ] || T_SAME=MISSED
+            if [ "$g_t" != "-" ]; then
+                rg=$(ratio "$q_t" "$g_t")
+                if [ $dict = off ]; then
+                    awk -v a="$rg" 'BEGIN {exit !(a <= 1.5)}' || { T_GREP=MISSED; WORST_GREP="$WORST_GREP [$label ${kws[*]}: ${rg}x]"; }
+                fi
+            fi
+            printf '%-4s %-24s %8s %6s %8s %8s %7s %8s %6s %8s %8s %8s %8s %7s %7s %7s %7s\n' "$dict" \
+                "${kws[*]}" "$q_t" "$q_cpu" "$q_hits" "$ref_hits" "$mem" "$rg_t" "$rg_cpu" "$rg_hits" \
+                "$rg1_t" "$g_t" "$g_hits" "$r3" "$r3cpu" "$r1" "$rg"
+        done
     done
-done
+}
+run_corpus "man pages, $((total / 1024 / 1024)) MB in $(ls "$CORPUS" | wc -l) files" "$CORPUS"
+run_corpus "dictionary lines, $((dic_total / 1024 / 1024)) MB in one note" "$DIC"
 
 # ---- one 10 MB line of partial matches and no full match ------------------------------------
 # Every "ファイ" starts an attempt that fails on its last character; on the second line every
@@ -207,17 +285,44 @@ if [ "$(find "$MANY" -name '*.txt' 2>/dev/null | wc -l)" -ne 10000 ]; then
     for i in $(seq -w 1 9999); do cp "$MANY/n00000.txt" "$MANY/n0$i.txt"; done
 fi
 echo
-printf '%-28s %10s %8s\n' "10000 files of 2 KB, ファイル" "seconds" "hits"
+printf '%-28s %10s %8s %8s\n' "10000 files of 2 KB, ファイル" "seconds" "hits" "MB"
+declare -A MT
 for dict in off on; do
     flags="-c -d $MANY"
     [ $dict = off ] && flags="$flags -E"
     qcmd="LC_ALL=C.UTF-8 $QG $flags $(q ファイル)"
-    printf '%-28s %10s %8s\n' "quelvra dict $dict" "$(median "$qcmd")" "$(bash -c "$qcmd" 2>/dev/null || true)"
+    MT[$dict]=$(median "$qcmd")
+    printf '%-28s %10s %8s %8s\n' "quelvra dict $dict" "${MT[$dict]}" "$(bash -c "$qcmd" 2>/dev/null || true)" "$(peak_mb "$qcmd")"
 done
 rgcmd="rg -E shift_jis --no-ignore -c --no-filename -- ファイル $MANY"
-printf '%-28s %10s %8s\n' "rg" "$(median "$rgcmd")" "$( (bash -c "$rgcmd" || true) | awk '{s += $1} END {print s + 0}')"
+MANY_RG=$(median "$rgcmd")
+printf '%-28s %10s %8s\n' "rg" "$MANY_RG" "$( (bash -c "$rgcmd" || true) | awk '{s += $1} END {print s + 0}')"
 gcmd="cd $MANY && LC_ALL=C grep -F -c -h -- $(printf '%q' "$(sj ファイル)") *.txt >$OUT/many.out"
-printf '%-28s %10s %8s\n' "grep -F" "$(median "$gcmd")" "$(bash -c "$gcmd"; awk '{s += $1} END {print s + 0}' $OUT/many.out)"
+MANY_G=$(median "$gcmd")
+printf '%-28s %10s %8s\n' "grep -F" "$MANY_G" "$(bash -c "$gcmd"; awk '{s += $1} END {print s + 0}' $OUT/many.out)"
+
+# ---- a 1 GB note: the dictionary lines eleven times over ------------------------------------
+BIG=$OUT/big
+if [ ! -s "$BIG/big.txt" ] || [ "$(stat -c %s "$BIG/big.txt")" -lt $((1000 * 1000 * 1000)) ]; then
+    mkdir -p "$BIG"
+    for _ in $(seq 1 11); do cat "$DIC/dic.txt"; done | head -c $((1024 * 1024 * 1024)) >"$BIG/big.txt"
+fi
+echo
+printf '%-36s %10s %8s %8s\n' "a 1 GB note of dictionary lines" "seconds" "hits" "MB"
+BIG_MEM=0
+big_row() { # label command
+    local t hits mem
+    t=$(median "$2")
+    hits=$( (bash -c "$2" 2>/dev/null || true) | sum)
+    mem=$(peak_mb "$2")
+    printf '%-36s %10s %8s %8s\n' "$1" "$t" "$hits" "$mem"
+    BIG_MEM=$(awk -v a="$mem" -v b="$BIG_MEM" 'BEGIN {print (a > b) ? a : b}')
+}
+big_row "quelvra dict off, データ" "LC_ALL=C.UTF-8 $QG -c -E -d $BIG データ"
+big_row "quelvra dict on, データ" "LC_ALL=C.UTF-8 $QG -c -d $BIG データ"
+big_row "quelvra dict on, 名詞 一般 データ" "LC_ALL=C.UTF-8 $QG -c -d $BIG 名詞 一般 データ"
+QBIG_MEM=$BIG_MEM
+big_row "rg, データ" "rg -E shift_jis --no-ignore -c --no-filename -- データ $BIG"
 
 # ---- compile time: three ten-character keywords, dictionary on ------------------------------
 echo
@@ -229,12 +334,23 @@ compile_ms=$(printf '%s' "$COMPILE" | sed -n 's/.*dictionary on: \([0-9.]*\) ms.
 verdict() { awk "BEGIN {exit !($1)}" && echo met || echo MISSED; }
 echo
 echo "targets (program start, $start_t s, included in every time above):"
-echo "  one keyword, dict off, >= 3x faster than rg:      rg/q = $(awk -v a="$RG1" -v b="${QT[off 1]}" 'BEGIN {printf "%.1f", a / b}')  $(verdict "$RG1 >= 3 * ${QT[off 1]}")"
-echo "  one keyword, dict off, within 3x of grep -F:      q/grep = $(awk -v a="${QT[off 1]}" -v b="$G1" 'BEGIN {printf "%.1f", a / b}')  $(verdict "${QT[off 1]} <= 3 * $G1")"
-echo "  one keyword, dict on, faster than rg one keyword: $(verdict "${QT[on 1]} < $RG1")"
-echo "  three keywords, dict on, faster than rg one kw:   $(verdict "${QT[on 3]} < $RG1")"
-echo "  10 MB line no slower per byte than the corpus:    $([ $LONG_OK = 1 ] && echo met || echo MISSED)"
-echo "  compile under 50 ms:                              $(verdict "$compile_ms < 50")"
+echo "  same hits as the reference routines, every row:           $T_SAME"
+echo "  every search >= 3x faster than rg with the same pattern:  $T_RG3"
+[ -n "$WORST_RG3" ] && echo "      missed:$WORST_RG3"
+echo "  every search faster than rg on one plain keyword:         $T_RG1"
+[ -n "$WORST_RG1" ] && echo "      missed:$WORST_RG1"
+echo "  one keyword, dict off, within 1.5x of LC_ALL=C grep -F:   $T_GREP"
+[ -n "$WORST_GREP" ] && echo "      missed:$WORST_GREP"
+echo "  peak memory of every corpus search under 32 MB:           $T_MEM (largest $MAX_MEM MB)"
+echo "  1 GB note searched in under 32 MB:                        $(verdict "$QBIG_MEM < 32") ($QBIG_MEM MB)"
+echo "  10000 small notes faster than rg and grep -F:             $(verdict "${MT[on]} < $MANY_RG && ${MT[on]} < $MANY_G && ${MT[off]} < $MANY_RG && ${MT[off]} < $MANY_G")"
+echo "  10 MB line no slower per byte than the corpus:            $([ $LONG_OK = 1 ] && echo met || echo MISSED)"
+echo "  compile under 50 ms:                                      $(verdict "$compile_ms < 50")"
+echo "  (the window's time, button to summary, is measured by the result pane's benchmark)"
 echo
-echo "Median of $RUNS runs, wall seconds. rg and grep search exactly (they have no equivalence"
-echo "dictionary): their times are the reference for both quelvra rows. Ratios: quelvra / other."
+echo "Median of $RUNS runs, wall seconds; MB: peak resident memory of one run. rg same: rg with"
+echo "the pattern quelvra compiles (composed, and widened when the dictionary is on); rg 1kw: rg"
+echo "with the first keyword alone. cpu: median processor seconds (user and system) of the same"
+echo "runs. rg/q and rg1/q: how many times faster quelvra is (wall; the cpu column beside rg/q is"
+echo "the same ratio in processor time); q/grep: quelvra's time over grep -F's (one keyword)."
+echo "Targets are judged on wall time."
