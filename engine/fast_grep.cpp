@@ -4,6 +4,7 @@
 #include "errors.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -16,6 +17,9 @@
 #endif
 
 namespace engine {
+
+std::atomic<int> gVectorLevelLimit{2};
+
 namespace {
 
 bool IsLead(unsigned char b) {
@@ -111,6 +115,12 @@ constexpr std::size_t kMaxStartSpellings = 16;
 
 #if defined(__x86_64__)
 constexpr bool kVectorStarts = true;
+
+// The vector instructions in use: the machine's best, or fewer for a test.
+int VectorLevel() {
+    static const int best = __builtin_cpu_supports("avx2") ? 2 : 1;
+    return std::min(best, gVectorLevelLimit.load(std::memory_order_relaxed));
+}
 // The first position in [from, end) where a spelling starts, or where the vector loop stopped
 // (the last few bytes are left to the caller). d[end] must be readable.
 __attribute__((target("avx2"))) std::size_t
@@ -166,8 +176,7 @@ std::size_t FindStartSse2(const TStartSpellings& s, const unsigned char* d, std:
 
 std::size_t FindStartVector(const TStartSpellings& s, const unsigned char* d, std::size_t from,
                             std::size_t end) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2 ? FindStartAvx2(s, d, from, end) : FindStartSse2(s, d, from, end);
+    return VectorLevel() >= 2 ? FindStartAvx2(s, d, from, end) : FindStartSse2(s, d, from, end);
 }
 
 // Line feeds in [from, to): 32 bytes at a time, summed in byte counters.
@@ -191,12 +200,14 @@ __attribute__((target("avx2"))) std::size_t CountLineFeedsAvx2(const unsigned ch
 }
 
 std::size_t CountLineFeeds(const unsigned char* from, const unsigned char* to) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2 ? CountLineFeedsAvx2(from, to)
-                : static_cast<std::size_t>(std::count(from, to, '\n'));
+    return VectorLevel() >= 2 ? CountLineFeedsAvx2(from, to)
+                              : static_cast<std::size_t>(std::count(from, to, '\n'));
 }
 #else
 constexpr bool kVectorStarts = false;
+int VectorLevel() {
+    return 0;
+}
 std::size_t CountLineFeeds(const unsigned char* from, const unsigned char* to) {
     return static_cast<std::size_t>(std::count(from, to, '\n'));
 }
@@ -471,7 +482,7 @@ std::size_t Search::NextCandidate(std::size_t from) const {
         return hit ? static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_) : n_;
     }
     std::size_t i = from;
-    if (starts_->usable) {
+    if (starts_->usable && VectorLevel() > 0) {
         // The few ways a start can be spelled, compared 16 or 32 bytes at a time.
         i = FindStartVector(*starts_, d_, from, n_);
         if (i < n_) return i;
@@ -556,7 +567,7 @@ void Search::ChooseRareByte() {
         }
     }
     // (A small file is searched before the pairs would be counted.)
-    if (rareAt_ >= 0 || !kVectorStarts || literal_.size() < 2 || sample < 16384) return;
+    if (rareAt_ >= 0 || VectorLevel() == 0 || literal_.size() < 2 || sample < 16384) return;
     // Dense text has no rare byte, but a character's two bytes side by side are rarer.
     std::size_t bestPair = static_cast<std::size_t>(-1);
     const std::size_t pairs = std::min<std::size_t>(literal_.size() - 1, 8);

@@ -7,6 +7,7 @@
 #include "automaton.h"
 #include "txtfile.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -32,6 +33,10 @@ class TFastBuffer {
 bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buffer,
               const bool& cancel, const std::function<void()>& pump,
               const std::function<void(RE_LineInfo_t&)>& report);
+
+// The vector instructions the search may use, for tests of every path: 2 (AVX2, when the
+// machine has it), 1 (SSE2), 0 (none).
+extern std::atomic<int> gVectorLevelLimit;
 
 // Files up to this size are searched in memory.
 constexpr std::size_t kFastGrepMaxBytes = std::size_t(512) << 20;

@@ -288,6 +288,35 @@ TEST_F(Differential, PiecesOfWholeLines) {
     }
 }
 
+// Every way of looking for candidates (AVX2, SSE2, none) finds the reference's hits: keywords
+// widened or not, in dense kana and kanji lines long enough for the vector loops.
+TEST_F(Differential, EveryVectorLevelAgrees) {
+    std::mt19937 rng(41);
+    TGrep grep;
+    const std::vector<std::string> patterns = {J("検"),
+                                               J("ア検"),
+                                               "a" + J("あ"),
+                                               J("ｱ") + "b",
+                                               engine::ComposePattern({J("あ"), "c"}),
+                                               engine::ComposePattern({J("検"), J("ア"), "b"})};
+    for (int level = 0; level <= 2; ++level) {
+        engine::gVectorLevelLimit = level;
+        for (std::size_t k = 0; k < patterns.size(); ++k) {
+            const bool widen = (k + static_cast<std::size_t>(level)) % 2 == 0;
+            grep.SetUseFuzzyCharDic(widen);
+            grep.SetRegExp(patterns[k]);
+            // Long enough that a literal's pairs are counted (a full sample of the first data).
+            const std::string bytes = RandomFile(rng, 20000 + rng() % 3000);
+            const std::string reference = Show(Run(grep, bytes, true));
+            const std::string fast = Show(Run(grep, bytes, false));
+            if (fast != reference) engine::gVectorLevelLimit = 2;
+            ASSERT_EQ(fast, reference) << "level " << level << " pattern \"" << Escaped(patterns[k])
+                                       << "\" widening " << widen;
+        }
+    }
+    engine::gVectorLevelLimit = 2;
+}
+
 // Cancelling from the host's events stops both routines at the same block, after the same
 // lines.
 TEST_F(Differential, CancelAtTheSameBlock) {
