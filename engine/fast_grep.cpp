@@ -307,14 +307,22 @@ class Search {
     unsigned char firstByte_ = 0;               // the one, when there is one
     const std::uint64_t* pairStarts_ = nullptr; // see TDFASearchTables
     const TStartSpellings* starts_ = nullptr;   // see TDFASearchTables
-    // A code that every match reads, as bytes (empty: none is used), where its bytes occur
-    // next, and where the line of the last candidate ends (valid when the flags say so).
-    std::string required_;
-    std::size_t requiredRare_ = 0; // the index of its byte that is searched for
+    // A few codes that every match reads (the rarest in the first data; none: empty), each as
+    // bytes with where they occur next, and where the line of the last candidate ends (valid
+    // when the flags say so). A line that lacks one of them holds no match.
+    struct Required {
+        std::string bytes;
+        std::size_t rare = 0; // the index of its byte that memchr looks for
+        TStartSpellings pair; // or its two bytes, looked for with vectors
+        std::size_t at = 0;
+        bool atValid = false;
+    };
+    static constexpr std::size_t kMaxRequired = 3;
+    std::vector<Required> required_;
     bool requiredChosen_ = false;
-    std::size_t requiredAt_ = 0, lineEnd_ = 0;
-    std::size_t FindRequired(std::size_t from) const;
-    bool requiredAtValid_ = false, lineEndValid_ = false;
+    std::size_t lineEnd_ = 0;
+    std::size_t FindRequired(const Required& r, std::size_t from) const;
+    bool lineEndValid_ = false;
     void ChooseRequired();
     // True when no attempt from `p` to the end of its line can accept (the line lacks the
     // required code); `end` is then where the line ends.
@@ -498,41 +506,64 @@ std::size_t Search::NextCandidate(std::size_t from) const {
 void Search::ChooseRequired() {
     required_.clear();
     if (useLiteral_ || !dfa_.SearchEndsAtLineFeed) return;
-    // The one with the byte that is rarest in the first data; that byte is searched for.
+    // How often each code's bytes occur in the first data: the rarest codes are looked for,
+    // a double-byte one as its pair of bytes.
     std::size_t count[256] = {};
     const std::size_t sample = std::min<std::size_t>(n_, 16384);
     for (std::size_t i = 0; i < sample; ++i)
         ++count[d_[i]];
-    std::size_t best = static_cast<std::size_t>(-1);
+    std::vector<std::pair<std::size_t, Required>> scored;
     for (TCharCode c : dfa_.SearchRequiredCodes) {
-        const std::string bytes = CodeToStr(c);
-        for (std::size_t k = 0; k < bytes.size(); ++k)
-            if (count[static_cast<unsigned char>(bytes[k])] < best) {
-                best = count[static_cast<unsigned char>(bytes[k])];
-                required_ = bytes;
-                requiredRare_ = k;
+        Required r;
+        r.bytes = CodeToStr(c);
+        std::size_t score = static_cast<std::size_t>(-1);
+        for (std::size_t k = 0; k < r.bytes.size(); ++k)
+            if (count[static_cast<unsigned char>(r.bytes[k])] < score) {
+                score = count[static_cast<unsigned char>(r.bytes[k])];
+                r.rare = k;
             }
+        if (r.bytes.size() == 2 && VectorLevel() > 0) {
+            const unsigned char a = static_cast<unsigned char>(r.bytes[0]),
+                                b = static_cast<unsigned char>(r.bytes[1]);
+            std::size_t pairs = 0;
+            for (std::size_t i = 0; i + 1 < sample; ++i)
+                pairs += d_[i] == a && d_[i + 1] == b;
+            // (memchr is the faster while its byte is as rare as the pair.)
+            if (pairs < score) {
+                score = pairs;
+                r.pair.pairs = {{a, b}};
+            }
+        }
+        scored.emplace_back(score, std::move(r));
     }
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const auto& x, const auto& y) { return x.first < y.first; });
+    for (std::size_t i = 0; i < scored.size() && i < kMaxRequired; ++i)
+        required_.push_back(std::move(scored[i].second));
 }
 
-std::size_t Search::FindRequired(std::size_t from) const {
-    const std::size_t k = requiredRare_, len = required_.size();
-    const unsigned char rare = static_cast<unsigned char>(required_[k]);
+std::size_t Search::FindRequired(const Required& req, std::size_t from) const {
+    const std::size_t len = req.bytes.size();
+    if (!req.pair.pairs.empty()) {
+        const unsigned char a = req.pair.pairs[0][0], b = req.pair.pairs[0][1];
+        std::size_t i = FindStartVector(req.pair, d_, from, n_);
+        while (i < n_ && !(d_[i] == a && d_[i + 1] == b))
+            ++i;
+        return std::min(i, n_);
+    }
+    const std::size_t k = req.rare;
+    const unsigned char rare = static_cast<unsigned char>(req.bytes[k]);
     for (std::size_t r = from + k; r < n_; ++r) {
         const void* hit = std::memchr(d_ + r, rare, n_ - r);
         if (!hit) return n_;
         r = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_);
         const std::size_t p = r - k;
-        if (p + len <= n_ && std::memcmp(d_ + p, required_.data(), len) == 0) return p;
+        if (p + len <= n_ && std::memcmp(d_ + p, req.bytes.data(), len) == 0) return p;
     }
     return n_;
 }
 
 bool Search::LineCannotMatch(std::size_t p, std::size_t& end) {
-    if (!requiredAtValid_ || requiredAt_ < p) {
-        requiredAt_ = FindRequired(p);
-        requiredAtValid_ = true;
-    }
     if (!lineEndValid_ || lineEnd_ < p) {
         std::size_t e = p;
         if (!hasCR_) {
@@ -547,7 +578,28 @@ bool Search::LineCannotMatch(std::size_t p, std::size_t& end) {
     }
     end = lineEnd_;
     // Every attempt of the line ends at its line break.
-    return end > p && end < n_ && requiredAt_ >= end;
+    if (end <= p || end >= n_) return false;
+    for (Required& r : required_) {
+        if (!r.atValid || r.at < p) {
+            r.at = FindRequired(r, p);
+            r.atValid = true;
+        }
+        if (r.at >= end) {
+            // The lines up to the one that holds its bytes next lack them too: all passed over
+            // at once, to the line break before that line.
+            const std::size_t far = std::min(r.at, n_);
+            std::size_t last = end;
+            if (const void* lf = memrchr(d_ + end, '\n', far - end))
+                last = static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - d_);
+            if (hasCR_)
+                if (const void* cr = memrchr(d_ + end, '\r', far - end))
+                    last = std::max(
+                        last, static_cast<std::size_t>(static_cast<const unsigned char*>(cr) - d_));
+            end = last;
+            return true;
+        }
+    }
+    return false;
 }
 
 void Search::ChooseRareByte() {
@@ -866,7 +918,9 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         ChooseRequired();
         requiredChosen_ = true;
     }
-    requiredAtValid_ = lineEndValid_ = false;
+    lineEndValid_ = false;
+    for (Required& r : required_)
+        r.atValid = false;
     // A piece starts after a LF, a byte that ends a character.
     memoPos_ = static_cast<std::size_t>(-1);
     exactUntil_ = 0;
