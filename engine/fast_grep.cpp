@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -236,6 +238,15 @@ class Search {
     // Whether the file can be searched a piece of whole lines at a time: no attempt reads past
     // the line break that ends its line (a literal never does, nor an automaton whose every
     // attempt ends at a line feed), so every attempt is over within its piece.
+    // The literal's byte to look for, as chosen on an earlier file (see TFastBuffer).
+    void TakeRareChoice(const TFastBuffer& b) {
+        if (useLiteral_ && b.rareAt != -2 && b.rareFor == literal_) rareAt_ = b.rareAt;
+    }
+    void KeepRareChoice(TFastBuffer& b) const {
+        if (!useLiteral_ || rareAt_ == -2 || !rarePair_.pairs.empty()) return;
+        b.rareFor = literal_;
+        b.rareAt = rareAt_;
+    }
     bool StreamsLines() const { return useLiteral_ || dfa_.SearchEndsAtLineFeed; }
     // Runs the events due for `size` bytes at `base` that are not searched (nothing can match).
     void Pass(std::size_t size, std::size_t base) {
@@ -1023,15 +1034,20 @@ unsigned char* TFastBuffer::Reserve(std::size_t bytes, std::size_t keep) {
 
 namespace {
 
-// Reads up to `want` bytes; a zero byte reads as a space.
-std::size_t ReadInto(std::FILE* file, unsigned char* at, std::size_t want) {
+// Reads up to `want` bytes; a zero byte reads as a space. `left` is what the file's size says
+// is left to read (0: unknown): a short read that brings exactly that is the end, without one
+// more read to learn it.
+std::size_t ReadInto(int fd, unsigned char* at, std::size_t want, std::size_t left) {
     std::size_t got = 0;
     while (got < want) {
-        const std::size_t n = std::fread(at + got, 1, want - got, file);
-        if (std::ferror(file))
+        const ssize_t n = ::read(fd, at + got, want - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
             throw EInOutError(cp932::FromUtf8("ファイルの読み込みに失敗しました"));
-        got += n;
-        if (n == 0 || std::feof(file)) break;
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+        if (left > 0 && got == left && got < want) break;
     }
     for (unsigned char* p = at; (p = static_cast<unsigned char*>(
                                      std::memchr(p, 0, got - static_cast<std::size_t>(p - at))));)
@@ -1052,22 +1068,26 @@ std::size_t EndData(unsigned char* data, std::size_t size) {
 bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buffer,
               const bool& cancel, const std::function<void()>& pump,
               const std::function<void(RE_LineInfo_t&)>& report) {
-    std::FILE* file = TTxtFile::Open(fileName);
+    std::uint64_t fileBytes = 0;
+    const int file = TTxtFile::OpenDescriptor(fileName, &fileBytes);
     struct Closer {
-        std::FILE* f;
-        ~Closer() { std::fclose(f); }
+        int fd;
+        ~Closer() { ::close(fd); }
     } closer{file};
-    // Reads straight into the buffer, not through the stream's own.
-    std::setvbuf(file, nullptr, _IONBF, 0);
     Search search(dfa, cancel, pump, report);
     const bool canMatch = search.Prepare();
     constexpr std::size_t kPad = 3; // a line feed and two zero bytes after the data
 
-    struct stat st {};
-    std::size_t expect = 0;
-    if (fstat(fileno(file), &st) == 0 && st.st_size > 0)
-        expect = static_cast<std::size_t>(std::min<std::uint64_t>(
-            static_cast<std::uint64_t>(st.st_size), std::uint64_t(1) << 62));
+    const std::size_t expect =
+        static_cast<std::size_t>(std::min<std::uint64_t>(fileBytes, std::uint64_t(1) << 62));
+    // A small note looks for what the notes before it looked for: counting its few bytes would
+    // cost more than the search.
+    if (expect < 16384) search.TakeRareChoice(buffer);
+    struct Keeper {
+        const Search& s;
+        TFastBuffer& b;
+        ~Keeper() { s.KeepRareChoice(b); }
+    } keeper{search, buffer};
 
     if (!canMatch || search.StreamsLines()) {
         // Whole lines at a time through a buffer that is reused, grown only for a longer line.
@@ -1082,7 +1102,8 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
                 expect - (base + have) < kFastGrepMaxBytes)
                 want = std::max(kChunk, expect - (base + have) + 1);
             buf = buffer.Reserve(have + want + kPad, have);
-            const std::size_t got = ReadInto(file, buf + have, want);
+            const std::size_t got =
+                ReadInto(file, buf + have, want, expect > base + have ? expect - (base + have) : 0);
             have += got;
             if (got < want) {
                 if (base + have == 0) return true;
@@ -1122,7 +1143,7 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
     std::size_t room = expect + 1;
     unsigned char* data = buffer.Reserve(room + kPad, 0);
     for (;;) {
-        size += ReadInto(file, data + size, room - size);
+        size += ReadInto(file, data + size, room - size, expect > size ? expect - size : 0);
         if (size < room) break;
         // The file grew while it was read: read on, in blocks.
         if (room + TTxtFile::BlockSize > kFastGrepMaxBytes) return false;

@@ -25,6 +25,11 @@ class TFastBuffer {
     unsigned char* Reserve(std::size_t bytes, std::size_t keep);
     unsigned char* Data() { return data_.get(); }
 
+    // The byte of a literal that the last search looked for (see the search), with the
+    // literal: a small file takes it over instead of counting its own bytes.
+    std::string rareFor;
+    int rareAt = -2;
+
   private:
     std::unique_ptr<unsigned char[]> data_;
     std::size_t capacity_ = 0;

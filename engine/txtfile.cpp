@@ -39,6 +39,17 @@ bool IsLead(unsigned char b) {
 } // namespace
 
 std::FILE* TTxtFile::Open(const std::string& fileName) {
+    const int fd = OpenDescriptor(fileName);
+    std::FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        const int err = errno;
+        ::close(fd);
+        throw EFileNotFound(OpenFailureMessage(err));
+    }
+    return file;
+}
+
+int TTxtFile::OpenDescriptor(const std::string& fileName, std::uint64_t* size) {
     std::string native;
     try {
         native = cp932::PathToNative(fileName);
@@ -62,13 +73,8 @@ std::FILE* TTxtFile::Open(const std::string& fileName) {
                                                 : Msg("通常のファイルではありません"));
     }
     // (O_NONBLOCK has no effect on the reads of a regular file: it may stay.)
-    std::FILE* file = fdopen(fd, "rb");
-    if (!file) {
-        const int err = errno;
-        ::close(fd);
-        throw EFileNotFound(OpenFailureMessage(err));
-    }
-    return file;
+    if (size) *size = static_cast<std::uint64_t>(st.st_size);
+    return fd;
 }
 
 TTxtFile::TTxtFile(const std::string& fileName, const bool& cancel,

@@ -34,6 +34,8 @@ class TTxtFile {
     // constructor: EFileNotFound also for anything but a regular file (a folder, a FIFO, a
     // device), which is never waited on.
     static std::FILE* Open(const std::string& fileName);
+    // The same as a descriptor, with the file's size when `size` is given.
+    static int OpenDescriptor(const std::string& fileName, std::uint64_t* size = nullptr);
     TTxtFile(const TTxtFile&) = delete;
     TTxtFile& operator=(const TTxtFile&) = delete;
 
