@@ -451,11 +451,31 @@ void TResultPane::SetFontPointSize(int points) {
 
 namespace {
 
-unsigned char Fold(unsigned char c, bool matchCase) {
-    return (!matchCase && c >= 'a' && c <= 'z') ? c - 32 : c;
-}
 bool IsWordByte(unsigned char c) {
     return std::isalnum(c) || c == '_' || c >= 0x80;
+}
+
+// Whether `text` lies at `at` of `hay`, walking the characters of `text`: only single-byte
+// letters fold; a two-byte character matches itself alone, since its second byte may look like
+// a letter (テ 0x83 0x65 and ウ 0x83 0x45 differ only there). `at` is a character boundary of
+// `hay`, so the characters of both line up for as long as they agree.
+bool MatchesAt(const std::string& hay, std::int64_t at, const std::string& text, bool matchCase) {
+    const std::size_t m = text.size();
+    const std::size_t base = static_cast<std::size_t>(at);
+    for (std::size_t k = 0; k < m;) {
+        const auto t = static_cast<unsigned char>(text[k]);
+        const auto h = static_cast<unsigned char>(hay[base + k]);
+        if (cp932::IsLeadByte(t) && k + 1 < m) {
+            if (h != t || hay[base + k + 1] != text[k + 1]) return false;
+            k += 2;
+            continue;
+        }
+        if (h != t && (matchCase || cp932::IsLeadByte(h) || (h | 0x20) != (t | 0x20) ||
+                       (t | 0x20) < 'a' || (t | 0x20) > 'z'))
+            return false;
+        ++k;
+    }
+    return true;
 }
 
 } // namespace
@@ -475,17 +495,17 @@ std::int64_t TResultPane::FindText(const std::string& text, std::int64_t from, s
         auto it = std::upper_bound(lineStart_.begin(), lineStart_.end(), from);
         i = *(it - 1);
     }
+    std::int64_t prev = -1; // the character before i, for whole words
     while (i + m <= to) {
         const unsigned char c = hay[i];
         const int width = (cp932::IsLeadByte(c) && i + 1 < n) ? 2 : 1;
-        if (i >= from) {
-            std::int64_t k = 0;
-            while (k < m && Fold(hay[i + k], matchCase) == Fold(text[k], matchCase))
-                ++k;
-            if (k == m && (!wholeWord || ((i == 0 || !IsWordByte(hay[i - 1])) &&
-                                          (i + m >= n || !IsWordByte(hay[i + m])))))
+        if (i >= from && MatchesAt(hay, i, text, matchCase)) {
+            const auto end = i + m;
+            if (!wholeWord ||
+                ((prev < 0 || !IsWordByte(hay[prev])) && (end >= n || !IsWordByte(hay[end]))))
                 return i;
         }
+        prev = i;
         i += width;
     }
     return -1;

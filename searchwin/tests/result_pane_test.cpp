@@ -48,6 +48,39 @@ TEST(ResultPane, FindTextIsCharacterAlignedAndCrossesLineBreaks) {
     EXPECT_EQ(pane.FindText("zzz", 0), -1);
 }
 
+// Only single-byte letters fold: a two-byte character whose second byte looks like a letter
+// (テ 0x83 0x65, ウ 0x83 0x45) is not the same as the one with the other "case" there.
+TEST(ResultPane, FindTextFoldsSingleByteLettersOnly) {
+    struct Case {
+        const char* line; // the pane's second line, after a first one of its own
+        const char* first;
+        const char* find;
+        std::int64_t at; // in the whole text; -1 none
+    } cases[] = {
+        {"ウスエ", "テスト", "ウスエ", 8},
+        {"テスト", "ウスエ", "テスト", 8},
+        {"学", "蓋", "学", 4},
+        {"（", "！", "（", 4},
+        {"ナ", "オ", "ナ", 4},
+        {"ソa表B", "x", "ソA表b", 3}, // letters beside two-byte characters still fold
+        {"ａ", "x", "Ａ", -1},        // full-width letters are two-byte characters
+        {"能ポ", "能ぽ", "能ポ", 6},  // kana of another kind are other characters
+    };
+    for (const Case& c : cases) {
+        TResultPane pane;
+        pane.AppendLine(S(c.first));
+        pane.AppendLine(S(c.line));
+        EXPECT_EQ(pane.FindText(S(c.find), 0), c.at) << c.find;
+    }
+    // Case matched or not, a letter typed in the other case is found only when folding.
+    TResultPane pane;
+    pane.AppendLine(S("表ABC"));
+    EXPECT_EQ(pane.FindText("abc", 0), 2);
+    EXPECT_EQ(pane.FindText("abc", 0, -1, false, true), -1);
+    // Whole words: 表 before the word is a character of the word, though its second byte is "\".
+    EXPECT_EQ(pane.FindText("ABC", 0, -1, true, false), -1);
+}
+
 TEST(ResultPane, ReplaceLineTakesLineBreaksAndAppendRespectsTheCap) {
     TResultPane pane;
     pane.AppendLine("");
