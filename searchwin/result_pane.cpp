@@ -112,19 +112,30 @@ void TResultPane::BeginBulkAppend() {
     building_ = document()->clone(this);
     building_->setDefaultFont(document()->defaultFont());
     building_->setUndoRedoEnabled(false);
+    shownFrom_ = 0;
     bulkClock_.start();
     lastPublishMs_ = 0;
 }
 
 void TResultPane::PublishIfDue() {
-    // Showing a copy costs a fraction of laying out every line as it comes; once a second keeps
-    // a long run visibly going.
-    if (!building_ || bulkClock_.elapsed() - lastPublishMs_ < 1000) return;
-    lastPublishMs_ = bulkClock_.elapsed();
+    // Once a second keeps a long run visibly going. What is shown is a copy of the last lines
+    // only, the view scrolled to its end: a view follows the end of a growing run all the same,
+    // and a copy of the whole document (or lines added to a shown one, which the view lays out
+    // at once) would cost the lines so far at every showing, the square of the hits in all.
+    if (!building_ || bulkClock_.elapsed() - lastPublishMs_ < publishIntervalMs_) return;
     FlushPending();
-    QTextDocument* copy = building_->clone(this);
+    const int first = std::max(0, building_->blockCount() - publishTail_);
+    QTextCursor from(building_);
+    from.setPosition(building_->findBlockByNumber(first).position());
+    from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    auto* copy = new QTextDocument(this);
+    copy->setDefaultFont(building_->defaultFont());
+    copy->setUndoRedoEnabled(false);
+    QTextCursor(copy).insertFragment(QTextDocumentFragment(from));
+    shownFrom_ = from.selectionStart();
     ShowDocument(copy);
     moveCursor(QTextCursor::End);
+    lastPublishMs_ = bulkClock_.elapsed();
 }
 
 void TResultPane::EndBulkAppend() {
@@ -138,10 +149,10 @@ void TResultPane::EndBulkAppend() {
 void TResultPane::AdoptBulkDocument() {
     if (!building_ || document() == building_) return;
     FlushPending();
-    // The shown copy is the built document as it was at the last showing, so its positions
-    // are the same there; only lines at the end came since.
+    // The shown copy is the built document from shownFrom_ on, as it was at the last showing;
+    // only lines at the end came since.
     const QTextCursor old = textCursor();
-    const int anchor = old.anchor(), position = old.position();
+    const int anchor = shownFrom_ + old.anchor(), position = shownFrom_ + old.position();
     QTextDocument* doc = building_;
     building_ = nullptr;
     blockSignals_ = true;
@@ -197,6 +208,7 @@ void TResultPane::ReportSelection() {
 void TResultPane::Clear() {
     clear();
     if (building_) building_->clear();
+    shownFrom_ = 0;
     pending_.clear();
     pendingLines_ = 0;
     insertion_ = QTextCharFormat();
@@ -227,6 +239,8 @@ QTextCharFormat TResultPane::InsertionFormat() const {
 void TResultPane::ReplaceLine(int i, const std::string& text) {
     const QTextBlock b = Model()->findBlockByNumber(i);
     if (!b.isValid()) return;
+    const int before = Model()->characterCount();
+    const bool beforeShown = building_ && b.position() < shownFrom_;
     const std::vector<std::string> lines = SplitLines(text);
     QTextCursor c(b);
     c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
@@ -236,6 +250,7 @@ void TResultPane::ReplaceLine(int i, const std::string& text) {
         if (k > 0) c.insertBlock();
         c.insertText(app::ToQ(lines[k]), fmt);
     }
+    if (beforeShown) shownFrom_ += Model()->characterCount() - before;
     indexDirty_ = true;
 }
 
@@ -640,6 +655,7 @@ void TResultPane::SetRuns(const std::vector<PaneRun>& runs) {
         doc = document()->clone(this);
     } else {
         doc->clear();
+        shownFrom_ = 0;
     }
     QTextCursor c(doc);
     c.beginEditBlock();

@@ -2,7 +2,10 @@
 
 #include "codec.h"
 
+#include "qtext.h"
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 namespace {
@@ -142,6 +145,71 @@ TEST(ResultPane, BulkAppendShowsTheLinesWhenItEndsAndKeepsOffsetsRight) {
         pane.Select(pane.PositionOfLine(2), 6);
         EXPECT_EQ(pane.SelText(), "line 0");
     }
+}
+
+// While a run lasts, the pane shows its last lines in their formats, scrolled to the end; a
+// command meanwhile works on the whole text, at the place selected in what was shown.
+TEST(ResultPane, BulkAppendShowsTheLastLinesAndACommandMeanwhileWorksOnTheWhole) {
+    TResultPane pane;
+    pane.show();
+    pane.SetPublishInterval(0);
+    pane.SetPublishTail(3);
+    auto shown = [&] { return pane.document()->toPlainText().toStdString(); };
+    pane.Clear();
+    pane.BeginBulkAppend();
+    pane.AppendLine("");
+    pane.PublishIfDue();
+    EXPECT_EQ(shown(), "");
+    for (int file = 0; file < 3; ++file) {
+        pane.SetInsertColor(255);
+        pane.SetInsertBold(true);
+        pane.AppendLine(S("見出し") + std::to_string(file));
+        pane.SetInsertColor(0);
+        pane.SetInsertBold(false);
+        pane.AppendLine(S("ソ表") + std::to_string(file));
+    }
+    pane.PublishIfDue();
+    EXPECT_EQ(cp932::ToUtf8(app::FromQ(pane.document()->toPlainText())), "ソ表1\n見出し2\nソ表2");
+    EXPECT_EQ(pane.textCursor().position(), pane.document()->characterCount() - 1);
+    const QTextBlock head = pane.document()->findBlockByNumber(1);
+    EXPECT_EQ(head.begin().fragment().charFormat().foreground().color(), QColor(255, 0, 0));
+    EXPECT_TRUE(head.begin().fragment().charFormat().fontWeight() >= QFont::Bold);
+    EXPECT_FALSE(head.next().begin().fragment().charFormat().fontWeight() >= QFont::Bold);
+    EXPECT_EQ(pane.LineCount(), 7); // the whole text meanwhile
+
+    // The user selects 見出し2 in what is shown and colours it; more lines come after.
+    QTextCursor c = pane.textCursor();
+    c.setPosition(head.position());
+    c.setPosition(head.position() + 3, QTextCursor::KeepAnchor);
+    pane.setTextCursor(c);
+    pane.SetSelColor(0x8000);
+    EXPECT_EQ(pane.SelText(), S("見出し"));
+    pane.AppendLine("after");
+    pane.PublishIfDue(); // the run goes on in the document now shown
+    pane.EndBulkAppend();
+    ASSERT_EQ(pane.LineCount(), 8);
+    EXPECT_EQ(pane.Line(7), "after");
+    const std::int64_t at = pane.PositionOfLine(5);
+    pane.Select(at, 6);
+    EXPECT_EQ(pane.SelText(), S("見出し"));
+    EXPECT_EQ(pane.SelColor(), 0x8000u);
+    pane.Select(pane.PositionOfLine(3), 6);
+    EXPECT_EQ(pane.SelColor(), 255u); // the first header as it was
+
+    // A summary written in at the top while the last lines are shown.
+    pane.Clear();
+    pane.BeginBulkAppend();
+    for (int i = 0; i < 6; ++i)
+        pane.AppendLine("line " + std::to_string(i));
+    pane.PublishIfDue();
+    pane.ReplaceLine(0, "summary\r\n");
+    QTextCursor d(pane.document());
+    d.setPosition(0);
+    d.setPosition(6, QTextCursor::KeepAnchor); // "line 3"
+    pane.setTextCursor(d);
+    pane.AdoptBulkDocument();
+    EXPECT_EQ(pane.SelText(), "line 3");
+    pane.EndBulkAppend();
 }
 
 // Lines of one format are gathered before they go in: formats, the cap and Clear must hold
