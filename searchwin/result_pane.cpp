@@ -138,6 +138,13 @@ void TResultPane::PublishIfDue() {
     lastPublishMs_ = bulkClock_.elapsed();
 }
 
+void TResultPane::EnsureWhole() const {
+    // Positions and text are those of the whole document: the copy of a run's last lines gives
+    // way to the document being built (the rest of the run then goes into the shown one).
+    if (building_ && shownFrom_ > 0 && document() != building_)
+        const_cast<TResultPane*>(this)->AdoptBulkDocument();
+}
+
 void TResultPane::EndBulkAppend() {
     if (!building_) return;
     FlushPending();
@@ -219,6 +226,7 @@ void TResultPane::Clear() {
 }
 
 std::string TResultPane::Text() const {
+    EnsureWhole();
     RebuildIndex();
     return text_;
 }
@@ -285,6 +293,7 @@ void TResultPane::AppendLine(const std::string& text) {
 }
 
 std::int64_t TResultPane::TextLength() const {
+    EnsureWhole();
     RebuildIndex();
     return static_cast<std::int64_t>(text_.size());
 }
@@ -307,8 +316,10 @@ void TResultPane::RebuildIndex() const {
 }
 
 int TResultPane::DocPosition(std::int64_t bytePos) const {
+    EnsureWhole();
+    if (bytePos <= 0) return 0;
     RebuildIndex();
-    if (bytePos <= 0 || lineStart_.empty()) return 0;
+    if (lineStart_.empty()) return 0;
     auto it = std::upper_bound(lineStart_.begin(), lineStart_.end(), bytePos);
     const int line = static_cast<int>(it - lineStart_.begin()) - 1;
     const QTextBlock b = document()->findBlockByNumber(line);
@@ -323,6 +334,7 @@ int TResultPane::DocPosition(std::int64_t bytePos) const {
 }
 
 std::int64_t TResultPane::BytePosition(int docPos) const {
+    EnsureWhole();
     RebuildIndex();
     const QTextBlock b = document()->findBlock(docPos);
     if (!b.isValid()) return TextLength();
@@ -335,10 +347,12 @@ std::int64_t TResultPane::BytePosition(int docPos) const {
 }
 
 std::int64_t TResultPane::SelStart() const {
+    EnsureWhole();
     return BytePosition(textCursor().selectionStart());
 }
 
 std::int64_t TResultPane::SelLength() const {
+    EnsureWhole();
     const QTextCursor c = textCursor();
     return BytePosition(c.selectionEnd()) - BytePosition(c.selectionStart());
 }
@@ -352,6 +366,7 @@ void TResultPane::SetSelLength(std::int64_t len) {
 }
 
 void TResultPane::Select(std::int64_t start, std::int64_t length) {
+    EnsureWhole();
     QTextCursor c = textCursor();
     const int a = DocPosition(start);
     c.setPosition(a);
@@ -364,16 +379,19 @@ void TResultPane::SelectAllText() {
 }
 
 std::string TResultPane::SelText() const {
+    EnsureWhole();
     QString s = textCursor().selectedText();
     s.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     return app::FromQ(s);
 }
 
 int TResultPane::LineOfPosition(std::int64_t pos) const {
+    EnsureWhole();
     return document()->findBlock(DocPosition(pos)).blockNumber();
 }
 
 std::int64_t TResultPane::PositionOfLine(int line) const {
+    EnsureWhole();
     RebuildIndex();
     if (line < 0 || line >= static_cast<int>(lineStart_.size())) return -1;
     return lineStart_[line];
@@ -497,6 +515,7 @@ bool MatchesAt(const std::string& hay, std::int64_t at, const std::string& text,
 
 std::int64_t TResultPane::FindText(const std::string& text, std::int64_t from, std::int64_t to,
                                    bool wholeWord, bool matchCase) const {
+    EnsureWhole();
     RebuildIndex();
     const std::string& hay = text_;
     const std::int64_t n = static_cast<std::int64_t>(hay.size());

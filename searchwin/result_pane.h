@@ -144,6 +144,7 @@ class TResultPane : public QTextEdit {
 
   private:
     void RebuildIndex() const;
+    void EnsureWhole() const;
     // SelectionChanged when the selection is not the one reported last.
     void ReportSelection();
     int reportedAnchor_ = -1, reportedPosition_ = -1;

@@ -210,6 +210,18 @@ TEST(ResultPane, BulkAppendShowsTheLastLinesAndACommandMeanwhileWorksOnTheWhole)
     pane.AdoptBulkDocument();
     EXPECT_EQ(pane.SelText(), "line 3");
     pane.EndBulkAppend();
+
+    // A position or a find during the run is the whole text's, not the copy's.
+    pane.Clear();
+    pane.BeginBulkAppend();
+    for (int i = 0; i < 6; ++i)
+        pane.AppendLine("row " + std::to_string(i));
+    pane.PublishIfDue(); // rows 3 to 5, the caret at the end
+    EXPECT_EQ(pane.SelStart(), pane.TextLength());
+    EXPECT_EQ(pane.FindText("row 1", 0), pane.PositionOfLine(1));
+    pane.AppendLine("row 6");
+    pane.EndBulkAppend();
+    EXPECT_EQ(pane.Line(6), "row 6");
 }
 
 // Lines of one format are gathered before they go in: formats, the cap and Clear must hold
