@@ -122,7 +122,11 @@ void TResultPane::PublishIfDue() {
     // only, the view scrolled to its end: a view follows the end of a growing run all the same,
     // and a copy of the whole document (or lines added to a shown one, which the view lays out
     // at once) would cost the lines so far at every showing, the square of the hits in all.
-    if (!building_ || bulkClock_.elapsed() - lastPublishMs_ < publishIntervalMs_) return;
+    if (!building_) return;
+    // Lines waiting for their insertion go in now and then, so that what is left for the end
+    // of a run (or its cancel) stays small.
+    if (pendingLines_ >= 4096) FlushPending();
+    if (bulkClock_.elapsed() - lastPublishMs_ < publishIntervalMs_) return;
     FlushPending();
     const int first = std::max(0, building_->blockCount() - publishTail_);
     QTextCursor from(building_);

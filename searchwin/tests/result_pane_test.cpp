@@ -255,6 +255,24 @@ TEST(ResultPane, BulkAppendKeepsEachLinesFormatAndTheCap) {
         EXPECT_FALSE(pane.SelBold()) << line;
     }
 
+    // Many lines of one format go in while the run lasts, between the pump's calls.
+    pane.SetCap(TResultPane::kMaxLines, TResultPane::kMaxBytes);
+    pane.Clear();
+    pane.BeginBulkAppend();
+    for (int i = 0; i < 5000; ++i) {
+        pane.AppendLine("hit " + std::to_string(i));
+        pane.PublishIfDue();
+    }
+    pane.SetInsertBold(true);
+    pane.AppendLine("head");
+    pane.EndBulkAppend();
+    ASSERT_EQ(pane.LineCount(), 5001);
+    EXPECT_EQ(pane.Line(4999), "hit 4999");
+    pane.Select(pane.PositionOfLine(5000), 4);
+    EXPECT_TRUE(pane.SelBold());
+    pane.Select(pane.PositionOfLine(4999), 4);
+    EXPECT_FALSE(pane.SelBold());
+
     pane.Clear();
     pane.BeginBulkAppend();
     pane.AppendLine("waiting");
