@@ -29,6 +29,9 @@ class Platform {
     virtual void ProcessEvents() = 0;
     // Opens a file with its program or an address in the browser; false when that failed.
     virtual bool ShellOpen(const std::string& target) = 0;
+    // Opens `file` (a name in `folder`) with its program, started in `folder` as its working
+    // folder; false when that failed.
+    virtual bool ShellOpenIn(const std::string& file, const std::string& folder) = 0;
     // The folder picker; nullopt when the user cancels.
     virtual std::optional<std::string> PickFolder(const std::string& caption,
                                                   const std::string& start) = 0;

@@ -15,6 +15,8 @@
 #include <QMimeData>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace app {
@@ -66,6 +68,18 @@ class QtPlatform final : public Platform {
         const QUrl url =
             t.contains(QStringLiteral("://")) ? QUrl(t, QUrl::StrictMode) : QUrl::fromLocalFile(t);
         return url.isValid() && QDesktopServices::openUrl(url);
+    }
+
+    bool ShellOpenIn(const std::string& file, const std::string& folder) override {
+        const QString dir = QString::fromStdString(cp932::PathToNative(folder));
+        const QString path =
+            QDir(dir).absoluteFilePath(QString::fromStdString(cp932::PathToNative(file)));
+        if (!QFileInfo(path).isFile()) return false;
+        // The desktop's opener, started in the folder, finds the file's program; without one,
+        // Qt's own way (which cannot set the working folder).
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (!opener.isEmpty() && QProcess::startDetached(opener, {path}, dir)) return true;
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
 
     std::optional<std::string> PickFolder(const std::string& caption,

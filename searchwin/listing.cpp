@@ -16,10 +16,20 @@ unsigned char FoldAscii(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? c - 32 : c;
 }
 
+// Single-byte letters fold; a two-byte character, whose second byte may look like a letter,
+// matches only itself.
 bool EqualsNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return FoldAscii(x) == FoldAscii(y);
-           });
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        if (cp932::IsLeadByte(x) && i + 1 < a.size()) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+            ++i;
+        } else if (FoldAscii(x) != FoldAscii(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Extension from the last dot, dot included; "" when the name has none.
@@ -38,10 +48,15 @@ std::string Inside(const fs::path& p) {
 } // namespace
 
 bool LessLikeList(const std::string& a, const std::string& b) {
+    // Up to the first difference both names have the same characters, so a lead byte of `a`
+    // is one of `b` too; the byte after it is a second byte, which does not fold.
     const size_t n = std::min(a.size(), b.size());
+    bool second = false;
     for (size_t i = 0; i < n; ++i) {
-        const unsigned char x = FoldAscii(a[i]), y = FoldAscii(b[i]);
+        const auto ra = static_cast<unsigned char>(a[i]), rb = static_cast<unsigned char>(b[i]);
+        const unsigned char x = second ? ra : FoldAscii(ra), y = second ? rb : FoldAscii(rb);
         if (x != y) return x < y;
+        second = !second && cp932::IsLeadByte(ra);
     }
     if (a.size() != b.size()) return a.size() < b.size();
     return a < b;

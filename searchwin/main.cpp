@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
         break;
     }
 
+    // The application title. No display name: the platform would add it to every window's
+    // title bar ("... — Quelvra"), and the caption must read exactly as the window sets it.
     QApplication::setApplicationName(QStringLiteral("Quelvra"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quelvra"));
     TForm1 form1;
     QObject::connect(&instance, &app::SingleInstance::RaiseRequested, &form1, [&form1] {
         form1.setWindowState((form1.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);

@@ -31,6 +31,7 @@
 #include <QToolButton>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -240,9 +241,28 @@ class TForm1 : public QMainWindow {
     void BitBtn6Click();
     void BitBtn10Click();
 
+    // Text with every "|" replaced by a CR; a "|" that is the second byte of a two-byte
+    // character (ポ, 0x83 0x7C) stays.
+    static std::string BarsToLineBreaks(const std::string& text);
+    // The pieces of a keyword field for the check buttons: its text split at every "|" (an
+    // empty piece between two bars is kept; a bar at the very end adds none).
+    static std::vector<std::string> Alternatives(const std::string& text);
+
+    // HitFilePath is the data folder's file made absolute (the data folder may be relative to
+    // the program's folder), so that the viewer can load it as it stands.
     std::string HitFileName, HitLineText, HitFilePath;
     bool ReselectPending = false;
     bool StopMarking = false;
+    // Shows the hit's file: loads HitFilePath into a viewer and shows it modally, returning when
+    // the viewer has closed; throws (any std::exception) when the file cannot be loaded, before
+    // anything is shown. Until the viewer window is part of the program it only checks that the
+    // file can be read.
+    std::function<void(TForm1&)> ShowViewer;
+    // Selects HitLineText where it first stands in the pane (letter case ignored), or as many
+    // positions from the pane's start when it is not there.
+    void ReselectHitLine();
+    // Paints the alternatives of a keyword field, for the check buttons.
+    void PaintAlternatives(QComboBox* field, std::uint32_t color);
 
     // ---- Settings (window_settings.cpp) ----
     void FormShow();

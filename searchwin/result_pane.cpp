@@ -112,19 +112,41 @@ void TResultPane::BeginBulkAppend() {
     building_ = document()->clone(this);
     building_->setDefaultFont(document()->defaultFont());
     building_->setUndoRedoEnabled(false);
+    shownFrom_ = 0;
     bulkClock_.start();
     lastPublishMs_ = 0;
 }
 
 void TResultPane::PublishIfDue() {
-    // Showing a copy costs a fraction of laying out every line as it comes; once a second keeps
-    // a long run visibly going.
-    if (!building_ || bulkClock_.elapsed() - lastPublishMs_ < 1000) return;
-    lastPublishMs_ = bulkClock_.elapsed();
+    // Once a second keeps a long run visibly going. What is shown is a copy of the last lines
+    // only, the view scrolled to its end: a view follows the end of a growing run all the same,
+    // and a copy of the whole document (or lines added to a shown one, which the view lays out
+    // at once) would cost the lines so far at every showing, the square of the hits in all.
+    if (!building_) return;
+    // Lines waiting for their insertion go in now and then, so that what is left for the end
+    // of a run (or its cancel) stays small.
+    if (pendingLines_ >= 4096) FlushPending();
+    if (bulkClock_.elapsed() - lastPublishMs_ < publishIntervalMs_) return;
     FlushPending();
-    QTextDocument* copy = building_->clone(this);
+    const int first = std::max(0, building_->blockCount() - publishTail_);
+    QTextCursor from(building_);
+    from.setPosition(building_->findBlockByNumber(first).position());
+    from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    auto* copy = new QTextDocument(this);
+    copy->setDefaultFont(building_->defaultFont());
+    copy->setUndoRedoEnabled(false);
+    QTextCursor(copy).insertFragment(QTextDocumentFragment(from));
+    shownFrom_ = from.selectionStart();
     ShowDocument(copy);
     moveCursor(QTextCursor::End);
+    lastPublishMs_ = bulkClock_.elapsed();
+}
+
+void TResultPane::EnsureWhole() const {
+    // Positions and text are those of the whole document: the copy of a run's last lines gives
+    // way to the document being built (the rest of the run then goes into the shown one).
+    if (building_ && shownFrom_ > 0 && document() != building_)
+        const_cast<TResultPane*>(this)->AdoptBulkDocument();
 }
 
 void TResultPane::EndBulkAppend() {
@@ -138,10 +160,10 @@ void TResultPane::EndBulkAppend() {
 void TResultPane::AdoptBulkDocument() {
     if (!building_ || document() == building_) return;
     FlushPending();
-    // The shown copy is the built document as it was at the last showing, so its positions
-    // are the same there; only lines at the end came since.
+    // The shown copy is the built document from shownFrom_ on, as it was at the last showing;
+    // only lines at the end came since.
     const QTextCursor old = textCursor();
-    const int anchor = old.anchor(), position = old.position();
+    const int anchor = shownFrom_ + old.anchor(), position = shownFrom_ + old.position();
     QTextDocument* doc = building_;
     building_ = nullptr;
     blockSignals_ = true;
@@ -197,6 +219,7 @@ void TResultPane::ReportSelection() {
 void TResultPane::Clear() {
     clear();
     if (building_) building_->clear();
+    shownFrom_ = 0;
     pending_.clear();
     pendingLines_ = 0;
     insertion_ = QTextCharFormat();
@@ -207,6 +230,7 @@ void TResultPane::Clear() {
 }
 
 std::string TResultPane::Text() const {
+    EnsureWhole();
     RebuildIndex();
     return text_;
 }
@@ -227,6 +251,8 @@ QTextCharFormat TResultPane::InsertionFormat() const {
 void TResultPane::ReplaceLine(int i, const std::string& text) {
     const QTextBlock b = Model()->findBlockByNumber(i);
     if (!b.isValid()) return;
+    const int before = Model()->characterCount();
+    const bool beforeShown = building_ && b.position() < shownFrom_;
     const std::vector<std::string> lines = SplitLines(text);
     QTextCursor c(b);
     c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
@@ -236,6 +262,7 @@ void TResultPane::ReplaceLine(int i, const std::string& text) {
         if (k > 0) c.insertBlock();
         c.insertText(app::ToQ(lines[k]), fmt);
     }
+    if (beforeShown) shownFrom_ += Model()->characterCount() - before;
     indexDirty_ = true;
 }
 
@@ -270,6 +297,7 @@ void TResultPane::AppendLine(const std::string& text) {
 }
 
 std::int64_t TResultPane::TextLength() const {
+    EnsureWhole();
     RebuildIndex();
     return static_cast<std::int64_t>(text_.size());
 }
@@ -292,8 +320,10 @@ void TResultPane::RebuildIndex() const {
 }
 
 int TResultPane::DocPosition(std::int64_t bytePos) const {
+    EnsureWhole();
+    if (bytePos <= 0) return 0;
     RebuildIndex();
-    if (bytePos <= 0 || lineStart_.empty()) return 0;
+    if (lineStart_.empty()) return 0;
     auto it = std::upper_bound(lineStart_.begin(), lineStart_.end(), bytePos);
     const int line = static_cast<int>(it - lineStart_.begin()) - 1;
     const QTextBlock b = document()->findBlockByNumber(line);
@@ -308,6 +338,7 @@ int TResultPane::DocPosition(std::int64_t bytePos) const {
 }
 
 std::int64_t TResultPane::BytePosition(int docPos) const {
+    EnsureWhole();
     RebuildIndex();
     const QTextBlock b = document()->findBlock(docPos);
     if (!b.isValid()) return TextLength();
@@ -320,10 +351,12 @@ std::int64_t TResultPane::BytePosition(int docPos) const {
 }
 
 std::int64_t TResultPane::SelStart() const {
+    EnsureWhole();
     return BytePosition(textCursor().selectionStart());
 }
 
 std::int64_t TResultPane::SelLength() const {
+    EnsureWhole();
     const QTextCursor c = textCursor();
     return BytePosition(c.selectionEnd()) - BytePosition(c.selectionStart());
 }
@@ -337,6 +370,7 @@ void TResultPane::SetSelLength(std::int64_t len) {
 }
 
 void TResultPane::Select(std::int64_t start, std::int64_t length) {
+    EnsureWhole();
     QTextCursor c = textCursor();
     const int a = DocPosition(start);
     c.setPosition(a);
@@ -349,16 +383,19 @@ void TResultPane::SelectAllText() {
 }
 
 std::string TResultPane::SelText() const {
+    EnsureWhole();
     QString s = textCursor().selectedText();
     s.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     return app::FromQ(s);
 }
 
 int TResultPane::LineOfPosition(std::int64_t pos) const {
+    EnsureWhole();
     return document()->findBlock(DocPosition(pos)).blockNumber();
 }
 
 std::int64_t TResultPane::PositionOfLine(int line) const {
+    EnsureWhole();
     RebuildIndex();
     if (line < 0 || line >= static_cast<int>(lineStart_.size())) return -1;
     return lineStart_[line];
@@ -451,17 +488,38 @@ void TResultPane::SetFontPointSize(int points) {
 
 namespace {
 
-unsigned char Fold(unsigned char c, bool matchCase) {
-    return (!matchCase && c >= 'a' && c <= 'z') ? c - 32 : c;
-}
 bool IsWordByte(unsigned char c) {
     return std::isalnum(c) || c == '_' || c >= 0x80;
+}
+
+// Whether `text` lies at `at` of `hay`, walking the characters of `text`: only single-byte
+// letters fold; a two-byte character matches itself alone, since its second byte may look like
+// a letter (テ 0x83 0x65 and ウ 0x83 0x45 differ only there). `at` is a character boundary of
+// `hay`, so the characters of both line up for as long as they agree.
+bool MatchesAt(const std::string& hay, std::int64_t at, const std::string& text, bool matchCase) {
+    const std::size_t m = text.size();
+    const std::size_t base = static_cast<std::size_t>(at);
+    for (std::size_t k = 0; k < m;) {
+        const auto t = static_cast<unsigned char>(text[k]);
+        const auto h = static_cast<unsigned char>(hay[base + k]);
+        if (cp932::IsLeadByte(t) && k + 1 < m) {
+            if (h != t || hay[base + k + 1] != text[k + 1]) return false;
+            k += 2;
+            continue;
+        }
+        if (h != t && (matchCase || cp932::IsLeadByte(h) || (h | 0x20) != (t | 0x20) ||
+                       (t | 0x20) < 'a' || (t | 0x20) > 'z'))
+            return false;
+        ++k;
+    }
+    return true;
 }
 
 } // namespace
 
 std::int64_t TResultPane::FindText(const std::string& text, std::int64_t from, std::int64_t to,
                                    bool wholeWord, bool matchCase) const {
+    EnsureWhole();
     RebuildIndex();
     const std::string& hay = text_;
     const std::int64_t n = static_cast<std::int64_t>(hay.size());
@@ -475,17 +533,17 @@ std::int64_t TResultPane::FindText(const std::string& text, std::int64_t from, s
         auto it = std::upper_bound(lineStart_.begin(), lineStart_.end(), from);
         i = *(it - 1);
     }
+    std::int64_t prev = -1; // the character before i, for whole words
     while (i + m <= to) {
         const unsigned char c = hay[i];
         const int width = (cp932::IsLeadByte(c) && i + 1 < n) ? 2 : 1;
-        if (i >= from) {
-            std::int64_t k = 0;
-            while (k < m && Fold(hay[i + k], matchCase) == Fold(text[k], matchCase))
-                ++k;
-            if (k == m && (!wholeWord || ((i == 0 || !IsWordByte(hay[i - 1])) &&
-                                          (i + m >= n || !IsWordByte(hay[i + m])))))
+        if (i >= from && MatchesAt(hay, i, text, matchCase)) {
+            const auto end = i + m;
+            if (!wholeWord ||
+                ((prev < 0 || !IsWordByte(hay[prev])) && (end >= n || !IsWordByte(hay[end]))))
                 return i;
         }
+        prev = i;
         i += width;
     }
     return -1;
@@ -620,6 +678,7 @@ void TResultPane::SetRuns(const std::vector<PaneRun>& runs) {
         doc = document()->clone(this);
     } else {
         doc->clear();
+        shownFrom_ = 0;
     }
     QTextCursor c(doc);
     c.beginEditBlock();

@@ -46,11 +46,15 @@ class TResultPane : public QTextEdit {
     std::int64_t TextLength() const; // bytes, line breaks counting two
 
     // A run of many appends (a search): the lines go into a document that no view lays out
-    // line by line, which the pane shows when the run ends, and as a copy now and then while it
-    // lasts (PublishIfDue), so that the pane's cost per hit stays small. Line, LineCount,
-    // ReplaceLine and AppendLine work on that document meanwhile.
+    // line by line, which the pane shows when the run ends, and a copy of its last lines now
+    // and then while it lasts (PublishIfDue), so that the pane's cost per hit stays small. Line,
+    // LineCount, ReplaceLine and AppendLine work on that document meanwhile.
     void BeginBulkAppend();
     void PublishIfDue();
+    // Tests: how often (1000 ms) and how many of the last lines (2000) a run shows.
+    void SetPublishInterval(int ms) { publishIntervalMs_ = ms; }
+    void SetPublishTail(int lines) { publishTail_ = lines; }
+
     void EndBulkAppend();
     bool InBulkAppend() const { return building_ != nullptr; }
     // Ends the run's separate document before the shown copy is changed (a command, typing):
@@ -140,6 +144,7 @@ class TResultPane : public QTextEdit {
 
   private:
     void RebuildIndex() const;
+    void EnsureWhole() const;
     // SelectionChanged when the selection is not the one reported last.
     void ReportSelection();
     int reportedAnchor_ = -1, reportedPosition_ = -1;
@@ -163,6 +168,11 @@ class TResultPane : public QTextEdit {
     bool hasLines_ = false; // AppendLine wrote the first line since the last Clear
     QTextDocument* building_ = nullptr;
     qint64 lastPublishMs_ = 0;
+    int publishIntervalMs_ = 1000;
+    // While a run lasts, the shown document is a copy of the built one's last publishTail_
+    // lines, which begin at position shownFrom_ of the built one.
+    int shownFrom_ = 0;
+    int publishTail_ = 2000;
     // During a bulk append, lines of one format wait here and go in with one insertion: a
     // document takes a run of lines far faster than the same lines one by one.
     void FlushPending() const;

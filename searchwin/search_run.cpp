@@ -34,10 +34,17 @@ std::string FileNamePart(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Letter case of single-byte letters only: the second byte of a two-byte character is taken as
+// it is, so that ダ (0x83 0x5F) and ア (0x83 0x41) of a folder name stay apart.
 bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
     if (s.size() < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i) {
         unsigned char a = s[i], b = prefix[i];
+        if (cp932::IsLeadByte(b) && i + 1 < prefix.size()) {
+            if (a != b || s[i + 1] != prefix[i + 1]) return false;
+            ++i;
+            continue;
+        }
         if (a >= 'a' && a <= 'z') a -= 32;
         if (b >= 'a' && b <= 'z') b -= 32;
         if (a != b) return false;

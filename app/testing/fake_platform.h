@@ -36,6 +36,10 @@ class FakePlatform final : public Platform {
         opened.push_back(target);
         return shellOpenResult;
     }
+    bool ShellOpenIn(const std::string& file, const std::string& folder) override {
+        openedIn.push_back({file, folder});
+        return shellOpenResult;
+    }
     std::optional<std::string> PickFolder(const std::string&, const std::string& start) override {
         folderStarts.push_back(start);
         return Next(folderAnswers);
@@ -93,6 +97,10 @@ class FakePlatform final : public Platform {
     int waitCursorDepth = 0;
     long pumpCount = 0;
     std::vector<std::string> opened;
+    struct OpenedIn {
+        std::string file, folder; // Shift-JIS
+    };
+    std::vector<OpenedIn> openedIn;
     bool shellOpenResult = true;
     std::vector<std::string> folderStarts, filters;
     std::vector<std::string> fileDialogStarts; // the file name each file dialog started with

@@ -38,6 +38,27 @@ TEST_F(ListingTest, OneLevelMatchesExtensionWithoutRegardToCaseAndSorts) {
     EXPECT_TRUE(listing::ListFiles(Root() + "/missing", "txt").empty());
 }
 
+TEST_F(ListingTest, ExtensionsOfTwoByteCharactersMatchOnlyThemselves) {
+    // ダ (0x83 0x5F) and ア (0x83 0x41) differ only where a letter's case would.
+    for (const char* f : {"x.ダ", "y.ア", "z.ｱ", "w.TｿA"})
+        Touch(f);
+    EXPECT_EQ(listing::ListFiles(Root(), cp932::FromUtf8("ア")),
+              std::vector<std::string>{cp932::FromUtf8("y.ア")});
+    EXPECT_EQ(listing::ListFilesInTree(Root(), cp932::FromUtf8(".ア")),
+              std::vector<std::string>{cp932::FromUtf8("y.ア")});
+    EXPECT_EQ(listing::ListFiles(Root(), cp932::FromUtf8("tｿa")),
+              std::vector<std::string>{cp932::FromUtf8("w.TｿA")});
+}
+
+TEST(ListingOrder, LettersFoldButSecondBytesDoNot) {
+    // テ (0x83 0x65) sorts after ウ (0x83 0x45), whatever a folded second byte would say.
+    std::vector<std::string> items = {cp932::FromUtf8("テb"), cp932::FromUtf8("ウc"),
+                                      cp932::FromUtf8("ウA")};
+    listing::SortLikeList(items);
+    EXPECT_EQ(items, (std::vector<std::string>{cp932::FromUtf8("ウA"), cp932::FromUtf8("ウc"),
+                                               cp932::FromUtf8("テb")}));
+}
+
 TEST_F(ListingTest, SubtreeSkipsDotFoldersAndGivesRelativePaths) {
     for (const char* f : {"a.txt", "data/b.txt", "data/data/c.txt", ".git/d.txt", "x/.hidden.txt"})
         Touch(f);

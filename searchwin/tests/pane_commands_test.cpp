@@ -181,6 +181,18 @@ TEST_F(PaneCommandsTest, BracketRemovalPutsTheBracketFreeCopyBeforeTheColouredOn
     EXPECT_FALSE(Form().BitBtn13->isHidden());
 }
 
+TEST_F(PaneCommandsTest, BracketRemovalTakesNoCharacterForABracketByItsSecondByte) {
+    // ！ (0x81 0x49) is not （ (0x81 0x69).
+    Fill({"注意！重要（要点）です"});
+    Pane().SelectAllText();
+    Trigger(Form().N1);
+    EXPECT_EQ(PaneText(), "注意！重要です注意！重要（要点）です");
+    EXPECT_EQ(Runs(0), (std::vector<Look>{{"注意！重要です", kBlue, false, false},
+                                          {"注意！重要", kRed, false, false},
+                                          {"（要点）", kBlue, true, false},
+                                          {"です", kRed, false, false}}));
+}
+
 TEST_F(PaneCommandsTest, BracketRemovalColoursNestedGroupsAndRemovesBold) {
     Fill({"甲（乙（丙）丁）戊"});
     Pane().SelectAllText();
@@ -588,6 +600,18 @@ TEST_F(PaneCommandsTest, FindStepsThroughTheOccurrencesThenSaysSo) {
     EXPECT_EQ(MessagesUtf8(), std::vector<std::string>{"見つかりませんでした"});
     EXPECT_EQ(Pane().SelStart(), 21);
     EXPECT_EQ(Pane().SelLength(), 5);
+}
+
+TEST_F(PaneCommandsTest, FindStopsOnlyOnTheCharacterAskedFor) {
+    TForm1& f = Form();
+    Fill({"注意！重要（要点）です"});
+    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    ASSERT_NE(f.FindDialog1, nullptr);
+    f.FindDialog1->TextEdit->setText(QString::fromUtf8("（"));
+    QTest::mouseClick(f.FindDialog1->FindNext, Qt::LeftButton);
+    EXPECT_EQ(Pane().SelStart(), 10);
+    EXPECT_EQ(Pane().SelLength(), 2);
+    EXPECT_TRUE(platform_.messages.empty());
 }
 
 // ---- Print ----

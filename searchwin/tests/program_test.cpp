@@ -1,9 +1,12 @@
 // The program as a user starts it: one instance per executable name, signals close the window.
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QThread>
 #include <QUuid>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -23,9 +26,15 @@ class ProgramTest : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    void Start(QProcess& p) {
+    // display: an X display to start on instead of the offscreen platform.
+    void Start(QProcess& p, const QString& display = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (display.isEmpty()) {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        } else {
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            env.insert(QStringLiteral("DISPLAY"), display);
+        }
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(QString::fromStdString(dir_.string()));
         p.start(QString::fromStdString(exe_.string()), {});
@@ -60,6 +69,46 @@ TEST_F(ProgramTest, SecondStartHandsOverAndEndsAtOnce) {
     ::kill(static_cast<pid_t>(third.processId()), SIGINT);
     ASSERT_TRUE(third.waitForFinished(10000));
     EXPECT_EQ(third.exitCode(), 0);
+}
+
+// The title bar on X11 shows the window's caption alone, without the application's name after
+// it: what the window manager reads is the window's name properties.
+TEST_F(ProgramTest, TitleBarShowsTheCaptionExactly) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString xwininfo = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
+    if (xvfb.isEmpty() || xwininfo.isEmpty()) GTEST_SKIP() << "needs Xvfb and xwininfo";
+    QProcess server;
+    server.start(xvfb,
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                  QStringLiteral("1024x768x24")});
+    ASSERT_TRUE(server.waitForStarted(10000));
+    ASSERT_TRUE(server.waitForReadyRead(10000));
+    const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed();
+
+    // A keyword list, so that the start has no message to show first.
+    std::ofstream(dir_ / "color.ini") << "";
+    QProcess program;
+    Start(program, display);
+    // Every named window of the display; the main window's appears once it is mapped.
+    QString names;
+    for (int tries = 0; tries < 100 && !names.contains(QStringLiteral("v5.7")); ++tries) {
+        QThread::msleep(100);
+        QProcess list;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display);
+        list.setProcessEnvironment(env);
+        list.start(xwininfo, {QStringLiteral("-root"), QStringLiteral("-tree")});
+        list.waitForFinished(10000);
+        names = QString::fromUtf8(list.readAllStandardOutput());
+    }
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    program.waitForFinished(10000);
+    server.terminate();
+    server.waitForFinished(10000);
+
+    EXPECT_TRUE(names.contains(QString::fromUtf8("\"Quelvra　v5.7\""))) << names.toStdString();
+    EXPECT_FALSE(names.contains(QString::fromUtf8("v5.7 —"))) << names.toStdString();
 }
 
 } // namespace

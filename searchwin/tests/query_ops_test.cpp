@@ -253,6 +253,14 @@ TEST_F(KeywordPaintTest, LaterWordWinsWhereWordsOverlap) {
     EXPECT_EQ(Look(8, 4), std::make_pair(0x0000FFu, true));
 }
 
+TEST_F(KeywordPaintTest, ATwoByteWordPaintsItselfNotOneThatDiffersInASecondByte) {
+    // 蓋 (0x8A 0x57) and 学 (0x8A 0x77): a one-line pane gives one occurrence, the real one.
+    PaneText({"蓋と学"});
+    Keywords("学").BitBtn1Click();
+    EXPECT_EQ(Look(0, 2), std::make_pair(0u, false));
+    EXPECT_EQ(Look(4, 2), std::make_pair(0xFF0000u, true));
+}
+
 TEST_F(KeywordPaintTest, NoMoreOccurrencesThanThePaneHasLines) {
     PaneText({"ab ab ab ab", "x"});
     Keywords("ab").BitBtn1Click();

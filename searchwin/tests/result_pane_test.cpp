@@ -2,7 +2,10 @@
 
 #include "codec.h"
 
+#include "qtext.h"
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 namespace {
@@ -46,6 +49,39 @@ TEST(ResultPane, FindTextIsCharacterAlignedAndCrossesLineBreaks) {
     EXPECT_EQ(pane.FindText("abc", 10), 13);
     EXPECT_EQ(pane.FindText("abc", 0, 11), -1); // must end before `to`
     EXPECT_EQ(pane.FindText("zzz", 0), -1);
+}
+
+// Only single-byte letters fold: a two-byte character whose second byte looks like a letter
+// (テ 0x83 0x65, ウ 0x83 0x45) is not the same as the one with the other "case" there.
+TEST(ResultPane, FindTextFoldsSingleByteLettersOnly) {
+    struct Case {
+        const char* line; // the pane's second line, after a first one of its own
+        const char* first;
+        const char* find;
+        std::int64_t at; // in the whole text; -1 none
+    } cases[] = {
+        {"ウスエ", "テスト", "ウスエ", 8},
+        {"テスト", "ウスエ", "テスト", 8},
+        {"学", "蓋", "学", 4},
+        {"（", "！", "（", 4},
+        {"ナ", "オ", "ナ", 4},
+        {"ソa表B", "x", "ソA表b", 3}, // letters beside two-byte characters still fold
+        {"ａ", "x", "Ａ", -1},        // full-width letters are two-byte characters
+        {"能ポ", "能ぽ", "能ポ", 6},  // kana of another kind are other characters
+    };
+    for (const Case& c : cases) {
+        TResultPane pane;
+        pane.AppendLine(S(c.first));
+        pane.AppendLine(S(c.line));
+        EXPECT_EQ(pane.FindText(S(c.find), 0), c.at) << c.find;
+    }
+    // Case matched or not, a letter typed in the other case is found only when folding.
+    TResultPane pane;
+    pane.AppendLine(S("表ABC"));
+    EXPECT_EQ(pane.FindText("abc", 0), 2);
+    EXPECT_EQ(pane.FindText("abc", 0, -1, false, true), -1);
+    // Whole words: 表 before the word is a character of the word, though its second byte is "\".
+    EXPECT_EQ(pane.FindText("ABC", 0, -1, true, false), -1);
 }
 
 TEST(ResultPane, ReplaceLineTakesLineBreaksAndAppendRespectsTheCap) {
@@ -111,6 +147,83 @@ TEST(ResultPane, BulkAppendShowsTheLinesWhenItEndsAndKeepsOffsetsRight) {
     }
 }
 
+// While a run lasts, the pane shows its last lines in their formats, scrolled to the end; a
+// command meanwhile works on the whole text, at the place selected in what was shown.
+TEST(ResultPane, BulkAppendShowsTheLastLinesAndACommandMeanwhileWorksOnTheWhole) {
+    TResultPane pane;
+    pane.show();
+    pane.SetPublishInterval(0);
+    pane.SetPublishTail(3);
+    auto shown = [&] { return pane.document()->toPlainText().toStdString(); };
+    pane.Clear();
+    pane.BeginBulkAppend();
+    pane.AppendLine("");
+    pane.PublishIfDue();
+    EXPECT_EQ(shown(), "");
+    for (int file = 0; file < 3; ++file) {
+        pane.SetInsertColor(255);
+        pane.SetInsertBold(true);
+        pane.AppendLine(S("見出し") + std::to_string(file));
+        pane.SetInsertColor(0);
+        pane.SetInsertBold(false);
+        pane.AppendLine(S("ソ表") + std::to_string(file));
+    }
+    pane.PublishIfDue();
+    EXPECT_EQ(cp932::ToUtf8(app::FromQ(pane.document()->toPlainText())), "ソ表1\n見出し2\nソ表2");
+    EXPECT_EQ(pane.textCursor().position(), pane.document()->characterCount() - 1);
+    const QTextBlock head = pane.document()->findBlockByNumber(1);
+    EXPECT_EQ(head.begin().fragment().charFormat().foreground().color(), QColor(255, 0, 0));
+    EXPECT_TRUE(head.begin().fragment().charFormat().fontWeight() >= QFont::Bold);
+    EXPECT_FALSE(head.next().begin().fragment().charFormat().fontWeight() >= QFont::Bold);
+    EXPECT_EQ(pane.LineCount(), 7); // the whole text meanwhile
+
+    // The user selects 見出し2 in what is shown and colours it; more lines come after.
+    QTextCursor c = pane.textCursor();
+    c.setPosition(head.position());
+    c.setPosition(head.position() + 3, QTextCursor::KeepAnchor);
+    pane.setTextCursor(c);
+    pane.SetSelColor(0x8000);
+    EXPECT_EQ(pane.SelText(), S("見出し"));
+    pane.AppendLine("after");
+    pane.PublishIfDue(); // the run goes on in the document now shown
+    pane.EndBulkAppend();
+    ASSERT_EQ(pane.LineCount(), 8);
+    EXPECT_EQ(pane.Line(7), "after");
+    const std::int64_t at = pane.PositionOfLine(5);
+    pane.Select(at, 6);
+    EXPECT_EQ(pane.SelText(), S("見出し"));
+    EXPECT_EQ(pane.SelColor(), 0x8000u);
+    pane.Select(pane.PositionOfLine(3), 6);
+    EXPECT_EQ(pane.SelColor(), 255u); // the first header as it was
+
+    // A summary written in at the top while the last lines are shown.
+    pane.Clear();
+    pane.BeginBulkAppend();
+    for (int i = 0; i < 6; ++i)
+        pane.AppendLine("line " + std::to_string(i));
+    pane.PublishIfDue();
+    pane.ReplaceLine(0, "summary\r\n");
+    QTextCursor d(pane.document());
+    d.setPosition(0);
+    d.setPosition(6, QTextCursor::KeepAnchor); // "line 3"
+    pane.setTextCursor(d);
+    pane.AdoptBulkDocument();
+    EXPECT_EQ(pane.SelText(), "line 3");
+    pane.EndBulkAppend();
+
+    // A position or a find during the run is the whole text's, not the copy's.
+    pane.Clear();
+    pane.BeginBulkAppend();
+    for (int i = 0; i < 6; ++i)
+        pane.AppendLine("row " + std::to_string(i));
+    pane.PublishIfDue(); // rows 3 to 5, the caret at the end
+    EXPECT_EQ(pane.SelStart(), pane.TextLength());
+    EXPECT_EQ(pane.FindText("row 1", 0), pane.PositionOfLine(1));
+    pane.AppendLine("row 6");
+    pane.EndBulkAppend();
+    EXPECT_EQ(pane.Line(6), "row 6");
+}
+
 // Lines of one format are gathered before they go in: formats, the cap and Clear must hold
 // exactly as for lines appended one by one.
 TEST(ResultPane, BulkAppendKeepsEachLinesFormatAndTheCap) {
@@ -141,6 +254,24 @@ TEST(ResultPane, BulkAppendKeepsEachLinesFormatAndTheCap) {
         EXPECT_EQ(pane.SelColor(), 0u) << line;
         EXPECT_FALSE(pane.SelBold()) << line;
     }
+
+    // Many lines of one format go in while the run lasts, between the pump's calls.
+    pane.SetCap(TResultPane::kMaxLines, TResultPane::kMaxBytes);
+    pane.Clear();
+    pane.BeginBulkAppend();
+    for (int i = 0; i < 5000; ++i) {
+        pane.AppendLine("hit " + std::to_string(i));
+        pane.PublishIfDue();
+    }
+    pane.SetInsertBold(true);
+    pane.AppendLine("head");
+    pane.EndBulkAppend();
+    ASSERT_EQ(pane.LineCount(), 5001);
+    EXPECT_EQ(pane.Line(4999), "hit 4999");
+    pane.Select(pane.PositionOfLine(5000), 4);
+    EXPECT_TRUE(pane.SelBold());
+    pane.Select(pane.PositionOfLine(4999), 4);
+    EXPECT_FALSE(pane.SelBold());
 
     pane.Clear();
     pane.BeginBulkAppend();
