@@ -4,6 +4,7 @@
 // the view side through the hooks.
 #pragma once
 
+#include "lines.h"
 #include "options.h"
 #include "screen_rows.h"
 
@@ -48,6 +49,8 @@ class TEditorModel : public TComponent, public TEditorClient {
     const char* ClassName() const override { return "TEditorModel"; }
 
     TEditorScreenStrings& List() { return *FList; }
+    // The text as logical lines.
+    TEditorStrings& Lines() { return *FLines; }
     // Leaves the own row list (freed when no editor is left) and shows Source's.
     void ShareList(TEditorModel& Source);
 
@@ -237,10 +240,12 @@ class TEditorModel : public TComponent, public TEditorClient {
     TEditorHitStyle FHitStyle = hsSelect;
 
   private:
+    friend class TEditorStrings;
     void FountainChanged(TObject* Sender) { OptionChanged(Sender); }
     void Route(TNotifyPersistent& Option);
 
     std::shared_ptr<TEditorScreenStrings> FList;
+    std::unique_ptr<TEditorStrings> FLines;
     TEditorCaret FCaret;
     TEditorMarks FMarks;
     TEditorMargin FMargin;

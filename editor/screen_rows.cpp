@@ -320,6 +320,16 @@ void TEditorScreenStrings::LoadText(std::string_view Text) {
     EndUpdate();
 }
 
+void TEditorScreenStrings::FileLoaded() {
+    BeginUpdate();
+    if (Count() > 0) {
+        if (FWordWrap) WrapAll();
+        Record(0, 0, Count(), 0);
+    }
+    ReparseAll();
+    EndUpdate();
+}
+
 void TEditorScreenStrings::Clear() {
     for (TEditorClient* e : FEditors)
         e->DropSelection();
