@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace editor {
 
@@ -186,6 +187,12 @@ class TEditorModel : public TComponent, public TEditorClient {
     TNotifyEvent OnTopColChange;
     TNotifyEvent OnTopRowChange;
 
+    // Undo and redo (the selection or hit is dropped first); the history is the row list's.
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return FList->UndoObj().CanUndo(); }
+    bool CanRedo() const { return FList->UndoObj().CanRedo(); }
+
     // The editor's reaction to a change of one of its option objects or of the outside fountain.
     void OptionChanged(TObject* Sender);
 
@@ -198,6 +205,8 @@ class TEditorModel : public TComponent, public TEditorClient {
     int CaretRow() const override { return FCaretRow; }
     int CaretCol() const override { return FCaretCol; }
     void SetCaretPos(int Row, int Col) override;
+    // Row, then column, placed as the caret moves.
+    void PlaceCaret(int ARow, int ACol) override;
     int TopRow() const override { return FTopRow; }
     // Clamped to 0..RowCount; the view scrolls its pixels.
     void SetTopRow(int Value) override;

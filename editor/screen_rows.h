@@ -31,6 +31,8 @@ class TEditorClient {
     virtual int CaretRow() const { return 0; }
     virtual int CaretCol() const { return 0; }
     virtual void SetCaretPos(int, int) {}
+    // Puts the caret where an undone change found it, with the editor's column rules.
+    virtual void PlaceCaret(int Row, int Col) { SetCaretPos(Row, Col); }
     virtual int TopRow() const { return 0; }
     virtual void SetTopRow(int) {}
     virtual bool Focused() const { return false; }

@@ -1,5 +1,6 @@
 #include "undo.h"
 
+#include "editor_model.h"
 #include "screen_rows.h"
 
 #include <algorithm>
@@ -91,7 +92,7 @@ static bool Fits(const TUndoData& R, const TEditorScreenStrings& L) {
 }
 
 void TEditorUndoObj::PlaceCaret(int Row, int Col) {
-    if (TEditorClient* a = FList->ActiveEditor()) a->SetCaretPos(Row, Col);
+    if (TEditorClient* a = FList->ActiveEditor()) a->PlaceCaret(Row, Col);
 }
 
 void TEditorUndoObj::Undo() {
@@ -141,6 +142,23 @@ void TEditorUndoObj::Redo() {
         FRedoList.Delete(FRedoList.Count() - 1);
     }
     PlaceCaret(row, col);
+}
+
+// The editor's side.
+
+void TEditorModel::Undo() {
+    CleanSelection();
+    FList->Undo();
+}
+
+void TEditorModel::Redo() {
+    CleanSelection();
+    FList->Redo();
+}
+
+void TEditorModel::PlaceCaret(int ARow, int ACol) {
+    SetRow(ARow);
+    SetCol(ACol);
 }
 
 } // namespace editor
