@@ -14,11 +14,13 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace editor {
 
 class TEditor;
+class TEditorHands;
 
 // OnDrawLine (Sender, LineStr, X, Y, Index, ARect, Selected): after a row (or a selected piece of
 // it) is drawn, with the painter still open on the view.
@@ -68,6 +70,10 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
 
     TDrawLineEvent OnDrawLine;
 
+    // Keyboard, mouse, input method, popup menu, clipboard and edit-control operations
+    // (hands.h).
+    TEditorHands& Hands();
+
   protected:
     // TEditorModel view hooks.
     bool HandleAllocated() const override { return true; }
@@ -98,6 +104,10 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void mouseMoveEvent(QMouseEvent* E) override;
     void mouseReleaseEvent(QMouseEvent* E) override;
     QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
+    // Keys, pointer, input method and context menu go to Hands().
+    bool event(QEvent* E) override;
+    bool viewportEvent(QEvent* E) override;
+    void inputMethodEvent(QInputMethodEvent* E) override;
 
   private:
     // Drawing (one place for all of it).
@@ -165,6 +175,7 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     bool FSettingBars = false;
     bool FMouseSelecting = false;
     QPoint FPressPoint;
+    std::shared_ptr<TEditorHands> FHands;
 };
 
 } // namespace editor

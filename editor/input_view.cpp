@@ -1,0 +1,246 @@
+// Keyboard, mouse and input method on screen: Qt's events translated into the model's
+// operations (input.h), the cursor shapes, and the composition shown at the caret.
+#include "codec.h"
+#include "editor.h"
+#include "hands.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+
+namespace editor {
+
+namespace {
+TEditorKey KeyOf(int Key) {
+    switch (Key) {
+    case Qt::Key_PageUp:
+        return ekPageUp;
+    case Qt::Key_PageDown:
+        return ekPageDown;
+    case Qt::Key_End:
+        return ekEnd;
+    case Qt::Key_Home:
+        return ekHome;
+    case Qt::Key_Left:
+        return ekLeft;
+    case Qt::Key_Up:
+        return ekUp;
+    case Qt::Key_Right:
+        return ekRight;
+    case Qt::Key_Down:
+        return ekDown;
+    case Qt::Key_Delete:
+        return ekDelete;
+    case Qt::Key_Escape:
+        return ekEscape;
+    case Qt::Key_Control:
+        return ekControl;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return ekTab;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return ekReturn;
+    default:
+        return ekOther;
+    }
+}
+
+QCursor QtCursor(TCursor C) {
+    if (C == crIBeam) return Qt::IBeamCursor;
+    if (C == crDrag) return Qt::DragMoveCursor;
+    if (C == crDragSelCopy()) return Qt::DragCopyCursor;
+    if (C == crRightArrow()) return Qt::PointingHandCursor;
+    return Qt::ArrowCursor;
+}
+
+// Text a key typed: printable characters only (control characters belong to shortcuts).
+bool Printable(const QString& T) {
+    if (T.isEmpty()) return false;
+    for (QChar c : T)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+    return true;
+}
+} // namespace
+
+TEditorHands& TEditor::Hands() {
+    if (!FHands) {
+        FHands = std::make_shared<TEditorHands>(*this);
+        FHands->Input.OnCursor = [this](TCursor C) { viewport()->setCursor(QtCursor(C)); };
+    }
+    return *FHands;
+}
+
+TEditorHands::TEditorHands(TEditor& Editor)
+    : Editing(Editor), Input(Editor, Editing), Messages(Editor, Editing, Clipboard),
+      PopupMenu(new TEditorPopupMenu(&Editor)), FEditor(Editor) {}
+
+bool TEditor::event(QEvent* E) {
+    switch (E->type()) {
+    case QEvent::KeyPress: {
+        // Before the focus chain takes Tab.
+        auto* k = static_cast<QKeyEvent*>(E);
+        if (Hands().KeyPress(k)) {
+            k->accept();
+            return true;
+        }
+        break;
+    }
+    case QEvent::KeyRelease:
+        if (Hands().KeyRelease(static_cast<QKeyEvent*>(E))) return true;
+        break;
+    case QEvent::ShortcutOverride:
+        // The menu's shortcuts act on the state of now, not of the last time it popped up.
+        Hands().PopupMenu->Upkeep();
+        break;
+    default:
+        break;
+    }
+    return QAbstractScrollArea::event(E);
+}
+
+bool TEditor::viewportEvent(QEvent* E) {
+    switch (E->type()) {
+    case QEvent::MouseButtonPress:
+        if (Hands().MousePress(static_cast<QMouseEvent*>(E))) return true;
+        break;
+    case QEvent::MouseMove:
+        if (Hands().MouseMove(static_cast<QMouseEvent*>(E))) return true;
+        break;
+    case QEvent::MouseButtonRelease:
+        if (Hands().MouseRelease(static_cast<QMouseEvent*>(E))) return true;
+        break;
+    case QEvent::MouseButtonDblClick:
+        // A second press while the first is being handled is swallowed; else it is a press.
+        if (Hands().Input.Capturing()) return true;
+        if (Hands().MousePress(static_cast<QMouseEvent*>(E))) return true;
+        break;
+    case QEvent::Wheel:
+        if (Hands().Input.Capturing()) return true;
+        break;
+    case QEvent::ContextMenu: {
+        auto* c = static_cast<QContextMenuEvent*>(E);
+        TEditorPopupMenu* menu = Hands().PopupMenu;
+        menu->Upkeep();
+        menu->popup(c->globalPos());
+        return true;
+    }
+    default:
+        break;
+    }
+    return QAbstractScrollArea::viewportEvent(E);
+}
+
+void TEditor::inputMethodEvent(QInputMethodEvent* E) {
+    Hands().InputMethod(E);
+    E->accept();
+}
+
+// Keys.
+
+bool TEditorHands::KeyPress(QKeyEvent* E) {
+    const TEditorKey k = KeyOf(E->key());
+    const bool shift = E->modifiers() & Qt::ShiftModifier;
+    const bool ctrl = E->modifiers() & Qt::ControlModifier;
+    const bool alt = E->modifiers() & Qt::AltModifier;
+    if (Input.FilterKeyDown(k)) return true;
+    if (k >= ekPageUp && k <= ekDelete) {
+        Input.KeyDown(k, shift, ctrl, E->isAutoRepeat());
+        return true;
+    }
+    if (k == ekTab) {
+        if (!Input.WantTabs) return false;
+        Editing.Tab(shift || E->key() == Qt::Key_Backtab, ctrl);
+        return true;
+    }
+    if (k == ekReturn) {
+        if (!Input.WantReturns) return false;
+        Editing.Return(shift);
+        return true;
+    }
+    if (E->key() == Qt::Key_Backspace) {
+        Editing.Backspace();
+        return true;
+    }
+    if (!ctrl && !alt && Printable(E->text())) {
+        if (!Editing.ReadOnly())
+            Editing.InsertString(cp932::FromUtf16Lossy(E->text().toStdU16String()));
+        return true;
+    }
+    return false;
+}
+
+bool TEditorHands::KeyRelease(QKeyEvent* E) {
+    const TEditorKey k = KeyOf(E->key());
+    if (Input.FilterKeyUp(k)) return true;
+    if (E->isAutoRepeat()) return false;
+    Input.KeyUp();
+    if (Input.ImeMoveDeferred()) {
+        Input.ClearImeMoveDeferred();
+        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+    }
+    return false;
+}
+
+// Mouse.
+
+bool TEditorHands::MousePress(QMouseEvent* E) {
+    // Any button gives the focus.
+    FEditor.setFocus(Qt::MouseFocusReason);
+    if (E->button() != Qt::LeftButton) return false;
+    const QPoint p = E->position().toPoint();
+    FEditor.HideCaret();
+    Input.MouseDown(p.x(), p.y(), E->modifiers() & Qt::ShiftModifier);
+    FEditor.ShowCaret();
+    return true;
+}
+
+bool TEditorHands::MouseMove(QMouseEvent* E) {
+    const QPoint p = E->position().toPoint();
+    Input.MouseMove(p.x(), p.y(), E->modifiers() & Qt::ControlModifier);
+    return true;
+}
+
+bool TEditorHands::MouseRelease(QMouseEvent* E) {
+    if (E->button() != Qt::LeftButton) return false;
+    const QPoint p = E->position().toPoint();
+    Input.MouseUp(p.x(), p.y(), E->modifiers() & Qt::ControlModifier,
+                  FEditor.viewport()->rect().contains(p));
+    return true;
+}
+
+// Input method.
+
+void TEditorHands::InputMethod(QInputMethodEvent* E) {
+    if (!E->commitString().isEmpty())
+        Input.ImeCommit(cp932::FromUtf16Lossy(E->commitString().toStdU16String()));
+    // The composition is shown at the caret, the caret hidden meanwhile.
+    const QString pre = E->preeditString();
+    auto* label = FEditor.viewport()->findChild<QLabel*>(QStringLiteral("composition"));
+    if (!label && !pre.isEmpty()) {
+        label = new QLabel(FEditor.viewport());
+        label->setObjectName(QStringLiteral("composition"));
+        label->setAutoFillBackground(true);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    if (!pre.isEmpty()) {
+        QFont f = FEditor.font();
+        f.setUnderline(true);
+        label->setFont(f);
+        label->setText(pre);
+        const QRect r = FEditor.CaretRect();
+        label->move(r.left(), FEditor.RowY(FEditor.Row()));
+        label->adjustSize();
+        label->show();
+        if (!FComposing) FEditor.HideCaret();
+        FComposing = true;
+    } else {
+        if (label) label->hide();
+        if (FComposing) FEditor.ShowCaret();
+        FComposing = false;
+    }
+}
+
+} // namespace editor
