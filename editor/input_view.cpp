@@ -92,8 +92,10 @@ bool TEditor::event(QEvent* E) {
         if (Hands().KeyRelease(static_cast<QKeyEvent*>(E))) return true;
         break;
     case QEvent::ShortcutOverride:
-        // The menu's shortcuts act on the state of now, not of the last time it popped up.
-        Hands().PopupMenu->Upkeep();
+        // The menu's shortcuts (all with Ctrl) act on the state of now, not of the last time it
+        // popped up.
+        if (static_cast<QKeyEvent*>(E)->modifiers() & Qt::ControlModifier)
+            Hands().PopupMenu->Upkeep();
         break;
     default:
         break;

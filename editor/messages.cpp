@@ -75,7 +75,10 @@ void TEditorMessages::UpdatePopup(std::vector<TPopupItem>& Items) {
             i.Enabled = clip && !ro;
             break;
         case paSelectAll:
-            i.Enabled = FEditor.TextLength() > 0;
+            // Not TextLength: that walks every row, and this runs before every shortcut.
+            i.Enabled = FEditor.RowCount() > 1 ||
+                        (FEditor.RowCount() == 1 &&
+                         (!FEditor.List().Text(0).empty() || FEditor.List().RowAttr(0) == LineEnd));
             break;
         case paBoxMode:
             i.Checked = FEditor.SelectionMode();
