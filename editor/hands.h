@@ -94,7 +94,7 @@ class TEditorHands {
     TPlatformClipboard Clipboard;
     TEditorInput Input;
     TEditorMessages Messages;
-    TEditorPopupMenu* PopupMenu; // owned by the editor widget
+    TEditorPopupMenu* PopupMenu = nullptr; // owned by the editor widget
 
     // Qt's events; true when the event was the editor's.
     bool KeyPress(QKeyEvent* E);

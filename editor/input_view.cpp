@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 
 namespace editor {
 
@@ -48,11 +50,24 @@ TEditorKey KeyOf(int Key) {
     }
 }
 
+// An arrow pointing up and to the right, for the left margin (rows are selected there).
+QCursor RightArrowCursor() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPolygonF arrow({{15, 0}, {15, 13}, {11, 9}, {8, 15}, {6, 14}, {9, 8}, {3, 8}});
+    p.setPen(QPen(Qt::white, 1));
+    p.setBrush(Qt::black);
+    p.drawPolygon(arrow);
+    return QCursor(pm, 15, 0);
+}
+
 QCursor QtCursor(TCursor C) {
     if (C == crIBeam) return Qt::IBeamCursor;
     if (C == crDrag) return Qt::DragMoveCursor;
     if (C == crDragSelCopy()) return Qt::DragCopyCursor;
-    if (C == crRightArrow()) return Qt::PointingHandCursor;
+    if (C == crRightArrow()) return RightArrowCursor();
     return Qt::ArrowCursor;
 }
 
@@ -68,16 +83,22 @@ bool Printable(const QString& T) {
 TEditorHands& TEditor::Hands() {
     if (!FHands) {
         FHands = std::make_shared<TEditorHands>(*this);
+        // Made once FHands is set: adding the menu sends the editor events that reach Hands().
+        FHands->PopupMenu = new TEditorPopupMenu(this);
         FHands->Input.OnCursor = [this](TCursor C) { viewport()->setCursor(QtCursor(C)); };
+        // The cursor follows the zone under the pointer with no button held too.
+        viewport()->setMouseTracking(true);
     }
     return *FHands;
 }
 
 TEditorHands::TEditorHands(TEditor& Editor)
     : Editing(Editor), Input(Editor, Editing), Messages(Editor, Editing, Clipboard),
-      PopupMenu(new TEditorPopupMenu(&Editor)), FEditor(Editor) {}
+      FEditor(Editor) {}
 
 bool TEditor::event(QEvent* E) {
+    // The menu's shortcuts are in place from the first event on.
+    if (!FHands) Hands();
     switch (E->type()) {
     case QEvent::KeyPress: {
         // Before the focus chain takes Tab.

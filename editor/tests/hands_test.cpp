@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace editor {
 namespace {
@@ -261,6 +264,141 @@ TEST_F(Window, ThePopupMenusItemsCaptionsShortcutsAndStates) {
     for (int i : {3, 4, 6, 8, 9, 10})
         EXPECT_FALSE(actions[i]->isEnabled()) << i;
     EXPECT_TRUE(actions[7]->isEnabled());
+}
+
+TEST_F(Window, TheRightButtonPopsTheMenuUpAndThePointerShapeFollowsTheZone) {
+    e->Load("abc\r\ndef");
+    const QPoint at = e->Cell(0, 1);
+    QContextMenuEvent ctx(QContextMenuEvent::Mouse, at, e->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(e->viewport(), &ctx);
+    TEditorPopupMenu* menu = e->Hands().PopupMenu;
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_TRUE(menu->ItemAction(paSelectAll)->isEnabled());
+    menu->close();
+    QTest::mouseMove(e->viewport(), QPoint(2, at.y()));
+    EXPECT_EQ(e->viewport()->cursor().shape(), Qt::BitmapCursor); // the arrow pointing right
+    QTest::mouseMove(e->viewport(), e->Cell(1, 1));
+    EXPECT_EQ(e->viewport()->cursor().shape(), Qt::IBeamCursor);
+    e->SetSelStart(0);
+    e->SetSelLength(3);
+    QTest::mouseMove(e->viewport(), e->Cell(0, 1));
+    EXPECT_EQ(e->viewport()->cursor().shape(), Qt::ArrowCursor); // on a selection to drag
+}
+
+// Editing through keys and the menu: each case starts from a text and a caret, runs its keys,
+// and ends with a text, a caret and one undo step.
+TEST_F(Window, EditingKeysChangeTheTextInOneStepEach) {
+    struct Case {
+        const char* name;
+        const char* text;
+        bool wrap;
+        int row, col;
+        std::function<void(Editor*)> keys;
+        const char* after;
+        std::pair<int, int> caret;
+    } cases[] = {
+        {"typing past the row's end fills blanks",
+         "abcd",
+         false,
+         0,
+         10,
+         [](Editor* x) { QTest::keyClicks(x, "x"); },
+         "abcd      x",
+         {0, 11}},
+        {"a two-byte character typed",
+         "ab",
+         false,
+         0,
+         1,
+         [](Editor* x) {
+             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8("表"));
+             QApplication::sendEvent(x, &press);
+         },
+         "a表b",
+         {0, 3}},
+        {"Backspace takes both bytes",
+         "a表b",
+         false,
+         0,
+         3,
+         [](Editor* x) { QTest::keyClick(x, Qt::Key_Backspace); },
+         "ab",
+         {0, 1}},
+        {"Delete takes both bytes",
+         "aソb",
+         false,
+         0,
+         1,
+         [](Editor* x) { QTest::keyClick(x, Qt::Key_Delete); },
+         "ab",
+         {0, 1}},
+        {"Delete at the end of the last line takes its line end",
+         "ab\r\ncd\r\n",
+         false,
+         1,
+         2,
+         [](Editor* x) { QTest::keyClick(x, Qt::Key_Delete); },
+         "ab\r\ncd",
+         {1, 2}},
+        {"Delete at a row's end joins the next line",
+         "ab\r\ncd",
+         false,
+         0,
+         2,
+         [](Editor* x) { QTest::keyClick(x, Qt::Key_Delete); },
+         "abcd",
+         {0, 2}},
+        {"Backspace at a continuation row takes the last character above",
+         "0123456789012345678表ソ",
+         true,
+         1,
+         0,
+         // 表 does not fit in column 19: the row above ends with 8.
+         [](Editor* x) { QTest::keyClick(x, Qt::Key_Backspace); },
+         "012345678901234567表ソ",
+         {0, 18}},
+        {"Backspace at a line's start joins it to the line above",
+         "ab\r\n能",
+         false,
+         1,
+         0,
+         [](Editor* x) { QTest::keyClick(x, Qt::Key_Backspace); },
+         "ab能",
+         {0, 2}},
+        {"Return keeps the indentation",
+         "  ab",
+         false,
+         0,
+         3,
+         [](Editor* x) { QTest::keyClick(x, Qt::Key_Return); },
+         "  a\r\n  b",
+         {1, 2}},
+        {"the box paste item puts three lines at column 5 of the last row",
+         "abcdefg",
+         false,
+         0,
+         5,
+         [](Editor* x) {
+             QApplication::clipboard()->setText(QString::fromUtf8("表\r\nx\r\nyz"));
+             x->Hands().PopupMenu->Upkeep();
+             x->Hands().PopupMenu->ItemAction(paBoxPaste)->trigger();
+         },
+         "abcde表fg\r\n     x\r\n     yz\r\n",
+         {2, 7}},
+    };
+    for (const Case& c : cases) {
+        e->SetWordWrap(c.wrap);
+        e->WrapOption().SetWrapByte(20);
+        e->Load(c.text);
+        e->List().UndoObj().Clear();
+        e->SetRowCol(c.row, c.col);
+        c.keys(e);
+        EXPECT_EQ(e->Text(), S(c.after)) << c.name;
+        EXPECT_EQ(std::make_pair(e->Row(), e->Col()), c.caret) << c.name;
+        EXPECT_EQ(e->Steps(), 1) << c.name;
+        e->Undo();
+        EXPECT_EQ(e->Text(), S(c.text)) << c.name;
+    }
 }
 
 } // namespace
