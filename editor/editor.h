@@ -119,6 +119,9 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     // Text on the grid: every byte one cell; cut at 1000 bytes; opaque when Bk is valid.
     void TextOut(QPainter& P, int X, int Y, std::string_view S, const QRect& Clip, const QColor& Fg,
                  const QColor& Bk, TFontStyles Style);
+    // Bytes From..To of S at their cells counted from X0 (cut where TextOut cuts S).
+    void TextRun(QPainter& P, int X0, int Y, std::string_view S, int From, int To,
+                 const QRect& Clip, const QColor& Fg, const QColor& Bk, TFontStyles Style);
     void DotLine(QPainter& P, int X1, int X2, int Y, const QColor& Fg, const QColor& Bk);
     const QRawFont& RawFont(TFontStyles Style);
     QColor Qc(TColor C, TColor None) const;
@@ -150,7 +153,8 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     int FAscent = 0;
     std::array<QRawFont, 4> FRawFonts;
     std::array<bool, 4> FRawFontReady{};
-    QRawFont FFallbackFont;
+    QVector<quint32> FRunGlyphs;
+    QVector<QPointF> FRunPositions;
     // Glyphs of the editor's font per UTF-16 unit and style (0: not looked up).
     std::array<std::vector<quint32>, 4> FGlyphs;
     // The line index of a row already counted, so numbering a screen of lines counts from there.

@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPaintEvent>
 #include <QPixmap>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 namespace editor {
@@ -353,6 +355,115 @@ TEST(EditorDrawing, ScrollingShowsTheSameAsDrawingAfresh) {
     b.SetTopCol(3);
     EXPECT_EQ(a.TopRow(), 7 + a.VisibleRowCount());
     EXPECT_EQ(a.Shot(), b.Shot());
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+// Records what the editor is asked to paint.
+struct Recorder : Editor {
+    QRegion painted;
+    void paintEvent(QPaintEvent* E) override {
+        painted += E->region();
+        Editor::paintEvent(E);
+    }
+    // What the screen holds now (the backing store), against a fresh painting of the same state.
+    QImage OnScreen() {
+        QPixmap shot = screen()->grabWindow(winId());
+        return shot.copy(viewport()->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    void Settle() {
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+};
+
+int Area(const QRegion& r) {
+    int a = 0;
+    for (const QRect& q : r)
+        a += q.width() * q.height();
+    return a;
+}
+
+std::string Lines(int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i)
+        text += S("行") + std::to_string(i) + " " + std::string(i % 40, 'x') + "\r\n";
+    return text;
+}
+
+TEST(EditorRepaint, ScrollingMovesPixelsAndPaintsOnlyTheUncoveredRows) {
+    Recorder e;
+    e.Leftbar().SetVisible(true);
+    e.Marks().RetMark().SetVisible(true);
+    e.List().LoadText(Lines(300));
+    e.show();
+    e.Settle();
+    e.painted = QRegion();
+    e.ScrollRows(1);
+    e.Settle();
+    const int rh = e.Metrics().RowHeight;
+    // One row's strip at the bottom (a partly shown row too) and the caret-row underline.
+    EXPECT_LE(Area(e.painted), 3 * rh * e.viewport()->width());
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    e.painted = QRegion();
+    e.ScrollRows(-3);
+    e.SetTopCol(4);
+    e.Settle();
+    EXPECT_LT(Area(e.painted), e.viewport()->width() * e.viewport()->height() / 2);
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+}
+
+TEST(EditorRepaint, AnEditRepaintsItsRowsAndMovesTheRest) {
+    Recorder e;
+    e.Leftbar().SetVisible(true);
+    e.List().LoadText(Lines(300));
+    e.show();
+    e.Settle();
+    const int rh = e.Metrics().RowHeight;
+    // The same number of rows: only the changed row.
+    e.painted = QRegion();
+    e.List().ReplaceRows(5, 1, "changed\r\n");
+    ASSERT_EQ(e.RowCount(), 300);
+    e.Settle();
+    EXPECT_LE(Area(e.painted), 3 * rh * e.viewport()->width());
+    EXPECT_TRUE(e.painted.contains(QRect(e.Metrics().LeftMargin, e.RowY(5), 10, rh)));
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    // Rows inserted: the rows below move down; the screen matches a fresh painting.
+    e.List().ReplaceRows(3, 1, "a\r\nb\r\nc");
+    e.Settle();
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    e.List().ReplaceRows(2, 4, "z\r\n");
+    e.Settle();
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    EXPECT_EQ(e.List().Text(2), "z");
+}
+
+TEST(EditorRepaint, SelectionChangesRepaintOnlyTheRowsThatChanged) {
+    Recorder e;
+    e.List().LoadText(Lines(300));
+    e.show();
+    e.Settle();
+    const int rh = e.Metrics().RowHeight;
+    e.SetRowCol(2, 1);
+    e.StartSelection();
+    e.SetRowCol(6, 3);
+    e.UpdateSelection();
+    e.Settle();
+    e.painted = QRegion();
+    e.SetRowCol(7, 3);
+    e.UpdateSelection();
+    e.Settle();
+    // Rows 6 and 7 changed; rows 2 to 5 stay.
+    EXPECT_GE(e.painted.boundingRect().top(), e.RowY(6));
+    EXPECT_LE(e.painted.boundingRect().bottom(), e.RowY(8) + rh);
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    e.CleanSelection();
+    e.Settle();
+    EXPECT_EQ(e.OnScreen(), e.Shot());
 }
 
 } // namespace
