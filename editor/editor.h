@@ -68,6 +68,9 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
 
     TDrawLineEvent OnDrawLine;
 
+    // The caret's rectangle (and the font) for the input method's composition window.
+    QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
+
   protected:
     // TEditorModel view hooks.
     bool HandleAllocated() const override { return true; }
@@ -97,7 +100,6 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void mousePressEvent(QMouseEvent* E) override;
     void mouseMoveEvent(QMouseEvent* E) override;
     void mouseReleaseEvent(QMouseEvent* E) override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
 
   private:
     // Drawing (one place for all of it).

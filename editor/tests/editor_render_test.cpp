@@ -10,6 +10,8 @@
 #include <QPaintEvent>
 #include <QPixmap>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace editor {
@@ -464,6 +466,116 @@ TEST(EditorRepaint, SelectionChangesRepaintOnlyTheRowsThatChanged) {
     e.CleanSelection();
     e.Settle();
     EXPECT_EQ(e.OnScreen(), e.Shot());
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+struct Focused : Recorder {
+    Focused() {
+        List().LoadText(Lines(300));
+        show();
+        activateWindow();
+        setFocus();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(this));
+        Settle();
+    }
+};
+
+TEST(EditorCaret, ShownWithTheFocusInItsShapeAndHiddenOutOfView) {
+    Focused e;
+    ASSERT_TRUE(e.hasFocus());
+    e.SetRowCol(3, 2);
+    EXPECT_TRUE(e.CaretShown());
+    EXPECT_EQ(e.CaretRect(), QRect(e.ColX(2), e.RowY(3), 2, e.H()));
+    EXPECT_EQ(e.inputMethodQuery(Qt::ImCursorRectangle).toRect().topLeft(),
+              e.viewport()->pos() + QPoint(e.ColX(2), e.RowY(3)));
+    // csBrief: a cell wide (two on the left half of a two-byte character), two pixels high.
+    e.Caret().SetStyle(csBrief);
+    e.SetRowCol(3, 0); // 行 is two-byte
+    EXPECT_EQ(e.CaretRect(), QRect(e.ColX(0), e.RowY(3) + e.H() - 2, 2 * e.W(), 2));
+    e.SetRowCol(3, 3);
+    EXPECT_EQ(e.CaretRect().width(), e.W());
+    // Hide requests nest.
+    e.HideCaret();
+    e.HideCaret();
+    EXPECT_FALSE(e.CaretShown());
+    e.ShowCaret();
+    EXPECT_FALSE(e.CaretShown());
+    e.ShowCaret();
+    EXPECT_TRUE(e.CaretShown());
+    // Out of view: scrolled away it is not shown; a move brings the view to it.
+    e.SetTopRow(100);
+    EXPECT_FALSE(e.CaretShown());
+    e.SetRow(250);
+    EXPECT_TRUE(e.CaretShown());
+    EXPECT_EQ(e.TopRow(), 250 - e.VisibleRowCount() + 1);
+    // Losing the focus hides it.
+    e.clearFocus();
+    e.Settle();
+    EXPECT_FALSE(e.CaretShown());
+}
+
+TEST(EditorCaret, AHitShownByTheCaretWidensItUntilTheHitIsDropped) {
+    Focused e;
+    e.SetHitStyle(hsCaret);
+    ASSERT_TRUE(e.Search(S("行12 x"), 1));
+    EXPECT_EQ(e.Row(), 12);
+    EXPECT_EQ(e.Col(), 0);
+    EXPECT_EQ(e.CaretRect().width(), 6 * e.W());
+    // Not drawn: the row looks as without a hit.
+    e.Settle();
+    EXPECT_EQ(Count(e.Shot(), e.Cells(12, 0, 6), Rgb(clNavy)), 0);
+    e.CleanSelection();
+    EXPECT_EQ(e.CaretRect().width(), 2);
+}
+
+TEST(EditorScrollBars, RangesFollowTheTextAndMoveTheView) {
+    Focused e;
+    QScrollBar* v = e.verticalScrollBar();
+    QScrollBar* h = e.horizontalScrollBar();
+    EXPECT_EQ(v->maximum(), e.RowCount());
+    EXPECT_EQ(v->pageStep(), e.VisibleRowCount());
+    EXPECT_EQ(h->maximum(), 1000 - e.VisibleColCount() / 2);
+    v->setValue(40);
+    EXPECT_EQ(e.TopRow(), 40);
+    EXPECT_EQ(e.Row(), 0); // the caret stays without LockScroll
+    e.Caret().SetLockScroll(true);
+    e.SetRow(45);
+    v->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(e.TopRow(), 40 + e.VisibleRowCount());
+    EXPECT_EQ(e.Row(), 45 + e.VisibleRowCount());
+    h->setValue(5000);
+    EXPECT_EQ(e.TopCol(), 1000 - e.VisibleColCount() / 2);
+    // The view moves the bars too.
+    e.SetTopRow(7);
+    EXPECT_EQ(v->value(), 7);
+    // Fewer rows: the range shrinks and the view comes back into it.
+    e.SetTopRow(290);
+    e.List().LoadText(Lines(20));
+    EXPECT_EQ(v->maximum(), 20);
+    EXPECT_LE(e.TopRow(), 20);
+    e.SetScrollBars(ssNone);
+    EXPECT_EQ(e.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST(EditorMouse, AClickPlacesTheCaretAndADragSelects) {
+    Focused e;
+    QWidget* vp = e.viewport();
+    const QPoint a(e.ColX(3) + 1, e.RowY(2) + 3), b(e.ColX(5) + 1, e.RowY(4) + 3);
+    QTest::mousePress(vp, Qt::LeftButton, {}, a);
+    EXPECT_EQ(std::make_pair(e.Row(), e.Col()), std::make_pair(2, 3));
+    QTest::mouseMove(vp, b);
+    QMouseEvent move(QEvent::MouseMove, QPointF(b), vp->mapToGlobal(QPointF(b)), Qt::LeftButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, b);
+    EXPECT_TRUE(e.Selected());
+    EXPECT_EQ(e.SelText(), e.List().Text(2).substr(3) + "\r\n" + e.List().Text(3) + "\r\n" +
+                               e.List().Text(4).substr(0, 5));
 }
 
 } // namespace
