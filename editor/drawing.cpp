@@ -249,15 +249,24 @@ void TEditor::PaintRect(QPainter& P, const QRect& R) {
     if (R.intersects(bars)) PaintBars(P, R & bars);
     if (R.intersects(text)) {
         const QRect t = R & text;
-        P.fillRect(t, Qc(FColor, FColor));
         const int r0 = TopRow() + (t.top() - m.TopMargin) / m.RowHeight;
         const int r1 = TopRow() + (t.bottom() - m.TopMargin) / m.RowHeight;
         // Text stops at column 1000 (1001 for a two-byte character across it); the hide mark
         // after it takes one more cell.
         const int right = std::min(t.right() + 1, ColX(1003));
         const int rowH = m.FontHeight + (SelectionShown() ? Margin().UnderlineGap() : 0);
+        const QColor back = Qc(FColor, FColor);
         for (int r = r0; r <= r1; ++r) {
             QRect rr(m.LeftMargin, RowY(r), right - m.LeftMargin, rowH);
+            // Rows paint their own cells; the spacing under them and the area right of column
+            // 1000 are the editor's background.
+            if (rowH < m.RowHeight)
+                P.fillRect(QRect(m.LeftMargin, rr.bottom() + 1, t.right() + 1 - m.LeftMargin,
+                                 m.RowHeight - rowH),
+                           back);
+            if (right <= t.right())
+                P.fillRect(QRect(right, rr.top(), t.right() + 1 - right, m.RowHeight), back);
+            if (r >= RowCount()) P.fillRect(rr, back);
             PaintRow(P, r, rr);
         }
         PaintUnderline(P, t);
@@ -485,34 +494,39 @@ void TEditor::PaintRowPiece(QPainter& P, int ARow, const std::string& S, const Q
     P.setClipRect(Clip, Qt::IntersectClip);
     P.fillRect(Clip, bk);
     const int len = static_cast<int>(S.size());
-    if (!FItalic) TextOut(P, x0, y, S, Clip, fg, QColor(), 0);
+    const int drawn = static_cast<int>(DrawnLength(S));
+    // The row is drawn as runs: text in the plain colours, and each token whose colours or style
+    // differ from them. Every character is drawn once.
+    int pos = 0;
+    auto plain = [&](int To) {
+        if (To > pos) TextRun(P, x0, y, S, pos, To, Clip, fg, QColor(), 0);
+    };
     if ((len + 5) * cw > TopCol() * cw) {
         const int clipRight = std::min(Clip.right() + 1, ColX(1000));
         if (!S.empty()) {
             for (const TRowToken& t : List().RowTokens(ARow, S)) {
-                const int x = x0 + t.Offset * cw;
-                if (t.Offset >= len || x >= clipRight) break;
+                if (t.Offset >= drawn || x0 + t.Offset * cw >= clipRight) break;
                 TFountainColor* c = t.Color;
                 const TColor tb = c ? c->BkColor() : clNone, tf = c ? c->Color() : clNone;
                 const TFontStyles st = c ? c->Style() : 0;
-                const std::string_view text = std::string_view(S).substr(t.Offset, t.Length);
+                const int end = std::min(t.Offset + t.Length, drawn);
                 if (Selected) {
-                    if (st == 0 && !FItalic) continue;
-                    TextOut(P, x, y, text, Clip, fg, QColor(), st);
+                    // Tokens keep only their style in a selection.
+                    if (st == 0) continue;
+                    plain(t.Offset);
+                    TextRun(P, x0, y, S, t.Offset, end, Clip, fg, QColor(), st);
+                    pos = end;
                     continue;
                 }
-                const bool plainColours =
-                    (tb == clNone || tb == FColor) && (tf == clNone || tf == FFontColor);
-                if (!FItalic) {
-                    if (plainColours && st == 0) continue;
-                    TextOut(P, x, y, text, Clip, Qc(tf, FFontColor), Qc(tb, FColor), st);
-                } else {
-                    const bool transparent = tb == clNone || tb == FColor;
-                    TextOut(P, x, y, text, Clip, Qc(tf, FFontColor),
-                            transparent ? QColor() : Qc(tb, FColor), st);
-                }
+                const bool ownBk = tb != clNone && tb != FColor;
+                if (!ownBk && (tf == clNone || tf == FFontColor) && st == 0) continue;
+                plain(t.Offset);
+                TextRun(P, x0, y, S, t.Offset, end, Clip, Qc(tf, FFontColor),
+                        ownBk ? Qc(tb, FColor) : QColor(), st);
+                pos = end;
             }
         }
+        plain(drawn);
         if (OnDrawLine) {
             std::string line = S;
             if (WordWrap() && List().RowAttr(ARow) == Wrapped && ARow + 1 < RowCount())
@@ -520,6 +534,8 @@ void TEditor::PaintRowPiece(QPainter& P, int ARow, const std::string& S, const Q
             OnDrawLine(this, P, line, x0, y, ARow, Clip, Selected);
         }
         PaintEndMarks(P, ARow, S, Clip, Selected ? &fg : nullptr);
+    } else {
+        plain(drawn);
     }
     P.restore();
 }
@@ -567,25 +583,31 @@ void TEditor::PaintEndMarks(QPainter& P, int ARow, const std::string& S, const Q
 
 void TEditor::TextOut(QPainter& P, int X, int Y, std::string_view S, const QRect& Clip,
                       const QColor& Fg, const QColor& Bk, TFontStyles Style) {
+    TextRun(P, X, Y, S, 0, static_cast<int>(S.size()), Clip, Fg, Bk, Style);
+}
+
+void TEditor::TextRun(QPainter& P, int X0, int Y, std::string_view S, int From, int To,
+                      const QRect& Clip, const QColor& Fg, const QColor& Bk, TFontStyles Style) {
     const TEditorMetrics& m = Metrics();
     const int cw = m.ColWidth;
-    const size_t n = DrawnLength(S);
-    if (Bk.isValid()) P.fillRect(QRect(X, Y, static_cast<int>(n) * cw, m.FontHeight) & Clip, Bk);
+    To = std::min(To, static_cast<int>(DrawnLength(S)));
+    if (To <= From) return;
+    const int x = X0 + From * cw, width = (To - From) * cw;
+    if (Bk.isValid()) P.fillRect(QRect(x, Y, width, m.FontHeight) & Clip, Bk);
     // Only the characters that reach into the clip are looked up and drawn.
-    const int firstCell = std::max(0, (Clip.left() - X) / cw - 2);
-    const int lastCell = (Clip.right() - X) / cw + 1;
+    const int firstCell = std::max(From, (Clip.left() - X0) / cw - 2);
+    const int lastCell = (Clip.right() - X0) / cw + 1;
     const QRawFont& rf = RawFont(Style & (fsBold | fsItalic));
     std::vector<quint32>& cache = FGlyphs[(Style & fsBold ? 1 : 0) | (Style & fsItalic ? 2 : 0)];
     const char16_t* table = app::Cp932Table();
-    QVector<quint32> glyphs;
-    QVector<QPointF> positions;
-    for (size_t i = 0; i < n;) {
+    FRunGlyphs.clear();
+    FRunPositions.clear();
+    for (int i = From; i < To;) {
         const auto b = static_cast<unsigned char>(S[i]);
-        const bool two = LeadAt(S, i) && i + 1 < n;
-        const int cell = static_cast<int>(i);
-        const size_t step = two ? 2 : 1;
-        if (cell > lastCell) break;
-        if (cell + static_cast<int>(step) > firstCell && (two || b > 0x20)) {
+        const bool two = LeadAt(S, i) && i + 1 < To;
+        const int step = two ? 2 : 1;
+        if (i > lastCell) break;
+        if (i + step > firstCell && (two || b > 0x20)) {
             const int code = two ? b * 256 + static_cast<unsigned char>(S[i + 1]) : b;
             const char16_t u = table[code];
             quint32& g = cache[u];
@@ -597,24 +619,23 @@ void TEditor::TextOut(QPainter& P, int X, int Y, std::string_view S, const QRect
                 g = gi + 1;
             }
             if (g > 1) {
-                glyphs.push_back(g - 1);
-                positions.push_back(QPointF(cell * cw, 0));
+                FRunGlyphs.push_back(g - 1);
+                FRunPositions.push_back(QPointF((i - From) * cw, 0));
             }
         }
         i += step;
     }
-    if (!glyphs.isEmpty()) {
+    if (!FRunGlyphs.isEmpty()) {
         QGlyphRun run;
         run.setRawFont(rf);
-        run.setGlyphIndexes(glyphs);
-        run.setPositions(positions);
+        run.setGlyphIndexes(FRunGlyphs);
+        run.setPositions(FRunPositions);
         P.setPen(Fg);
-        P.drawGlyphRun(QPointF(X, Y + FAscent), run);
+        P.drawGlyphRun(QPointF(x, Y + FAscent), run);
     }
     if (Style & fsUnderline)
-        DotLine(P, std::max(X, Clip.left()),
-                std::min(X + static_cast<int>(n) * cw, Clip.right() + 1), Y + m.FontHeight - 1, Fg,
-                Bk.isValid() ? Bk : Qc(FColor, FColor));
+        DotLine(P, std::max(x, Clip.left()), std::min(x + width, Clip.right() + 1),
+                Y + m.FontHeight - 1, Fg, Bk.isValid() ? Bk : Qc(FColor, FColor));
 }
 
 void TEditor::DotLine(QPainter& P, int X1, int X2, int Y, const QColor& Fg, const QColor& Bk) {
@@ -721,9 +742,11 @@ void TEditor::ListChangedView(const TChangeRecord& C) {
             }
         }
         InvalidateRows(start, std::max(start, end - 1) + (end > last ? 2 : 0));
-        if (Leftbar().Visible() && Leftbar().ShowNumber())
-            viewport()->update(QRect(FImagebarWidth, RowY(std::min(start, end)), FLeftbarWidth,
-                                     viewport()->height()));
+        // Numbers below a changed row count (or any line numbers) moved with their rows.
+        const bool numbers = Leftbar().Visible() && Leftbar().ShowNumber();
+        if (numbers && (diff != 0 || Leftbar().ShowNumberMode() == nmLine))
+            viewport()->update(
+                QRect(FImagebarWidth, RowY(start), FLeftbarWidth, viewport()->height()));
     }
     UpdateCaretView();
 }

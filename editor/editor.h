@@ -70,6 +70,9 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
 
     TDrawLineEvent OnDrawLine;
 
+    // The caret's rectangle (and the font) for the input method's composition window.
+    QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
+
     // Keyboard, mouse, input method, popup menu, clipboard and edit-control operations
     // (hands.h).
     TEditorHands& Hands();
@@ -103,7 +106,6 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void mousePressEvent(QMouseEvent* E) override;
     void mouseMoveEvent(QMouseEvent* E) override;
     void mouseReleaseEvent(QMouseEvent* E) override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
     // Keys, pointer, input method and context menu go to Hands().
     bool event(QEvent* E) override;
     bool viewportEvent(QEvent* E) override;
@@ -129,6 +131,9 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     // Text on the grid: every byte one cell; cut at 1000 bytes; opaque when Bk is valid.
     void TextOut(QPainter& P, int X, int Y, std::string_view S, const QRect& Clip, const QColor& Fg,
                  const QColor& Bk, TFontStyles Style);
+    // Bytes From..To of S at their cells counted from X0 (cut where TextOut cuts S).
+    void TextRun(QPainter& P, int X0, int Y, std::string_view S, int From, int To,
+                 const QRect& Clip, const QColor& Fg, const QColor& Bk, TFontStyles Style);
     void DotLine(QPainter& P, int X1, int X2, int Y, const QColor& Fg, const QColor& Bk);
     const QRawFont& RawFont(TFontStyles Style);
     QColor Qc(TColor C, TColor None) const;
@@ -160,7 +165,8 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     int FAscent = 0;
     std::array<QRawFont, 4> FRawFonts;
     std::array<bool, 4> FRawFontReady{};
-    QRawFont FFallbackFont;
+    QVector<quint32> FRunGlyphs;
+    QVector<QPointF> FRunPositions;
     // Glyphs of the editor's font per UTF-16 unit and style (0: not looked up).
     std::array<std::vector<quint32>, 4> FGlyphs;
     // The line index of a row already counted, so numbering a screen of lines counts from there.

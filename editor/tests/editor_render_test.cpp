@@ -7,7 +7,11 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPaintEvent>
 #include <QPixmap>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace editor {
@@ -353,6 +357,225 @@ TEST(EditorDrawing, ScrollingShowsTheSameAsDrawingAfresh) {
     b.SetTopCol(3);
     EXPECT_EQ(a.TopRow(), 7 + a.VisibleRowCount());
     EXPECT_EQ(a.Shot(), b.Shot());
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+// Records what the editor is asked to paint.
+struct Recorder : Editor {
+    QRegion painted;
+    void paintEvent(QPaintEvent* E) override {
+        painted += E->region();
+        Editor::paintEvent(E);
+    }
+    // What the screen holds now (the backing store), against a fresh painting of the same state.
+    QImage OnScreen() {
+        QPixmap shot = screen()->grabWindow(winId());
+        return shot.copy(viewport()->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    void Settle() {
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
+};
+
+int Area(const QRegion& r) {
+    int a = 0;
+    for (const QRect& q : r)
+        a += q.width() * q.height();
+    return a;
+}
+
+std::string Lines(int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i)
+        text += S("行") + std::to_string(i) + " " + std::string(i % 40, 'x') + "\r\n";
+    return text;
+}
+
+TEST(EditorRepaint, ScrollingMovesPixelsAndPaintsOnlyTheUncoveredRows) {
+    Recorder e;
+    e.Leftbar().SetVisible(true);
+    e.Marks().RetMark().SetVisible(true);
+    e.List().LoadText(Lines(300));
+    e.show();
+    e.Settle();
+    e.painted = QRegion();
+    e.ScrollRows(1);
+    e.Settle();
+    const int rh = e.Metrics().RowHeight;
+    // One row's strip at the bottom (a partly shown row too) and the caret-row underline.
+    EXPECT_LE(Area(e.painted), 3 * rh * e.viewport()->width());
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    e.painted = QRegion();
+    e.ScrollRows(-3);
+    e.SetTopCol(4);
+    e.Settle();
+    EXPECT_LT(Area(e.painted), e.viewport()->width() * e.viewport()->height() / 2);
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+}
+
+TEST(EditorRepaint, AnEditRepaintsItsRowsAndMovesTheRest) {
+    Recorder e;
+    e.Leftbar().SetVisible(true);
+    e.List().LoadText(Lines(300));
+    e.show();
+    e.Settle();
+    const int rh = e.Metrics().RowHeight;
+    // The same number of rows: only the changed row.
+    e.painted = QRegion();
+    e.List().ReplaceRows(5, 1, "changed\r\n");
+    ASSERT_EQ(e.RowCount(), 300);
+    e.Settle();
+    EXPECT_LE(Area(e.painted), 3 * rh * e.viewport()->width());
+    EXPECT_TRUE(e.painted.contains(QRect(e.Metrics().LeftMargin, e.RowY(5), 10, rh)));
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    // Rows inserted: the rows below move down; the screen matches a fresh painting.
+    e.List().ReplaceRows(3, 1, "a\r\nb\r\nc");
+    e.Settle();
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    e.List().ReplaceRows(2, 4, "z\r\n");
+    e.Settle();
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    EXPECT_EQ(e.List().Text(2), "z");
+}
+
+TEST(EditorRepaint, SelectionChangesRepaintOnlyTheRowsThatChanged) {
+    Recorder e;
+    e.List().LoadText(Lines(300));
+    e.show();
+    e.Settle();
+    const int rh = e.Metrics().RowHeight;
+    e.SetRowCol(2, 1);
+    e.StartSelection();
+    e.SetRowCol(6, 3);
+    e.UpdateSelection();
+    e.Settle();
+    e.painted = QRegion();
+    e.SetRowCol(7, 3);
+    e.UpdateSelection();
+    e.Settle();
+    // Rows 6 and 7 changed; rows 2 to 5 stay.
+    EXPECT_GE(e.painted.boundingRect().top(), e.RowY(6));
+    EXPECT_LE(e.painted.boundingRect().bottom(), e.RowY(8) + rh);
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+    e.CleanSelection();
+    e.Settle();
+    EXPECT_EQ(e.OnScreen(), e.Shot());
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+struct Focused : Recorder {
+    Focused() {
+        List().LoadText(Lines(300));
+        show();
+        activateWindow();
+        setFocus();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(this));
+        Settle();
+    }
+};
+
+TEST(EditorCaret, ShownWithTheFocusInItsShapeAndHiddenOutOfView) {
+    Focused e;
+    ASSERT_TRUE(e.hasFocus());
+    e.SetRowCol(3, 2);
+    EXPECT_TRUE(e.CaretShown());
+    EXPECT_EQ(e.CaretRect(), QRect(e.ColX(2), e.RowY(3), 2, e.H()));
+    EXPECT_EQ(e.inputMethodQuery(Qt::ImCursorRectangle).toRect().topLeft(),
+              e.viewport()->pos() + QPoint(e.ColX(2), e.RowY(3)));
+    // csBrief: a cell wide (two on the left half of a two-byte character), two pixels high.
+    e.Caret().SetStyle(csBrief);
+    e.SetRowCol(3, 0); // 行 is two-byte
+    EXPECT_EQ(e.CaretRect(), QRect(e.ColX(0), e.RowY(3) + e.H() - 2, 2 * e.W(), 2));
+    e.SetRowCol(3, 3);
+    EXPECT_EQ(e.CaretRect().width(), e.W());
+    // Hide requests nest.
+    e.HideCaret();
+    e.HideCaret();
+    EXPECT_FALSE(e.CaretShown());
+    e.ShowCaret();
+    EXPECT_FALSE(e.CaretShown());
+    e.ShowCaret();
+    EXPECT_TRUE(e.CaretShown());
+    // Out of view: scrolled away it is not shown; a move brings the view to it.
+    e.SetTopRow(100);
+    EXPECT_FALSE(e.CaretShown());
+    e.SetRow(250);
+    EXPECT_TRUE(e.CaretShown());
+    EXPECT_EQ(e.TopRow(), 250 - e.VisibleRowCount() + 1);
+    // Losing the focus hides it.
+    e.clearFocus();
+    e.Settle();
+    EXPECT_FALSE(e.CaretShown());
+}
+
+TEST(EditorCaret, AHitShownByTheCaretWidensItUntilTheHitIsDropped) {
+    Focused e;
+    e.SetHitStyle(hsCaret);
+    ASSERT_TRUE(e.Search(S("行12 x"), 1));
+    EXPECT_EQ(e.Row(), 12);
+    EXPECT_EQ(e.Col(), 0);
+    EXPECT_EQ(e.CaretRect().width(), 6 * e.W());
+    // Not drawn: the row looks as without a hit.
+    e.Settle();
+    EXPECT_EQ(Count(e.Shot(), e.Cells(12, 0, 6), Rgb(clNavy)), 0);
+    e.CleanSelection();
+    EXPECT_EQ(e.CaretRect().width(), 2);
+}
+
+TEST(EditorScrollBars, RangesFollowTheTextAndMoveTheView) {
+    Focused e;
+    QScrollBar* v = e.verticalScrollBar();
+    QScrollBar* h = e.horizontalScrollBar();
+    EXPECT_EQ(v->maximum(), e.RowCount());
+    EXPECT_EQ(v->pageStep(), e.VisibleRowCount());
+    EXPECT_EQ(h->maximum(), 1000 - e.VisibleColCount() / 2);
+    v->setValue(40);
+    EXPECT_EQ(e.TopRow(), 40);
+    EXPECT_EQ(e.Row(), 0); // the caret stays without LockScroll
+    e.Caret().SetLockScroll(true);
+    e.SetRow(45);
+    v->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(e.TopRow(), 40 + e.VisibleRowCount());
+    EXPECT_EQ(e.Row(), 45 + e.VisibleRowCount());
+    h->setValue(5000);
+    EXPECT_EQ(e.TopCol(), 1000 - e.VisibleColCount() / 2);
+    // The view moves the bars too.
+    e.SetTopRow(7);
+    EXPECT_EQ(v->value(), 7);
+    // Fewer rows: the range shrinks and the view comes back into it.
+    e.SetTopRow(290);
+    e.List().LoadText(Lines(20));
+    EXPECT_EQ(v->maximum(), 20);
+    EXPECT_LE(e.TopRow(), 20);
+    e.SetScrollBars(ssNone);
+    EXPECT_EQ(e.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+TEST(EditorMouse, AClickPlacesTheCaretAndADragSelects) {
+    Focused e;
+    QWidget* vp = e.viewport();
+    const QPoint a(e.ColX(3) + 1, e.RowY(2) + 3), b(e.ColX(5) + 1, e.RowY(4) + 3);
+    QTest::mousePress(vp, Qt::LeftButton, {}, a);
+    EXPECT_EQ(std::make_pair(e.Row(), e.Col()), std::make_pair(2, 3));
+    QTest::mouseMove(vp, b);
+    QMouseEvent move(QEvent::MouseMove, QPointF(b), vp->mapToGlobal(QPointF(b)), Qt::LeftButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(vp, &move);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, b);
+    EXPECT_TRUE(e.Selected());
+    EXPECT_EQ(e.SelText(), e.List().Text(2).substr(3) + "\r\n" + e.List().Text(3) + "\r\n" +
+                               e.List().Text(4).substr(0, 5));
 }
 
 } // namespace
