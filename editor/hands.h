@@ -55,12 +55,12 @@ class TEditorPopupMenu : public QMenu {
     std::vector<TEntry> FEntries;
 };
 
-// The editing commands as the editor carries them out.
+// The editing commands as the editor carries them out (the model's).
 class TEditorEditing : public TEditorCommands {
   public:
     explicit TEditorEditing(TEditor& Editor) : FEditor(Editor) {}
-    bool ReadOnly() const override { return FReadOnly; }
-    void SetReadOnly(bool V) override { FReadOnly = V; }
+    bool ReadOnly() const override;
+    void SetReadOnly(bool V) override;
     void InsertString(const std::string& S) override;
     void SetSelText(const std::string& S) override;
     void DeleteSelection() override;
@@ -74,17 +74,14 @@ class TEditorEditing : public TEditorCommands {
     void Redo() override;
     void EmptyUndoBuffer() override;
     void SetText(const std::string& S) override;
-    // Backspace, Tab and Return typed in the editor.
+    // Typed text (Shift-JIS), Backspace, Tab and Return.
+    void Type(const std::string& Sjis);
     void Backspace();
     void Tab(bool Shift, bool Ctrl);
     void Return(bool Shift);
 
   private:
-    // Rows From..To (with their line ends) replaced by their text with [At, At + Remove)
-    // replaced by Insert; the caret After bytes after At.
-    void Splice(int From, int To, int At, int Remove, const std::string& Insert, int After);
     TEditor& FEditor;
-    bool FReadOnly = false;
 };
 
 class TEditorHands {

@@ -81,11 +81,10 @@ class TEditorInput {
     void ImeCommit(const std::string& Text);
 
     // Whether Tab and Return stay in the editor (else they move the focus or press the
-    // dialog's default button).
-    bool WantTabs = true;
+    // dialog's default button); WantTabs is the editor's.
     bool WantReturns = true;
     bool WantsKey(TEditorKey Key) const {
-        return Key == ekTab ? WantTabs : Key == ekReturn ? WantReturns : true;
+        return Key == ekTab ? FEditor.WantTabs() : Key == ekReturn ? WantReturns : true;
     }
 
     // Row selection from the left margin.

@@ -174,7 +174,7 @@ bool TEditorHands::KeyPress(QKeyEvent* E) {
         return true;
     }
     if (k == ekTab) {
-        if (!Input.WantTabs) return false;
+        if (!FEditor.WantTabs()) return false;
         Editing.Tab(shift || E->key() == Qt::Key_Backtab, ctrl);
         return true;
     }
@@ -188,8 +188,7 @@ bool TEditorHands::KeyPress(QKeyEvent* E) {
         return true;
     }
     if (!ctrl && !alt && Printable(E->text())) {
-        if (!Editing.ReadOnly())
-            Editing.InsertString(cp932::FromUtf16Lossy(E->text().toStdU16String()));
+        Editing.Type(cp932::FromUtf16Lossy(E->text().toStdU16String()));
         return true;
     }
     return false;

@@ -1,6 +1,7 @@
 #include "lines.h"
 
 #include "editor_model.h"
+#include "wrap.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -214,20 +215,39 @@ void TEditorStrings::LoadFromFile(const std::string& FileName) {
     FilePtr f(std::fopen(FileName.c_str(), "rb"));
     if (!f) throw EFOpenError("Cannot open file \"" + FileName + "\". " + Cause());
     try {
-        // First the lines are counted, so that the rows are made at once; then they are filled.
-        int lines = 0;
-        ScanLines(f.get(), FileName, [&](const std::string&, bool) { ++lines; });
-        if (std::fseek(f.get(), 0, SEEK_SET) != 0)
-            throw EFOpenError("Cannot read file \"" + FileName + "\". " + Cause());
-        L.InsertRecords(0, lines);
-        int row = 0;
+        // One pass: each line is cut into rows as it is read (when wrapping), so that the text
+        // is never held twice.
+        const TWrapContext ctx = L.WrapContext();
+        const TColumnMetrics metrics = ctx.Metrics();
+        const bool cut = L.WordWrap() && !FEditor.Loading();
+        std::vector<std::pair<std::string, int>> batch;
+        auto flush = [&] {
+            const int at = L.Count();
+            L.InsertRecords(at, static_cast<int>(batch.size()));
+            for (size_t i = 0; i < batch.size(); ++i) {
+                TVelRecord& r = L.Rec(at + static_cast<int>(i));
+                r.Text = std::move(batch[i].first);
+                r.Attr1 = static_cast<std::uint32_t>(batch[i].second);
+            }
+            batch.clear();
+        };
+        auto add = [&](std::string_view row, int attr) {
+            batch.emplace_back(std::string(row), attr);
+            if (batch.size() >= 4096) flush();
+        };
         ScanLines(f.get(), FileName, [&](const std::string& line, bool ended) {
-            if (row == L.Count()) L.InsertRecords(row, 1); // the file grew meanwhile
-            TVelRecord& r = L.Rec(row++);
-            r.Text = line;
-            r.Attr1 = static_cast<std::uint32_t>(ended ? LineEnd : EndOfText);
+            const int last = ended ? LineEnd : EndOfText;
+            if (!cut || StrWidth(line, metrics) < metrics.WrapByte) {
+                add(line, last);
+                return;
+            }
+            CutLine(line, ctx, add);
+            if (batch.empty())
+                L.SetRowAttr(L.Count() - 1, last);
+            else
+                batch.back().second = last;
         });
-        if (row < L.Count()) L.DeleteRecords(row, L.Count() - row);
+        flush();
     } catch (...) {
         // Half a file shown could be saved over the whole one.
         L.Clear();

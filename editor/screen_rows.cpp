@@ -322,10 +322,7 @@ void TEditorScreenStrings::LoadText(std::string_view Text) {
 
 void TEditorScreenStrings::FileLoaded() {
     BeginUpdate();
-    if (Count() > 0) {
-        if (FWordWrap) WrapAll();
-        Record(0, 0, Count(), 0);
-    }
+    if (Count() > 0) Record(0, 0, Count(), 0);
     ReparseAll();
     EndUpdate();
 }

@@ -113,7 +113,8 @@ class TEditorScreenStrings : public TEditorStringList {
     using TVelStringList::Text;
     std::string Text() const;
     void LoadText(std::string_view Text);
-    // Rows were filled straight from a file: wrap and parse them, and tell the editors.
+    // Rows were filled straight from a file (already cut when wrapping): parse them and tell
+    // the editors.
     void FileLoaded();
 
     void AddMarks(int Set) { FUsedMarks |= Set & 0xFFFF; }

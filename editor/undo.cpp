@@ -78,8 +78,10 @@ TEditorUndoObj::TSwapped TEditorUndoObj::Swap(const TUndoData& R) {
     L.RestoreMarks(start - 1, s.Inserted + 2, R.Marks);
     int changed = L.Count() > 0 ? L.ReparseFrom(std::min(start, L.Count() - 1), true) : 0;
     L.Record(start, taken, s.Inserted, changed);
-    now.resize(now.size() - tail);
-    s.Text = std::move(now);
+    if (tail > 0)
+        s.Text.assign(now, 0, now.size() - tail); // not the whole buffer of the long line
+    else
+        s.Text = std::move(now);
     return s;
 }
 

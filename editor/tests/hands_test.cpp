@@ -136,7 +136,7 @@ TEST_F(Window, TabAndReturnStayInTheEditorOnlyWhenWanted) {
     e->Hands().Input.WantReturns = false;
     QTest::keyClick(e, Qt::Key_Return);
     EXPECT_EQ(e->Text(), "\tab");
-    e->Hands().Input.WantTabs = false;
+    e->SetWantTabs(false);
     QTest::keyClick(e, Qt::Key_Tab);
     EXPECT_EQ(e->Text(), "\tab");
     EXPECT_FALSE(e->hasFocus()); // the focus moved on

@@ -393,7 +393,7 @@ TEST_F(Input, AnInputMethodResultIsOneInsertionAndOneUndoStep) {
 
 TEST_F(Input, TabAndReturnStayInTheEditorOnlyWhenWanted) {
     EXPECT_TRUE(in.WantsKey(ekTab));
-    in.WantTabs = false;
+    m.SetWantTabs(false);
     in.WantReturns = false;
     EXPECT_FALSE(in.WantsKey(ekTab));
     EXPECT_FALSE(in.WantsKey(ekReturn));

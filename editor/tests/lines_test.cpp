@@ -130,6 +130,21 @@ TEST(LinesFile, AWrappedLoadCountsLinesNotRows) {
     EXPECT_EQ(m.Lines()[1], line);
     EXPECT_EQ(m.Lines()[2], "end");
     EXPECT_EQ(m.Lines().LineRow(2), 4);
+    // The rows cut while reading are those of the text set and wrapped whole; lines that fill
+    // their rows exactly included.
+    const std::string texts[] = {
+        std::string(40, 'a') + "\r\n" + std::string(40, 'b'),
+        std::string(20, 'c') + S("\tソ表能ポ") + std::string(25, 'd') + "\r\n\r\n",
+        S("あいうえおかきくけこさしすせそたちつてとなにぬねの。、"),
+    };
+    for (const std::string& t : texts) {
+        Model set;
+        set.List().WrapOption().SetWrapByte(20);
+        set.SetWordWrap(true);
+        set.Lines().SetText(t);
+        m.Lines().LoadFromFile(d.Write("w.txt", t));
+        EXPECT_EQ(Rows(m), Rows(set));
+    }
 }
 
 TEST(LinesFile, FailuresReachTheCallerAndLoseNothing) {
