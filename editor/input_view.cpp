@@ -188,6 +188,11 @@ bool TEditorHands::KeyPress(QKeyEvent* E) {
         return true;
     }
     if (!ctrl && !alt && Printable(E->text())) {
+        // A composition window move that waited for a held key's release is due now.
+        if (Input.ImeMoveDeferred()) {
+            Input.ClearImeMoveDeferred();
+            QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+        }
         Editing.Type(cp932::FromUtf16Lossy(E->text().toStdU16String()));
         return true;
     }
