@@ -401,5 +401,40 @@ TEST_F(Window, EditingKeysChangeTheTextInOneStepEach) {
     }
 }
 
+TEST_F(Window, AHeldPageDownPagesFasterAndEscCancelsADrag) {
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    e->Lines().SetText(text);
+    e->Speed().SetPageVerticalRange(1);
+    e->Speed().SetPageVerticalRangeAc(3);
+    const int half = (e->VisibleRowCount() - 1) / 2;
+    auto page = [&](bool repeat) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier, QString(), repeat);
+        QApplication::sendEvent(e, &down);
+    };
+    page(false);
+    EXPECT_EQ(e->TopRow(), half);
+    page(true);
+    page(true);
+    EXPECT_EQ(e->TopRow(), 7 * half);
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier);
+    QApplication::sendEvent(e, &up);
+    EXPECT_FALSE(e->Hands().Input.AutoRepeat());
+    // A drag under way: keys are swallowed, Esc ends it and drops the selection.
+    e->SetTopRow(0);
+    e->SetSelStart(0);
+    e->SetSelLength(4);
+    QTest::mousePress(e->viewport(), Qt::LeftButton, {}, e->Cell(0, 1));
+    QTest::mouseMove(e->viewport(), e->Cell(2, 3));
+    EXPECT_EQ(e->Hands().Input.DragState(), dsDragging);
+    QTest::keyClick(e, Qt::Key_X);
+    QTest::keyClick(e, Qt::Key_Escape);
+    EXPECT_EQ(e->Hands().Input.DragState(), dsNone);
+    EXPECT_FALSE(e->Selected());
+    QTest::mouseRelease(e->viewport(), Qt::LeftButton, {}, e->Cell(2, 3));
+    EXPECT_EQ(e->Lines().Text(), text);
+}
+
 } // namespace
 } // namespace editor
