@@ -25,6 +25,9 @@ struct TEditorMetrics {
     int VisibleColCount = 1;
 };
 
+// The navigation keys.
+enum TEditorNavKey { nkPageUp, nkPageDown, nkEnd, nkHome, nkLeft, nkUp, nkRight, nkDown };
+
 enum TEditorSelectionState { sstNone, sstAnchored, sstSelected, sstHit };
 
 // Where a search hit is shown.
@@ -151,6 +154,13 @@ class TEditorModel : public TComponent, public TEditorClient {
     void ClampTopToScrollRange();
     // EM_SCROLLCARET.
     void ScrollCaret();
+    // A navigation key pressed, with Shift (extends the selection), Ctrl and whether the key
+    // repeats (accelerated steps).
+    void NavigateKey(TEditorNavKey Key, bool Shift, bool Ctrl, bool Repeat);
+    // Ctrl+Right and Ctrl+Left: to the next or previous token start of the active tokenizer.
+    void TokenStepRight();
+    void TokenStepLeft();
+
     // The editor's own search: Text from after the selection (or the caret) downward, or from
     // its start upward (Options: the text search routine's, bit 0 downward), over chunks of rows
     // joined with their line ends. A hit is shown by HitStyle, the caret at its start.

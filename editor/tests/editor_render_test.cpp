@@ -580,3 +580,42 @@ TEST(EditorMouse, AClickPlacesTheCaretAndADragSelects) {
 
 } // namespace
 } // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorKeys, NavigationKeysMoveAndSelect) {
+    Focused e;
+    e.SetRowCol(1, 5);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(&e, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_TRUE(e.Selected());
+    EXPECT_EQ(std::make_pair(e.Row(), e.Col()), std::make_pair(4, 5));
+    EXPECT_EQ(e.SelLength(), e.OffsetOf(1, 4, 5) - e.OffsetOf(1, 1, 5));
+    QTest::keyClick(&e, Qt::Key_Right);
+    EXPECT_FALSE(e.Selected());
+    QTest::keyClick(&e, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(e.Row(), e.RowCount());
+    EXPECT_EQ(e.TopRow(), e.RowCount() - e.VisibleRowCount() + 1);
+    QTest::keyClick(&e, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(std::make_pair(e.Row(), e.Col()), std::make_pair(0, 0));
+    EXPECT_EQ(e.TopRow(), 0);
+    QTest::keyClick(&e, Qt::Key_PageDown);
+    EXPECT_EQ(e.TopRow(), (e.VisibleRowCount() - 1) / 2 * 2);
+}
+
+TEST(EditorMouse, ShiftClickExtendsTheSelection) {
+    Focused e;
+    QWidget* vp = e.viewport();
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(e.ColX(2) + 1, e.RowY(1) + 3));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, QPoint(e.ColX(4) + 1, e.RowY(1) + 3));
+    EXPECT_TRUE(e.Selected());
+    EXPECT_EQ(e.SelText(), e.List().Text(1).substr(2, 2));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, QPoint(e.ColX(3) + 1, e.RowY(2) + 3));
+    EXPECT_EQ(e.SelText(), e.List().Text(1).substr(2) + "\r\n" + e.List().Text(2).substr(0, 3));
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(e.ColX(1) + 1, e.RowY(5) + 3));
+    EXPECT_FALSE(e.Selected());
+}
+
+} // namespace
+} // namespace editor
