@@ -276,25 +276,77 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
         deleteLines(First, LastLine - First + 1);
         return;
     }
+    // The new rows. Cutting goes on to the end of the last line; but once a new row begins where
+    // a row after the edit began (the same bytes follow), every row from there is as it was and
+    // stays: an edit in a long wrapped line re-cuts the rows up to where the cut falls into step
+    // again instead of the whole rest of the line.
+    TRowAttributeStringList rows;
+    int kept = LastLine + 1; // the first old row kept as it is
+    size_t cutEnd = text.size();
+    if (FWordWrap && LastLine - Last >= 2) {
+        const size_t P = text.size() - [&] {
+            size_t s = 0;
+            for (int i = Last + 1; i <= LastLine; ++i)
+                s += this->Text(i).size() + (RowAttr(i) == LineEnd ? 2 : 0);
+            return s;
+        }();
+        size_t oldStart = P; // where old row `oldRow` begins in the new text
+        int oldRow = Last + 1;
+        struct InStep {};
+        const char* base = text.data();
+        const TWrapContext ctx = WrapContext();
+        const std::function<void(std::string_view, int)> emit = [&](std::string_view row,
+                                                                    int attr) {
+            const size_t at = static_cast<size_t>(row.data() - base);
+            while (oldRow <= LastLine && oldStart < at) {
+                oldStart += this->Text(oldRow).size() + (RowAttr(oldRow) == LineEnd ? 2 : 0);
+                ++oldRow;
+            }
+            if (oldRow <= LastLine && oldStart == at && at >= P && rows.Count() > 0) {
+                kept = oldRow;
+                cutEnd = at;
+                throw InStep{};
+            }
+            rows.SetRowAttr(rows.Add(std::string(row)), attr);
+        };
+        try {
+            rows.BeginUpdate();
+            size_t p = 0;
+            while (p < text.size()) {
+                size_t e = p;
+                while (e < text.size() && text[e] != '\r' && text[e] != '\n')
+                    ++e;
+                CutLine(std::string_view(text).substr(p, e - p), ctx, emit);
+                p = e;
+                if (p < text.size() && text[p] == '\r') ++p;
+                if (p < text.size() && text[p] == '\n') ++p;
+            }
+        } catch (const InStep&) {
+        }
+        rows.EndUpdate();
+    } else {
+        StrToRows(text, rows);
+    }
+    const int taken = kept - First;
     TUndoData& u = newRecord();
-    TRowsText old = RowsText(First, LastLine - First + 1);
+    TRowsText old = RowsText(First, taken);
     u.StartRow = First;
     u.Marks = MarksOf(First - 1, old.RowCount + 2);
     u.Text = std::move(old.Text);
     u.LastAttr = old.LastAttr;
-    // A line that filled its last row exactly ends in an empty row. When that row closes the
-    // text and the new text puts a line end before it, the text now ends with that line end:
-    // the cut gives no empty row after it, so the last row must keep the line end.
-    if (E == EndOfText && !text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        E = LineEnd;
-    TRowAttributeStringList rows;
-    StrToRows(text, rows);
-    rows.SetRowAttr(rows.Count() - 1, E);
+    if (kept > LastLine) {
+        // A line that filled its last row exactly ends in an empty row. When that row closes
+        // the text and the new text puts a line end before it, the text now ends with that line
+        // end: the cut gives no empty row after it, so the last row must keep the line end.
+        if (E == EndOfText && !text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            E = LineEnd;
+        rows.SetRowAttr(rows.Count() - 1, E);
+    }
     u.RowCount = rows.Count();
-    TrimSharedTail(u, text);
-    PutRows(First, LastLine - First + 1, rows);
+    TrimSharedTail(u, std::string_view(text).substr(0, cutEnd));
+    PutRows(First, taken, rows);
     int changed = ReparseFrom(First, true);
-    Record(First, old.RowCount, rows.Count(), changed);
+    Record(First, taken, rows.Count(), changed);
     EndUpdate();
 }
 

@@ -168,6 +168,38 @@ TEST(ScreenRows, AnEditRecutsOnlyItsLineAndReportsOnce) {
 
 // A last line that fills its rows exactly ends in an empty EndOfText row; a line end typed
 // before that row must stay in the text.
+TEST(ScreenRows, AnEditInALongWrappedLineRecutsOnlyUntilTheRowsFallInStep) {
+    for (bool wordBreak : {true, false}) {
+        SCOPED_TRACE(wordBreak);
+        Fixture f;
+        f.list.WrapOption().SetWordBreak(wordBreak);
+        std::string line;
+        for (int i = 0; i < 60; ++i)
+            line += (i % 3 ? "word " : S("表示 ")) + std::to_string(i) + " ";
+        f.list.LoadText("top\r\n" + line + "\r\nend");
+        const int rows = f.list.Count();
+        ASSERT_GT(rows, 20);
+        f.ed.changes.clear();
+        std::string r2 = f.list.Text(2);
+        f.list.ReplaceRows(2, 1, r2.substr(0, 3) + "X" + r2.substr(3));
+        Fixture fresh;
+        fresh.list.WrapOption().SetWordBreak(wordBreak);
+        fresh.list.LoadText(f.list.Text());
+        EXPECT_EQ(Rows(f.list), Rows(fresh.list));
+        ASSERT_EQ(f.ed.changes.size(), 1u);
+        if (wordBreak) {
+            // The cut falls in step again at a word within a few rows.
+            EXPECT_LT(f.ed.changes[0].Removed, 6) << "of " << rows;
+            EXPECT_EQ(f.ed.changes[0].Removed, f.ed.changes[0].Inserted);
+        }
+        f.list.Undo();
+        Fixture g;
+        g.list.WrapOption().SetWordBreak(wordBreak);
+        g.list.LoadText("top\r\n" + line + "\r\nend");
+        EXPECT_EQ(Rows(f.list), Rows(g.list));
+    }
+}
+
 TEST(ScreenRows, ALineEndBeforeTheEmptyLastRowIsKept) {
     const std::string a20(20, 'a');
     struct Case {
