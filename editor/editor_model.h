@@ -207,6 +207,8 @@ class TEditorModel : public TComponent, public TEditorClient {
     void SetSelText(std::string_view S);
     void DeleteSelection();
     void BoxPaste(std::string_view S);
+    // Empties the text (and the undo history).
+    void Clear() { FLines->Clear(); }
     // A character message: Backspace (8), Tab (9), Return (13), a one-byte character, or one
     // byte of a two-byte character (the lead byte waits for its trail byte).
     void KeyChar(unsigned char C, bool Shift = false, bool Ctrl = false);
