@@ -200,6 +200,53 @@ TEST(ScreenRows, AnEditInALongWrappedLineRecutsOnlyUntilTheRowsFallInStep) {
     }
 }
 
+// Edits in lines longer than the window the re-cut first tries: the rows are those of a whole
+// re-wrap, whether the cut falls into step inside the window, beyond it or never.
+TEST(ScreenRows, EditsInVeryLongLinesGiveTheRowsOfAWholeRewrap) {
+    std::mt19937 rng(21);
+    const std::vector<std::string> pieces = {"a",     "bc ",   " ",     "\t",   S("漢字"), S("か"),
+                                             S("、"), S("。"), "word ", S("ｱ"), "(",       ")"};
+    for (int round = 0; round < 9; ++round) {
+        SCOPED_TRACE(round);
+        Fixture f(20 + static_cast<int>(rng() % 30));
+        TEditorWrapOption& o = f.list.WrapOption();
+        o.SetWordBreak(rng() % 2);
+        o.SetLeading(rng() % 2);
+        o.SetFollowPunctuation(rng() % 2);
+        std::string line;
+        const int kind = round % 3; // mixed pieces, one letter, one kanji
+        while (line.size() < 24000)
+            line += kind == 0 ? pieces[rng() % pieces.size()] : kind == 1 ? "a" : S("表");
+        f.list.LoadText("top\r\n" + line + "\r\n" + line.substr(0, 3000));
+        for (int step = 0; step < 6; ++step) {
+            const int row = 1 + static_cast<int>(rng() % (f.list.Count() - 1));
+            std::string t = f.list.Text(row);
+            size_t at = 0, stop = t.empty() ? 0 : rng() % t.size();
+            while (at < stop)
+                at += cp932::IsLeadByte(static_cast<unsigned char>(t[at])) ? 2 : 1;
+            at = std::min(at, t.size());
+            const std::string ins = step % 2 ? S("表") : "x";
+            if (step == 5)
+                t.erase(0, std::min<size_t>(t.size(), 5)); // a deletion
+            else
+                t.insert(at, ins);
+            if (f.list.RowAttr(row) == LE) t += "\r\n";
+            f.list.ReplaceRows(row, 1, t);
+            Fixture fresh(o.WrapByte());
+            fresh.list.WrapOption().Assign(o);
+            fresh.list.LoadText(f.list.Text());
+            ASSERT_EQ(Rows(f.list), Rows(fresh.list)) << "step " << step << " row " << row;
+        }
+        const std::string edited = f.list.Text();
+        while (f.list.UndoObj().CanUndo())
+            f.list.Undo();
+        EXPECT_EQ(f.list.Text(), "top\r\n" + line + "\r\n" + line.substr(0, 3000));
+        while (f.list.UndoObj().CanRedo())
+            f.list.Redo();
+        EXPECT_EQ(f.list.Text(), edited);
+    }
+}
+
 TEST(ScreenRows, ALineEndBeforeTheEmptyLastRowIsKept) {
     const std::string a20(20, 'a');
     struct Case {
