@@ -4,6 +4,7 @@
 // the view side through the hooks.
 #pragma once
 
+#include "lines.h"
 #include "options.h"
 #include "screen_rows.h"
 
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace editor {
 
@@ -52,6 +54,8 @@ class TEditorModel : public TComponent, public TEditorClient {
 
     TEditorScreenStrings& List() { return *FList; }
     const TEditorScreenStrings& List() const { return *FList; }
+    // The text as logical lines.
+    TEditorStrings& Lines() { return *FLines; }
     // Leaves the own row list (freed when no editor is left) and shows Source's.
     void ShareList(TEditorModel& Source);
 
@@ -193,6 +197,45 @@ class TEditorModel : public TComponent, public TEditorClient {
     TNotifyEvent OnTopColChange;
     TNotifyEvent OnTopRowChange;
 
+    // Undo and redo (the selection or hit is dropped first); the history is the row list's.
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return FList->UndoObj().CanUndo(); }
+    bool CanRedo() const { return FList->UndoObj().CanRedo(); }
+
+    // Editing commands: each makes one ReplaceRows call, so each is one undo step; none
+    // changes anything while ReadOnly.
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool V) {
+        if (!SelDragging()) FReadOnly = V;
+    }
+    bool WantTabs() const { return FWantTabs; }
+    void SetWantTabs(bool V) { FWantTabs = V; }
+    // Typed characters replace the character under the caret instead of going in before it.
+    bool Overwrite() const { return FOverwrite; }
+    void SetOverwrite(bool V) { FOverwrite = V; }
+    // Bytes of an input-method result already inserted whose character messages are to come.
+    int ImeSkipCount() const { return FImeSkip; }
+    void SetImeSkipCount(int V) { FImeSkip = std::max(0, V); }
+    // Display width of the leading blanks of S (half-width 1, full-width 2, a tab to its
+    // stop); -1 for an empty S.
+    int IndentWidth(std::string_view S) const;
+    void InsertString(std::string_view S);
+    void SetSelText(std::string_view S);
+    void DeleteSelection();
+    void BoxPaste(std::string_view S);
+    // Empties the text (and the undo history).
+    void Clear() { FLines->Clear(); }
+    // A character message: Backspace (8), Tab (9), Return (13), a one-byte character, or one
+    // byte of a two-byte character (the lead byte waits for its trail byte).
+    void KeyChar(unsigned char C, bool Shift = false, bool Ctrl = false);
+    void BackSpace();
+    void TabKey(bool Shift = false, bool Ctrl = false);
+    void ReturnKey(bool Shift = false);
+    void DeleteKey();
+    // Drops a dragged selection at (ARow, ACol): moved there, or with Copy a copy inserted.
+    void MoveSelection(int ARow, int ACol, bool Copy);
+
     // The editor's reaction to a change of one of its option objects or of the outside fountain.
     void OptionChanged(TObject* Sender);
 
@@ -205,6 +248,8 @@ class TEditorModel : public TComponent, public TEditorClient {
     int CaretRow() const override { return FCaretRow; }
     int CaretCol() const override { return FCaretCol; }
     void SetCaretPos(int Row, int Col) override;
+    // Row, then column, placed as the caret moves.
+    void PlaceCaret(int ARow, int ACol) override;
     int TopRow() const override { return FTopRow; }
     // Clamped to 0..RowCount; the view scrolls its pixels.
     void SetTopRow(int Value) override;
@@ -256,10 +301,12 @@ class TEditorModel : public TComponent, public TEditorClient {
     TEditorHitStyle FHitStyle = hsSelect;
 
   private:
+    friend class TEditorStrings;
     void FountainChanged(TObject* Sender) { OptionChanged(Sender); }
     void Route(TNotifyPersistent& Option);
 
     std::shared_ptr<TEditorScreenStrings> FList;
+    std::unique_ptr<TEditorStrings> FLines;
     TEditorCaret FCaret;
     TEditorMarks FMarks;
     TEditorMargin FMargin;
@@ -294,6 +341,22 @@ class TEditorModel : public TComponent, public TEditorClient {
     TSelectionExtent FExtent, FPrevExtent;
     int FHitLength = 0;
     int FUnderlineNest = 0;
+
+    // Editing.
+    // The caret's byte index: its column less the tab blanks before it, beyond the row's end
+    // counting the columns past it.
+    int CaretIndex() const;
+    // Replaces Count rows from ARow with Text and puts the caret CaretInText bytes into Text.
+    void ReplaceAndPlace(int ARow, int Count, const std::string& Text, int CaretInText);
+    // Text with a selection taken out (or S put in its place); the caret after S.
+    void ReplaceSelection(std::string_view S);
+    void TypeString(std::string_view S);
+    void Outdent();
+    bool FReadOnly = false;
+    bool FWantTabs = true;
+    bool FOverwrite = false;
+    int FImeSkip = 0;
+    int FPendingLead = -1;
 };
 
 } // namespace editor

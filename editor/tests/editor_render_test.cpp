@@ -392,7 +392,7 @@ int Area(const QRegion& r) {
     return a;
 }
 
-std::string Lines(int n) {
+std::string NumberedLines(int n) {
     std::string text;
     for (int i = 0; i < n; ++i)
         text += S("行") + std::to_string(i) + " " + std::string(i % 40, 'x') + "\r\n";
@@ -403,7 +403,7 @@ TEST(EditorRepaint, ScrollingMovesPixelsAndPaintsOnlyTheUncoveredRows) {
     Recorder e;
     e.Leftbar().SetVisible(true);
     e.Marks().RetMark().SetVisible(true);
-    e.List().LoadText(Lines(300));
+    e.List().LoadText(NumberedLines(300));
     e.show();
     e.Settle();
     e.painted = QRegion();
@@ -424,7 +424,7 @@ TEST(EditorRepaint, ScrollingMovesPixelsAndPaintsOnlyTheUncoveredRows) {
 TEST(EditorRepaint, AnEditRepaintsItsRowsAndMovesTheRest) {
     Recorder e;
     e.Leftbar().SetVisible(true);
-    e.List().LoadText(Lines(300));
+    e.List().LoadText(NumberedLines(300));
     e.show();
     e.Settle();
     const int rh = e.Metrics().RowHeight;
@@ -448,7 +448,7 @@ TEST(EditorRepaint, AnEditRepaintsItsRowsAndMovesTheRest) {
 
 TEST(EditorRepaint, SelectionChangesRepaintOnlyTheRowsThatChanged) {
     Recorder e;
-    e.List().LoadText(Lines(300));
+    e.List().LoadText(NumberedLines(300));
     e.show();
     e.Settle();
     const int rh = e.Metrics().RowHeight;
@@ -478,7 +478,7 @@ namespace {
 
 struct Focused : Recorder {
     Focused() {
-        List().LoadText(Lines(300));
+        List().LoadText(NumberedLines(300));
         show();
         activateWindow();
         setFocus();
@@ -557,7 +557,7 @@ TEST(EditorScrollBars, RangesFollowTheTextAndMoveTheView) {
     EXPECT_EQ(v->value(), 7);
     // Fewer rows: the range shrinks and the view comes back into it.
     e.SetTopRow(290);
-    e.List().LoadText(Lines(20));
+    e.List().LoadText(NumberedLines(20));
     EXPECT_EQ(v->maximum(), 20);
     EXPECT_LE(e.TopRow(), 20);
     e.SetScrollBars(ssNone);
