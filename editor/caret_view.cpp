@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QInputMethod>
-#include <QMouseEvent>
 #include <QScrollBar>
 #include <QTimerEvent>
 
@@ -14,10 +13,6 @@ namespace editor {
 namespace {
 constexpr int kBlinkMs = 530;
 } // namespace
-
-bool TEditor::LeftButtonDown() const {
-    return QApplication::mouseButtons() & Qt::LeftButton;
-}
 
 void TEditor::UpdateCaretView() {
     const TEditorMetrics& m = Metrics();
@@ -192,40 +187,6 @@ void TEditor::scrollContentsBy(int, int) {
     }
     const int left = horizontalScrollBar()->value();
     if (left != TopCol()) SetTopCol(left);
-}
-
-// The mouse: placing the caret and dragging a selection.
-
-void TEditor::mousePressEvent(QMouseEvent* E) {
-    if (E->button() != Qt::LeftButton) {
-        QAbstractScrollArea::mousePressEvent(E);
-        return;
-    }
-    setFocus(Qt::MouseFocusReason);
-    const QPoint p = E->position().toPoint();
-    const auto rc = PosToRowCol(p.x(), p.y(), true);
-    CleanSelection();
-    SetRowCol(rc.Row, rc.Col);
-    StartSelection();
-    FMouseSelecting = true;
-    FPressPoint = p;
-}
-
-void TEditor::mouseMoveEvent(QMouseEvent* E) {
-    if (!FMouseSelecting) return;
-    const QPoint p = E->position().toPoint();
-    if (SelectionState() == sstAnchored &&
-        std::abs(p.x() - FPressPoint.x()) < Metrics().ColWidth / 2 &&
-        std::abs(p.y() - FPressPoint.y()) < Metrics().RowHeight / 2)
-        return;
-    const auto rc = PosToRowCol(p.x(), p.y(), true);
-    SetRowCol(rc.Row, rc.Col);
-    UpdateSelection();
-}
-
-void TEditor::mouseReleaseEvent(QMouseEvent* E) {
-    FMouseSelecting = false;
-    QAbstractScrollArea::mouseReleaseEvent(E);
 }
 
 } // namespace editor

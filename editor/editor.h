@@ -103,6 +103,7 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void focusInEvent(QFocusEvent* E) override;
     void focusOutEvent(QFocusEvent* E) override;
     void timerEvent(QTimerEvent* E) override;
+    void keyPressEvent(QKeyEvent* E) override;
     void mousePressEvent(QMouseEvent* E) override;
     void mouseMoveEvent(QMouseEvent* E) override;
     void mouseReleaseEvent(QMouseEvent* E) override;

@@ -27,6 +27,9 @@ struct TEditorMetrics {
     int VisibleColCount = 1;
 };
 
+// The navigation keys.
+enum TEditorNavKey { nkPageUp, nkPageDown, nkEnd, nkHome, nkLeft, nkUp, nkRight, nkDown };
+
 enum TEditorSelectionState { sstNone, sstAnchored, sstSelected, sstHit };
 
 // Where a search hit is shown.
@@ -155,6 +158,13 @@ class TEditorModel : public TComponent, public TEditorClient {
     void ClampTopToScrollRange();
     // EM_SCROLLCARET.
     void ScrollCaret();
+    // A navigation key pressed, with Shift (extends the selection), Ctrl and whether the key
+    // repeats (accelerated steps).
+    void NavigateKey(TEditorNavKey Key, bool Shift, bool Ctrl, bool Repeat);
+    // Ctrl+Right and Ctrl+Left: to the next or previous token start of the active tokenizer.
+    void TokenStepRight();
+    void TokenStepLeft();
+
     // The editor's own search: Text from after the selection (or the caret) downward, or from
     // its start upward (Options: the text search routine's, bit 0 downward), over chunks of rows
     // joined with their line ends. A hit is shown by HitStyle, the caret at its start.
@@ -214,6 +224,8 @@ class TEditorModel : public TComponent, public TEditorClient {
     void SetSelText(std::string_view S);
     void DeleteSelection();
     void BoxPaste(std::string_view S);
+    // Empties the text (and the undo history).
+    void Clear() { FLines->Clear(); }
     // A character message: Backspace (8), Tab (9), Return (13), a one-byte character, or one
     // byte of a two-byte character (the lead byte waits for its trail byte).
     void KeyChar(unsigned char C, bool Shift = false, bool Ctrl = false);

@@ -97,7 +97,6 @@ class TEditorInput {
     // Whether the caret lies inside the selection or at one of its ends.
     bool CaretInSelection() const;
     bool FarFromPress(int X, int Y) const;
-    int RowAttr(int Row) const;
     bool IsEndOfText(int Row) const;
 
     TEditorModel& FEditor;

@@ -260,41 +260,109 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     } else {
         E = endsWithLineEnd ? LineEnd : EndOfText;
     }
+    auto withEnd = [&](std::string& to, int i) {
+        to += this->Text(i);
+        if (RowAttr(i) == LineEnd) to += "\r\n";
+    };
+    // The new text: the rows before the edit on its first row's line, Text, and the rows after
+    // it to the end of the last line (the suffix).
     std::string text;
-    for (int i = First; i < Index; ++i) {
-        text += this->Text(i);
-        if (RowAttr(i) == LineEnd) text += "\r\n";
-    }
+    for (int i = First; i < Index; ++i)
+        withEnd(text, i);
     text += Text;
-    for (int i = Last + 1; i <= LastLine; ++i) {
-        text += this->Text(i);
-        if (RowAttr(i) == LineEnd) text += "\r\n";
-    }
+    const size_t head = text.size();
+    bool empty = text.empty();
+    for (int i = Last + 1; i <= LastLine && empty; ++i)
+        empty = this->Text(i).empty() && RowAttr(i) != LineEnd;
     // Nothing left of the last lines (only the empty row that closed a line filling its rows
     // exactly): they are taken out whole, so that no empty row follows a final line end.
-    if (text.empty() && E == EndOfText) {
+    if (empty && E == EndOfText) {
         deleteLines(First, LastLine - First + 1);
         return;
     }
+    // The new rows. Cutting goes on to the end of the last line; but once a new row begins where
+    // a row of the suffix began (the same bytes follow, and a row's cut depends only on the bytes
+    // from its start on), every row from there is as it was and stays: an edit in a long wrapped
+    // line re-cuts the rows up to where the cut falls into step again, not the rest of the line.
+    // The suffix is first tried in a window of some rows; the whole of it is read only when the
+    // cut does not fall into step within the window.
+    TRowAttributeStringList rows;
+    int kept = LastLine + 1; // the first old row kept as it is
+    size_t cutEnd = 0;
+    auto cut = [&](bool Window) {
+        rows.Clear();
+        kept = LastLine + 1;
+        text.resize(head);
+        int r = Last + 1;
+        const size_t window = 16384;
+        while (r <= LastLine && (!Window || text.size() - head < window))
+            withEnd(text, r++);
+        const bool whole = r > LastLine;
+        cutEnd = text.size();
+        if (!FWordWrap || LastLine - Last < 2) {
+            StrToRows(text, rows);
+            return true;
+        }
+        // A row's cut reads at most a row's width of columns ahead, a byte or less a column.
+        const size_t ahead = 4 * static_cast<size_t>(FWrapOption.WrapByte() + 8);
+        size_t oldStart = head; // where old row `oldRow` begins in the new text
+        int oldRow = Last + 1;
+        struct InStep {};
+        const char* base = text.data();
+        const TWrapContext ctx = WrapContext();
+        const std::function<void(std::string_view, int)> emit = [&](std::string_view row,
+                                                                    int attr) {
+            const size_t at = static_cast<size_t>(row.data() - base);
+            while (oldRow <= LastLine && oldStart < at) {
+                oldStart += this->Text(oldRow).size() + (RowAttr(oldRow) == LineEnd ? 2 : 0);
+                ++oldRow;
+            }
+            if (oldRow <= LastLine && oldStart == at && rows.Count() > 0 &&
+                (whole || at + ahead <= text.size())) {
+                kept = oldRow;
+                cutEnd = at;
+                throw InStep{};
+            }
+            rows.SetRowAttr(rows.Add(std::string(row)), attr);
+        };
+        rows.BeginUpdate();
+        try {
+            for (size_t p = 0; p < text.size();) {
+                size_t e = p;
+                while (e < text.size() && text[e] != '\r' && text[e] != '\n')
+                    ++e;
+                CutLine(std::string_view(text).substr(p, e - p), ctx, emit);
+                p = e;
+                if (p < text.size() && text[p] == '\r') ++p;
+                if (p < text.size() && text[p] == '\n') ++p;
+            }
+            if (text.empty()) emit(std::string_view(text), LineEnd);
+        } catch (const InStep&) {
+        }
+        rows.EndUpdate();
+        return whole || kept <= LastLine;
+    };
+    if (!cut(true)) cut(false);
+    const int taken = kept - First;
     TUndoData& u = newRecord();
-    TRowsText old = RowsText(First, LastLine - First + 1);
+    TRowsText old = RowsText(First, taken);
     u.StartRow = First;
     u.Marks = MarksOf(First - 1, old.RowCount + 2);
     u.Text = std::move(old.Text);
     u.LastAttr = old.LastAttr;
-    // A line that filled its last row exactly ends in an empty row. When that row closes the
-    // text and the new text puts a line end before it, the text now ends with that line end:
-    // the cut gives no empty row after it, so the last row must keep the line end.
-    if (E == EndOfText && !text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        E = LineEnd;
-    TRowAttributeStringList rows;
-    StrToRows(text, rows);
-    rows.SetRowAttr(rows.Count() - 1, E);
+    if (kept > LastLine) {
+        // A line that filled its last row exactly ends in an empty row. When that row closes
+        // the text and the new text puts a line end before it, the text now ends with that line
+        // end: the cut gives no empty row after it, so the last row must keep the line end.
+        if (E == EndOfText && !text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            E = LineEnd;
+        rows.SetRowAttr(rows.Count() - 1, E);
+    }
     u.RowCount = rows.Count();
-    TrimSharedTail(u, text);
-    PutRows(First, LastLine - First + 1, rows);
+    TrimSharedTail(u, std::string_view(text).substr(0, cutEnd));
+    PutRows(First, taken, rows);
     int changed = ReparseFrom(First, true);
-    Record(First, old.RowCount, rows.Count(), changed);
+    Record(First, taken, rows.Count(), changed);
     EndUpdate();
 }
 

@@ -650,6 +650,21 @@ TEST(Editing, UndoPutsTheCaretBackByTheEditorsRules) {
     EXPECT_EQ(m.At(), (std::pair<int, int>{1, 2})) << "where the caret stood when it was undone";
 }
 
+TEST(Editing, ClearAndCaretOptionsEmptyTheHistory) {
+    Model m;
+    m.Lines().SetText("abc");
+    m.KeyChar('x');
+    m.KeyChar('y');
+    m.Undo();
+    ASSERT_TRUE(m.CanUndo() && m.CanRedo());
+    m.Caret().SetTabSpaceCount(4);
+    EXPECT_FALSE(m.CanUndo() || m.CanRedo()) << "the recorded carets no longer hold";
+    m.KeyChar('z');
+    m.Clear();
+    EXPECT_EQ(m.RowCount(), 0);
+    EXPECT_FALSE(m.CanUndo());
+}
+
 // Random commands at random places, wrapped and not: no command breaks the rows, undoing every
 // step gives the first text back, redoing every step the edited one.
 TEST(Editing, RandomCommandsUndoAndRedo) {

@@ -12,7 +12,9 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace editor {
 namespace {
@@ -576,6 +578,83 @@ TEST(EditorMouse, AClickPlacesTheCaretAndADragSelects) {
     EXPECT_TRUE(e.Selected());
     EXPECT_EQ(e.SelText(), e.List().Text(2).substr(3) + "\r\n" + e.List().Text(3) + "\r\n" +
                                e.List().Text(4).substr(0, 5));
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorKeys, NavigationKeysMoveAndSelect) {
+    Focused e;
+    e.SetRowCol(1, 5);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(&e, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_TRUE(e.Selected());
+    EXPECT_EQ(std::make_pair(e.Row(), e.Col()), std::make_pair(4, 5));
+    EXPECT_EQ(e.SelLength(), e.OffsetOf(1, 4, 5) - e.OffsetOf(1, 1, 5));
+    QTest::keyClick(&e, Qt::Key_Right);
+    EXPECT_FALSE(e.Selected());
+    QTest::keyClick(&e, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(e.Row(), e.RowCount());
+    EXPECT_EQ(e.TopRow(), e.RowCount() - e.VisibleRowCount() + 1);
+    QTest::keyClick(&e, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(std::make_pair(e.Row(), e.Col()), std::make_pair(0, 0));
+    EXPECT_EQ(e.TopRow(), 0);
+    QTest::keyClick(&e, Qt::Key_PageDown);
+    EXPECT_EQ(e.TopRow(), (e.VisibleRowCount() - 1) / 2 * 2);
+}
+
+TEST(EditorMouse, ShiftClickExtendsTheSelection) {
+    Focused e;
+    QWidget* vp = e.viewport();
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(e.ColX(2) + 1, e.RowY(1) + 3));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, QPoint(e.ColX(4) + 1, e.RowY(1) + 3));
+    EXPECT_TRUE(e.Selected());
+    EXPECT_EQ(e.SelText(), e.List().Text(1).substr(2, 2));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, QPoint(e.ColX(3) + 1, e.RowY(2) + 3));
+    EXPECT_EQ(e.SelText(), e.List().Text(1).substr(2) + "\r\n" + e.List().Text(2).substr(0, 3));
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(e.ColX(1) + 1, e.RowY(5) + 3));
+    EXPECT_FALSE(e.Selected());
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorDrawing, TheCaretRowUnderlineAndOnDrawLine) {
+    Editor e;
+    e.Marks().Underline().SetVisible(true);
+    e.Marks().Underline().SetColor(clRed);
+    e.List().LoadText("one\r\ntwo\r\nthree");
+    EXPECT_EQ(e.Metrics().RowHeight, e.H() + 1); // the underline's own pixel row
+    e.SetRow(1);
+    QImage img = e.Shot();
+    const int y = e.RowY(1) + e.H();
+    EXPECT_EQ(img.pixelColor(e.ColX(0) + 3, y), Rgb(clRed));
+    EXPECT_EQ(img.pixelColor(e.viewport()->width() - 2, y), Rgb(clRed));
+    EXPECT_NE(img.pixelColor(e.ColX(0) + 3, e.RowY(0) + e.H()), Rgb(clRed));
+    // No underline while a selection is shown.
+    e.StartSelection();
+    e.SetCol(2);
+    e.UpdateSelection();
+    EXPECT_NE(e.Shot().pixelColor(e.ColX(5), y), Rgb(clRed));
+
+    // OnDrawLine sees each drawn piece: the row's text, its place and whether it is selected.
+    std::vector<std::tuple<int, std::string, bool>> calls;
+    e.OnDrawLine = [&](TEditor*, QPainter&, const std::string& line, int x, int, int index,
+                       const QRect&, bool selected) {
+        EXPECT_EQ(x, e.ColX(0));
+        calls.emplace_back(index, line, selected);
+    };
+    e.Shot();
+    using C = std::tuple<int, std::string, bool>;
+    EXPECT_EQ(calls,
+              (std::vector<C>{
+                  {0, "one", false}, {1, "two", true}, {1, "two", false}, {2, "three", false}}));
 }
 
 } // namespace
