@@ -178,6 +178,7 @@ int Show(double mb, int seconds) {
     for (TEditor* e : {&top, &bottom}) {
         e->Leftbar().SetVisible(true);
         e->Leftbar().SetShowNumberMode(nmLine);
+        e->Imagebar().SetMarkWidth(12);
         e->Ruler().SetVisible(true);
         e->Marks().EofMark().SetVisible(true);
         e->Marks().RetMark().SetVisible(true);

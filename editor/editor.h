@@ -104,6 +104,8 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void focusOutEvent(QFocusEvent* E) override;
     void timerEvent(QTimerEvent* E) override;
     void keyPressEvent(QKeyEvent* E) override;
+    bool focusNextPrevChild(bool Next) override;
+    void inputMethodEvent(QInputMethodEvent* E) override;
     void mousePressEvent(QMouseEvent* E) override;
     void mouseMoveEvent(QMouseEvent* E) override;
     void mouseReleaseEvent(QMouseEvent* E) override;

@@ -3,7 +3,11 @@
 // selection with Shift.
 #include "editor.h"
 
+#include "platform.h"
+#include "qtext.h"
+
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -14,6 +18,8 @@ bool TEditor::LeftButtonDown() const {
 }
 
 void TEditor::keyPressEvent(QKeyEvent* E) {
+    const Qt::KeyboardModifiers mods = E->modifiers();
+    const bool shift = mods & Qt::ShiftModifier, ctrl = mods & Qt::ControlModifier;
     TEditorNavKey key;
     switch (E->key()) {
     case Qt::Key_PageUp:
@@ -40,12 +46,53 @@ void TEditor::keyPressEvent(QKeyEvent* E) {
     case Qt::Key_Down:
         key = nkDown;
         break;
-    default:
-        QAbstractScrollArea::keyPressEvent(E);
+    default: {
+        // Editing keys and typed characters go to the editing commands.
+        if (E->key() == Qt::Key_Delete) {
+            DeleteKey();
+        } else if (E->key() == Qt::Key_Backspace) {
+            KeyChar(8);
+        } else if (E->key() == Qt::Key_Tab || E->key() == Qt::Key_Backtab) {
+            KeyChar(9, shift || E->key() == Qt::Key_Backtab, ctrl);
+        } else if (E->key() == Qt::Key_Return || E->key() == Qt::Key_Enter) {
+            KeyChar(13, shift);
+        } else if (ctrl && E->key() == Qt::Key_Z) {
+            Undo();
+        } else if (ctrl && E->key() == Qt::Key_Y) {
+            Redo();
+        } else if (ctrl && (E->key() == Qt::Key_C || E->key() == Qt::Key_X)) {
+            if (Selected()) {
+                app::platform().SetClipboardText(SelText());
+                if (E->key() == Qt::Key_X) DeleteSelection();
+            }
+        } else if (ctrl && E->key() == Qt::Key_V) {
+            const std::string text = app::platform().ClipboardText();
+            if (!text.empty()) InsertString(text);
+        } else if (!E->text().isEmpty() && !ctrl && !(mods & Qt::AltModifier) &&
+                   E->text().at(0).isPrint()) {
+            for (char c : app::FromQ(E->text()))
+                KeyChar(static_cast<unsigned char>(c));
+        } else {
+            QAbstractScrollArea::keyPressEvent(E);
+            return;
+        }
+        E->accept();
         return;
     }
-    const Qt::KeyboardModifiers mods = E->modifiers();
-    NavigateKey(key, mods & Qt::ShiftModifier, mods & Qt::ControlModifier, E->isAutoRepeat());
+    }
+    NavigateKey(key, shift, ctrl, E->isAutoRepeat());
+    E->accept();
+}
+
+bool TEditor::focusNextPrevChild(bool Next) {
+    // Tab stays in the editor while it wants tabs.
+    return WantTabs() ? false : QAbstractScrollArea::focusNextPrevChild(Next);
+}
+
+void TEditor::inputMethodEvent(QInputMethodEvent* E) {
+    // The input method's result goes in once, as one edit.
+    const QString commit = E->commitString();
+    if (!commit.isEmpty() && !ReadOnly()) InsertString(app::FromQ(commit));
     E->accept();
 }
 

@@ -3,10 +3,13 @@
 #include "editor.h"
 
 #include "codec.h"
+#include "fake_platform.h"
 #include "fonts.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPixmap>
 #include <QScreen>
@@ -655,6 +658,67 @@ TEST(EditorDrawing, TheCaretRowUnderlineAndOnDrawLine) {
     EXPECT_EQ(calls,
               (std::vector<C>{
                   {0, "one", false}, {1, "two", true}, {1, "two", false}, {2, "three", false}}));
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorKeys, TypingEditingKeysAndTheInputMethodEditTheText) {
+    Focused e;
+    e.List().LoadText("ab\r\ncd");
+    e.SetRowCol(0, 1);
+    QTest::keyClicks(&e, "XY");
+    EXPECT_EQ(e.List().Text(0), "aXYb");
+    QTest::keyClick(&e, Qt::Key_Backspace);
+    QTest::keyClick(&e, Qt::Key_Delete);
+    EXPECT_EQ(e.List().Text(0), "aX");
+    QTest::keyClick(&e, Qt::Key_Return);
+    EXPECT_EQ(e.RowCount(), 3);
+    EXPECT_EQ(std::make_pair(e.Row(), e.Col()), std::make_pair(1, 0));
+    QTest::keyClick(&e, Qt::Key_Tab);
+    EXPECT_TRUE(e.hasFocus()); // Tab stays in the editor
+    EXPECT_EQ(e.List().Text(1), "\t");
+
+    // A committed input-method result of four two-byte characters: one insertion, one undo step.
+    e.List().LoadText("ab");
+    e.SetRowCol(0, 1);
+    QInputMethodEvent im;
+    im.setCommitString(QString::fromUtf8("日本語入"));
+    QApplication::sendEvent(&e, &im);
+    EXPECT_EQ(e.List().Text(0), "a" + S("日本語入") + "b");
+    QTest::keyClick(&e, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(e.List().Text(0), "ab");
+    QTest::keyClick(&e, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(e.List().Text(0), "a" + S("日本語入") + "b");
+    // A typed two-byte character arrives as its two bytes and goes in whole.
+    QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8("ソ"));
+    QApplication::sendEvent(&e, &key);
+    EXPECT_EQ(e.List().Text(0), "a" + S("日本語入ソ") + "b");
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorKeys, CutCopyAndPasteThroughTheClipboard) {
+    app::FakePlatform fake;
+    Focused e;
+    e.List().LoadText(S("表ソ\r\nabc"));
+    e.SetRowCol(0, 2);
+    QTest::keyClick(&e, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&e, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(fake.clipboard, S("ソ\r\nab"));
+    QTest::keyClick(&e, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(e.List().Text(0), S("表c"));
+    QTest::keyClick(&e, Qt::Key_End);
+    QTest::keyClick(&e, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(e.List().Text(0), S("表cソ"));
+    EXPECT_EQ(e.List().Text(1), "ab");
 }
 
 } // namespace
