@@ -112,7 +112,6 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     // Keys, pointer, input method and context menu go to Hands().
     bool event(QEvent* E) override;
     bool viewportEvent(QEvent* E) override;
-    void inputMethodEvent(QInputMethodEvent* E) override;
 
   private:
     // Drawing (one place for all of it).

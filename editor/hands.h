@@ -42,6 +42,8 @@ class TEditorPopupMenu : public QMenu {
     QAction* ItemAction(TPopupAction Action, int Tag = 0) const;
     // Enabling, check marks and the numbered marks in use.
     void Upkeep();
+    // Whether an item has this shortcut.
+    bool HasShortcut(const QKeySequence& K) const;
 
   private:
     void Build(QMenu* Into, const std::vector<TPopupItem>& Items);

@@ -89,13 +89,6 @@ bool TEditor::focusNextPrevChild(bool Next) {
     return WantTabs() ? false : QAbstractScrollArea::focusNextPrevChild(Next);
 }
 
-void TEditor::inputMethodEvent(QInputMethodEvent* E) {
-    // The input method's result goes in once, as one edit.
-    const QString commit = E->commitString();
-    if (!commit.isEmpty() && !ReadOnly()) InsertString(app::FromQ(commit));
-    E->accept();
-}
-
 void TEditor::mousePressEvent(QMouseEvent* E) {
     setFocus(Qt::MouseFocusReason);
     if (E->button() != Qt::LeftButton) {

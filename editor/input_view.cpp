@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -107,6 +108,11 @@ bool TEditor::event(QEvent* E) {
             k->accept();
             return true;
         }
+        // Return not wanted goes to the parent (a dialog's default button) untouched.
+        if (KeyOf(k->key()) == ekReturn) {
+            k->ignore();
+            return false;
+        }
         break;
     }
     case QEvent::KeyRelease:
@@ -183,6 +189,9 @@ bool TEditorHands::KeyPress(QKeyEvent* E) {
         Editing.Return(shift);
         return true;
     }
+    // The popup menu's shortcuts are its own: one whose item is disabled does nothing.
+    if (ctrl && !alt && PopupMenu && PopupMenu->HasShortcut(QKeySequence(E->keyCombination())))
+        return true;
     if (E->key() == Qt::Key_Backspace) {
         Editing.Backspace();
         return true;

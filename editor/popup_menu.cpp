@@ -58,6 +58,14 @@ QAction* TEditorPopupMenu::ItemAction(TPopupAction Action, int Tag) const {
     return nullptr;
 }
 
+bool TEditorPopupMenu::HasShortcut(const QKeySequence& K) const {
+    for (const TEntry& e : FEntries)
+        if (!e.Item->shortcut().isEmpty() &&
+            e.Item->shortcut().matches(K) == QKeySequence::ExactMatch)
+            return true;
+    return false;
+}
+
 void TEditorPopupMenu::Upkeep() {
     if (!FEditor) return;
     FEditor->Hands().Messages.UpdatePopup(FItems);

@@ -258,12 +258,18 @@ TEST_F(Window, ThePopupMenusItemsCaptionsShortcutsAndStates) {
     EXPECT_TRUE(actions[14]->isChecked());
     EXPECT_TRUE(jump->actions()[5]->isChecked());
     EXPECT_FALSE(jump->actions()[4]->isChecked());
-    // Read-only: nothing that changes the text.
+    // Read-only: nothing that changes the text, by the menu or by its shortcuts.
     e->Hands().Editing.SetReadOnly(true);
     menu->Upkeep();
     for (int i : {3, 4, 6, 8, 9, 10})
         EXPECT_FALSE(actions[i]->isEnabled()) << i;
     EXPECT_TRUE(actions[7]->isEnabled());
+    QApplication::clipboard()->setText("clip");
+    QTest::keyClick(e, Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(e, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(e->Text(), "Zab");
+    EXPECT_EQ(QApplication::clipboard()->text(), QString("clip"));
 }
 
 TEST_F(Window, TheRightButtonPopsTheMenuUpAndThePointerShapeFollowsTheZone) {
