@@ -113,6 +113,10 @@ void TEditor::mousePressEvent(QMouseEvent* E) {
         return;
     }
     FPressPoint = p;
+    if (p.x() < Metrics().LeftMargin && Caret().RowSelect()) {
+        StartRowSelection(rc.Row);
+        return;
+    }
     HideCaret();
     CleanSelection();
     SetRowCol(rc.Row, rc.Col);
@@ -122,11 +126,15 @@ void TEditor::mousePressEvent(QMouseEvent* E) {
 }
 
 void TEditor::mouseMoveEvent(QMouseEvent* E) {
-    if (!FMouseSelecting) return;
     const QPoint p = E->position().toPoint();
     auto rc = PosToRowCol(p.x(), p.y(), true);
     // Above the text the row is one less, so that dragging there scrolls up.
     if (p.y() < Metrics().TopMargin) rc.Row = std::max(0, rc.Row - 1);
+    if (RowSelecting()) {
+        ExtendRowSelection(rc.Row);
+        return;
+    }
+    if (!FMouseSelecting) return;
     const int half = Metrics().ColWidth / 2;
     if (SelectionState() == sstAnchored && std::abs(p.x() - FPressPoint.x()) < half &&
         std::abs(p.y() - FPressPoint.y()) < half)
@@ -137,6 +145,7 @@ void TEditor::mouseMoveEvent(QMouseEvent* E) {
 
 void TEditor::mouseReleaseEvent(QMouseEvent* E) {
     FMouseSelecting = false;
+    EndRowSelection();
     QAbstractScrollArea::mouseReleaseEvent(E);
 }
 

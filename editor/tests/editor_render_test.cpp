@@ -723,3 +723,15 @@ TEST(EditorKeys, CutCopyAndPasteThroughTheClipboard) {
 
 } // namespace
 } // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorMouse, APressLeftOfTheTextSelectsTheWholeRow) {
+    Focused e;
+    QTest::mouseClick(e.viewport(), Qt::LeftButton, {}, QPoint(3, e.RowY(4) + 3));
+    EXPECT_EQ(e.SelText(), e.List().Text(4) + "\r\n");
+}
+
+} // namespace
+} // namespace editor
