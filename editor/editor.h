@@ -82,6 +82,7 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void RepaintRow(int ARow) override;
     bool Focused() const override { return hasFocus(); }
     bool LeftButtonDown() const override;
+    bool SelDragging() const override { return FDrag != dsNone; }
     void TopRowChangedView(int OldTopRow) override;
     void TopColChangedView(int OldTopCol) override;
     void CaretPlacedView() override;
@@ -173,6 +174,10 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     QBasicTimer FBlink;
     bool FSettingBars = false;
     bool FMouseSelecting = false;
+    // Dragging a selection: pending from a press inside it until the pointer moves.
+    enum { dsNone, dsPending, dsDragging } FDrag = dsNone;
+    bool InSelection(int ARow, int ACol) const;
+    void CancelDrag();
     QPoint FPressPoint;
 };
 

@@ -47,6 +47,11 @@ void TEditor::keyPressEvent(QKeyEvent* E) {
         key = nkDown;
         break;
     default: {
+        if (FDrag == dsDragging && E->key() == Qt::Key_Escape) {
+            CancelDrag();
+            E->accept();
+            return;
+        }
         // Editing keys and typed characters go to the editing commands.
         if (E->key() == Qt::Key_Delete) {
             DeleteKey();
@@ -96,6 +101,22 @@ void TEditor::inputMethodEvent(QInputMethodEvent* E) {
     E->accept();
 }
 
+bool TEditor::InSelection(int ARow, int ACol) const {
+    if (!Selected() || SelectionMode()) return false;
+    const TSelectionExtent& e = SelectionExtent();
+    if (ARow < e.TopRow || ARow > e.BottomRow || ARow >= RowCount()) return false;
+    const int b = ByteOfCol(ARow, ACol);
+    if (ARow == e.TopRow && b < e.StartByte) return false;
+    if (ARow == e.BottomRow && b > e.EndByte) return false;
+    return true;
+}
+
+void TEditor::CancelDrag() {
+    FDrag = dsNone;
+    viewport()->setCursor(Qt::IBeamCursor);
+    CleanSelection();
+}
+
 void TEditor::mousePressEvent(QMouseEvent* E) {
     setFocus(Qt::MouseFocusReason);
     if (E->button() != Qt::LeftButton) {
@@ -113,6 +134,14 @@ void TEditor::mousePressEvent(QMouseEvent* E) {
         return;
     }
     FPressPoint = p;
+    // A press inside a selection that may be dragged: the drag waits for the pointer to move.
+    const auto exact = PosToRowCol(p.x(), p.y(), false);
+    if (!ReadOnly() && Caret().SelMove() && p.x() >= Metrics().LeftMargin &&
+        InSelection(exact.Row, exact.Col)) {
+        SetRowCol(exact.Row, exact.Col);
+        FDrag = dsPending;
+        return;
+    }
     if (p.x() < Metrics().LeftMargin && Caret().RowSelect()) {
         StartRowSelection(rc.Row);
         return;
@@ -134,8 +163,20 @@ void TEditor::mouseMoveEvent(QMouseEvent* E) {
         ExtendRowSelection(rc.Row);
         return;
     }
-    if (!FMouseSelecting) return;
     const int half = Metrics().ColWidth / 2;
+    const bool far =
+        std::abs(p.x() - FPressPoint.x()) >= half || std::abs(p.y() - FPressPoint.y()) >= half;
+    if (FDrag == dsPending && far) FDrag = dsDragging;
+    if (FDrag == dsDragging) {
+        // The caret shows the drop point.
+        auto at = PosToRowCol(p.x(), p.y(), false);
+        if (p.y() < Metrics().TopMargin) at.Row = std::max(0, at.Row - 1);
+        viewport()->setCursor(E->modifiers() & Qt::ControlModifier ? Qt::DragCopyCursor
+                                                                   : Qt::DragMoveCursor);
+        SetRowCol(at.Row, at.Col);
+        return;
+    }
+    if (!FMouseSelecting) return;
     if (SelectionState() == sstAnchored && std::abs(p.x() - FPressPoint.x()) < half &&
         std::abs(p.y() - FPressPoint.y()) < half)
         return;
@@ -146,6 +187,17 @@ void TEditor::mouseMoveEvent(QMouseEvent* E) {
 void TEditor::mouseReleaseEvent(QMouseEvent* E) {
     FMouseSelecting = false;
     EndRowSelection();
+    if (FDrag == dsDragging) {
+        // Dropped: moved (or with Ctrl copied) to the caret; outside the view nothing happens.
+        FDrag = dsNone;
+        viewport()->setCursor(Qt::IBeamCursor);
+        if (viewport()->rect().contains(E->position().toPoint()))
+            MoveSelection(Row(), Col(), E->modifiers() & Qt::ControlModifier);
+        else
+            CleanSelection();
+    } else if (FDrag == dsPending) {
+        CancelDrag();
+    }
     QAbstractScrollArea::mouseReleaseEvent(E);
 }
 

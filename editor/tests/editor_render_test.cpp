@@ -735,3 +735,50 @@ TEST(EditorMouse, APressLeftOfTheTextSelectsTheWholeRow) {
 
 } // namespace
 } // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorMouse, ADraggedSelectionMovesOrWithCtrlCopies) {
+    struct Case {
+        Qt::KeyboardModifiers mods;
+        int toCol;
+        std::string row0;
+    } cases[] = {
+        {{}, 6, "adebcf"},                    // moved after "e"
+        {Qt::ControlModifier, 6, "abcdebcf"}, // copied there, the original kept
+        {{}, 2, "abcdef"},                    // released inside the selection: dropped
+    };
+    for (const Case& c : cases) {
+        Focused e;
+        e.List().LoadText("abcdef\r\nxyz");
+        e.SetRowCol(0, 1);
+        e.StartSelection();
+        e.SetRowCol(0, 3);
+        e.UpdateSelection();
+        ASSERT_EQ(e.SelText(), "bc");
+        QWidget* vp = e.viewport();
+        const int y = e.RowY(0) + 3;
+        QTest::mousePress(vp, Qt::LeftButton, c.mods, QPoint(e.ColX(2) + 2, y));
+        const QPoint to(e.ColX(c.toCol) - 1 + (c.toCol == 2 ? 3 : 0), y);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), vp->mapToGlobal(QPointF(to)),
+                         Qt::LeftButton, Qt::LeftButton, c.mods);
+        QApplication::sendEvent(vp, &move);
+        QTest::mouseRelease(vp, Qt::LeftButton, c.mods, to);
+        EXPECT_EQ(e.List().Text(0), c.row0) << c.toCol;
+    }
+    // A press inside the selection and a release without moving drops it, the caret there.
+    Focused e;
+    e.List().LoadText("abcdef");
+    e.SetRowCol(0, 1);
+    e.StartSelection();
+    e.SetRowCol(0, 4);
+    e.UpdateSelection();
+    QTest::mouseClick(e.viewport(), Qt::LeftButton, {}, QPoint(e.ColX(2) + 2, e.RowY(0) + 3));
+    EXPECT_FALSE(e.Selected());
+    EXPECT_EQ(e.Col(), 2);
+    EXPECT_EQ(e.List().Text(0), "abcdef");
+}
+
+} // namespace
+} // namespace editor
