@@ -62,6 +62,8 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void HideCaret();
     void ShowCaret();
     bool CaretShown() const { return FCaretShown; }
+    // The input method's composition shown at the caret ("" for none).
+    const std::string& Preedit() const { return FPreedit; }
     QRect CaretRect() const { return FCaretRect; }
     // Sets a row's marks (bits 0-9 digits, 10-15 images) and repaints its image bar cell.
     void SetRowMarks(int ARow, int Marks);
@@ -122,6 +124,7 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
                        const QColor* Override);
     void PaintUnderline(QPainter& P, const QRect& R);
     void PaintCaret(QPainter& P);
+    void PaintPreedit(QPainter& P);
     // Text on the grid: every byte one cell; cut at 1000 bytes; opaque when Bk is valid.
     void TextOut(QPainter& P, int X, int Y, std::string_view S, const QRect& Clip, const QColor& Fg,
                  const QColor& Bk, TFontStyles Style);
@@ -178,6 +181,12 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     enum { dsNone, dsPending, dsDragging } FDrag = dsNone;
     bool InSelection(int ARow, int ACol) const;
     void CancelDrag();
+    // The input method's composition (Shift-JIS), drawn at the caret.
+    std::string FPreedit;
+    QRect PreeditRect() const {
+        return QRect(ColX(Col()), RowY(Row()),
+                     static_cast<int>(FPreedit.size()) * Metrics().ColWidth, Metrics().FontHeight);
+    }
     QPoint FPressPoint;
 };
 

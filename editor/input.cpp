@@ -98,6 +98,13 @@ void TEditor::inputMethodEvent(QInputMethodEvent* E) {
     // The input method's result goes in once, as one edit.
     const QString commit = E->commitString();
     if (!commit.isEmpty() && !ReadOnly()) InsertString(app::FromQ(commit));
+    // The composition is shown at the caret, over the text, until it is committed.
+    const std::string preedit = ReadOnly() ? std::string() : app::FromQ(E->preeditString());
+    if (preedit != FPreedit) {
+        viewport()->update(PreeditRect());
+        FPreedit = preedit;
+        viewport()->update(PreeditRect());
+    }
     E->accept();
 }
 

@@ -782,3 +782,31 @@ TEST(EditorMouse, ADraggedSelectionMovesOrWithCtrlCopies) {
 
 } // namespace
 } // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorKeys, TheCompositionShowsAtTheCaretUntilCommitted) {
+    Focused e;
+    e.List().LoadText("abcdef");
+    e.SetRowCol(0, 2);
+    QInputMethodEvent compose(QString::fromUtf8("にほん"), {});
+    QApplication::sendEvent(&e, &compose);
+    EXPECT_EQ(e.Preedit(), S("にほん"));
+    EXPECT_EQ(e.List().Text(0), "abcdef"); // nothing in the text yet
+    QImage img = e.Shot();
+    // Drawn over "cdef": its underline runs under six cells from the caret.
+    const int y = e.RowY(0) + e.H() - 1;
+    EXPECT_EQ(img.pixelColor(e.ColX(2) + 3, y), Rgb(clBlack)); // (the caret inverts its 2 pixels)
+    EXPECT_EQ(img.pixelColor(e.ColX(7) + 1, y), Rgb(clBlack));
+    EXPECT_NE(img.pixelColor(e.ColX(9) + 1, y), Rgb(clBlack));
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("日本"));
+    QApplication::sendEvent(&e, &commit);
+    EXPECT_EQ(e.Preedit(), "");
+    EXPECT_EQ(e.List().Text(0), "ab" + S("日本") + "cdef");
+    EXPECT_NE(e.Shot().pixelColor(e.ColX(7) + 1, y), Rgb(clBlack));
+}
+
+} // namespace
+} // namespace editor
