@@ -270,6 +270,7 @@ void TEditor::PaintRect(QPainter& P, const QRect& R) {
             PaintRow(P, r, rr);
         }
         PaintUnderline(P, t);
+        PaintPreedit(P);
     }
     PaintCaret(P);
 }
@@ -650,6 +651,14 @@ void TEditor::PaintUnderline(QPainter& P, const QRect& R) {
     if (y < m.TopMargin || y >= viewport()->height() || y < R.top() || y > R.bottom()) return;
     P.fillRect(QRect(m.LeftMargin, y, viewport()->width() - m.LeftMargin, 1),
                Qc(Marks().Underline().Color(), FFontColor));
+}
+
+void TEditor::PaintPreedit(QPainter& P) {
+    if (FPreedit.empty()) return;
+    const QRect r = PreeditRect();
+    const QColor fg = Qc(FFontColor, FFontColor);
+    TextOut(P, r.left(), r.top(), FPreedit, r, fg, Qc(FColor, FColor), 0);
+    P.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), fg);
 }
 
 void TEditor::PaintCaret(QPainter& P) {

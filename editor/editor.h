@@ -64,6 +64,10 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void HideCaret();
     void ShowCaret();
     bool CaretShown() const { return FCaretShown; }
+    // The input method's composition shown at the caret ("" for none); drawn over the text
+    // until it is committed or cancelled.
+    const std::string& Preedit() const { return FPreedit; }
+    void SetPreedit(const std::string& Sjis);
     QRect CaretRect() const { return FCaretRect; }
     // Sets a row's marks (bits 0-9 digits, 10-15 images) and repaints its image bar cell.
     void SetRowMarks(int ARow, int Marks);
@@ -88,6 +92,7 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void RepaintRow(int ARow) override;
     bool Focused() const override { return hasFocus(); }
     bool LeftButtonDown() const override;
+    bool SelDragging() const override;
     void TopRowChangedView(int OldTopRow) override;
     void TopColChangedView(int OldTopCol) override;
     void CaretPlacedView() override;
@@ -103,12 +108,8 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void focusInEvent(QFocusEvent* E) override;
     void focusOutEvent(QFocusEvent* E) override;
     void timerEvent(QTimerEvent* E) override;
-    void keyPressEvent(QKeyEvent* E) override;
     bool focusNextPrevChild(bool Next) override;
     void inputMethodEvent(QInputMethodEvent* E) override;
-    void mousePressEvent(QMouseEvent* E) override;
-    void mouseMoveEvent(QMouseEvent* E) override;
-    void mouseReleaseEvent(QMouseEvent* E) override;
     // Keys, pointer, input method and context menu go to Hands().
     bool event(QEvent* E) override;
     bool viewportEvent(QEvent* E) override;
@@ -130,6 +131,7 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
                        const QColor* Override);
     void PaintUnderline(QPainter& P, const QRect& R);
     void PaintCaret(QPainter& P);
+    void PaintPreedit(QPainter& P);
     // Text on the grid: every byte one cell; cut at 1000 bytes; opaque when Bk is valid.
     void TextOut(QPainter& P, int X, int Y, std::string_view S, const QRect& Clip, const QColor& Fg,
                  const QColor& Bk, TFontStyles Style);
@@ -181,8 +183,12 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     QRect FCaretRect;
     QBasicTimer FBlink;
     bool FSettingBars = false;
-    bool FMouseSelecting = false;
-    QPoint FPressPoint;
+    // The input method's composition (Shift-JIS), drawn at the caret.
+    std::string FPreedit;
+    QRect PreeditRect() const {
+        return QRect(ColX(Col()), RowY(Row()),
+                     static_cast<int>(FPreedit.size()) * Metrics().ColWidth, Metrics().FontHeight);
+    }
     std::shared_ptr<TEditorHands> FHands;
 };
 

@@ -161,6 +161,12 @@ class TEditorModel : public TComponent, public TEditorClient {
     // A navigation key pressed, with Shift (extends the selection), Ctrl and whether the key
     // repeats (accelerated steps).
     void NavigateKey(TEditorNavKey Key, bool Shift, bool Ctrl, bool Repeat);
+    // Row selection from the left margin: starts on row R (the row whole, with its line end),
+    // then covers every row from R to R2 while the button is held.
+    void StartRowSelection(int R);
+    void ExtendRowSelection(int R2);
+    void EndRowSelection() { FRowSelecting = false; }
+    bool RowSelecting() const { return FRowSelecting; }
     // Ctrl+Right and Ctrl+Left: to the next or previous token start of the active tokenizer.
     void TokenStepRight();
     void TokenStepLeft();
@@ -341,6 +347,9 @@ class TEditorModel : public TComponent, public TEditorClient {
     TSelectionExtent FExtent, FPrevExtent;
     int FHitLength = 0;
     int FUnderlineNest = 0;
+    bool FRowSelecting = false;
+    int FRowSelFirst = 0, FRowSelEnd = 0;
+    void SelectRows(int From, int To);
 
     // Editing.
     // The caret's byte index: its column less the tab blanks before it, beyond the row's end

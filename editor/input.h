@@ -65,7 +65,7 @@ class TEditorInput {
     bool Capturing() const { return FLeftDown || FDrag != dsNone; }
     bool LeftDown() const { return FLeftDown; }
     TDragState DragState() const { return FDrag; }
-    bool RowSelecting() const { return FRowSelecting; }
+    bool RowSelecting() const { return FEditor.RowSelecting(); }
     void CancelDrag(bool EscHeld = false);
 
     // Whether the selection may be dragged, and whether a client point lies on it.
@@ -87,17 +87,12 @@ class TEditorInput {
         return Key == ekTab ? FEditor.WantTabs() : Key == ekReturn ? WantReturns : true;
     }
 
-    // Row selection from the left margin.
-    void StartRowSelect(int Row);
-    void ExtendRowSelect(int Row);
-
   private:
     void SetZone(TCursorZone Zone);
     void Drop(bool Ctrl, bool InClient);
     // Whether the caret lies inside the selection or at one of its ends.
     bool CaretInSelection() const;
     bool FarFromPress(int X, int Y) const;
-    bool IsEndOfText(int Row) const;
 
     TEditorModel& FEditor;
     TEditorCommands& FCommands;
@@ -106,9 +101,6 @@ class TEditorInput {
     bool FLeftDown = false;
     int FPressX = 0, FPressY = 0;
     TDragState FDrag = dsNone;
-    bool FRowSelecting = false;
-    int FRowSelFirst = 0;
-    int FRowSelEnd = 0;
     TCursorZone FZone = czNone;
 };
 

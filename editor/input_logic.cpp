@@ -5,10 +5,6 @@
 
 namespace editor {
 
-bool TEditorInput::IsEndOfText(int Row) const {
-    return Row >= 0 && Row < FEditor.RowCount() && FEditor.List().RowAttr(Row) == EndOfText;
-}
-
 // Navigation keys.
 
 bool TEditorInput::KeyDown(TEditorKey Key, bool Shift, bool Ctrl, bool AutoRepeat) {
@@ -128,7 +124,7 @@ void TEditorInput::MouseDown(int X, int Y, bool Shift) {
         return;
     }
     if (X < left && e.Caret().RowSelect()) {
-        StartRowSelect(e.PosToRowCol(X, Y, false).Row);
+        e.StartRowSelection(e.PosToRowCol(X, Y, false).Row);
         return;
     }
     auto rc = e.PosToRowCol(X, Y, true);
@@ -139,14 +135,13 @@ void TEditorInput::MouseDown(int X, int Y, bool Shift) {
 void TEditorInput::MouseMove(int X, int Y, bool Ctrl) {
     TEditorModel& e = FEditor;
     if (FDrag == dsPending) {
-        if (FarFromPress(X, Y)) {
-            FDrag = dsDragging;
-            SetZone(Ctrl ? czDragCopy : czDrag);
-        }
-        return;
+        if (!FarFromPress(X, Y)) return;
+        FDrag = dsDragging;
+        SetZone(Ctrl ? czDragCopy : czDrag);
     }
     if (FDrag == dsDragging) {
-        // The caret shows the drop point.
+        // The caret shows the drop point from the move that starts the drag on, so a release
+        // right after it drops where the pointer is, not back at the press.
         auto rc = e.PosToRowCol(X, Y, false);
         e.SetRowCol(std::max(0, rc.Row), rc.Col);
         return;
@@ -154,8 +149,8 @@ void TEditorInput::MouseMove(int X, int Y, bool Ctrl) {
     if (FLeftDown) {
         auto rc = e.PosToRowCol(X, Y, true);
         const int row = std::max(0, rc.Row);
-        if (FRowSelecting) {
-            ExtendRowSelect(row);
+        if (e.RowSelecting()) {
+            e.ExtendRowSelection(row);
             return;
         }
         e.SetRowCol(row, rc.Col);
@@ -174,7 +169,7 @@ void TEditorInput::MouseUp(int X, int Y, bool Ctrl, bool InClient) {
         Drop(Ctrl, InClient);
     else if (FDrag == dsPending)
         CancelDrag();
-    FRowSelecting = false;
+    FEditor.EndRowSelection();
     if (FEditor.Caret().AutoCursor() && FDrag == dsNone && InClient) SetZone(ZoneAt(X, Y));
 }
 
@@ -244,43 +239,6 @@ void TEditorInput::SetZone(TCursorZone Zone) {
     if (Zone == FZone) return;
     FZone = Zone;
     if (OnCursor) OnCursor(CursorOf(Zone));
-}
-
-// Row selection.
-
-void TEditorInput::StartRowSelect(int Row) {
-    TEditorModel& e = FEditor;
-    const int r = std::clamp(Row, 0, e.LastCaretRow());
-    FRowSelecting = true;
-    FRowSelFirst = FRowSelEnd = r;
-    if (IsEndOfText(r)) {
-        e.SetRowCol(r, e.RowWidth(r));
-        e.StartSelection();
-        e.SetRowCol(r, 0);
-        e.UpdateSelection();
-    } else {
-        e.SetRowCol(r, 0);
-        e.StartSelection();
-        e.SetRowCol(r + 1, 0);
-        e.UpdateSelection();
-        e.SetRowCol(r, 0);
-    }
-}
-
-void TEditorInput::ExtendRowSelect(int Row) {
-    TEditorModel& e = FEditor;
-    const int r2 = std::clamp(Row, 0, e.LastCaretRow());
-    if (r2 == FRowSelEnd && e.Selected()) return;
-    FRowSelEnd = r2;
-    const int upper = std::min(FRowSelFirst, r2), lower = std::max(FRowSelFirst, r2);
-    e.SetRowCol(upper, 0);
-    e.StartSelection();
-    if (IsEndOfText(lower))
-        e.SetRowCol(lower, e.RowWidth(lower));
-    else
-        e.SetRowCol(lower + 1, 0);
-    e.UpdateSelection();
-    if (r2 < FRowSelFirst) e.SetRowCol(r2, 0);
 }
 
 // Input method.

@@ -8,7 +8,6 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -80,6 +79,19 @@ bool Printable(const QString& T) {
     return true;
 }
 } // namespace
+
+bool TEditor::LeftButtonDown() const {
+    return QApplication::mouseButtons() & Qt::LeftButton;
+}
+
+bool TEditor::SelDragging() const {
+    return FHands && FHands->Input.DragState() != dsNone;
+}
+
+bool TEditor::focusNextPrevChild(bool Next) {
+    // Tab stays in the editor while it wants tabs.
+    return WantTabs() ? false : QAbstractScrollArea::focusNextPrevChild(Next);
+}
 
 TEditorHands& TEditor::Hands() {
     if (!FHands) {
@@ -252,31 +264,22 @@ bool TEditorHands::MouseRelease(QMouseEvent* E) {
 void TEditorHands::InputMethod(QInputMethodEvent* E) {
     if (!E->commitString().isEmpty())
         Input.ImeCommit(cp932::FromUtf16Lossy(E->commitString().toStdU16String()));
-    // The composition is shown at the caret, the caret hidden meanwhile.
-    const QString pre = E->preeditString();
-    auto* label = FEditor.viewport()->findChild<QLabel*>(QStringLiteral("composition"));
-    if (!label && !pre.isEmpty()) {
-        label = new QLabel(FEditor.viewport());
-        label->setObjectName(QStringLiteral("composition"));
-        label->setAutoFillBackground(true);
-        label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-    if (!pre.isEmpty()) {
-        QFont f = FEditor.font();
-        f.setUnderline(true);
-        label->setFont(f);
-        label->setText(pre);
-        const QRect r = FEditor.CaretRect();
-        label->move(r.left(), FEditor.RowY(FEditor.Row()));
-        label->adjustSize();
-        label->show();
-        if (!FComposing) FEditor.HideCaret();
-        FComposing = true;
-    } else {
-        if (label) label->hide();
-        if (FComposing) FEditor.ShowCaret();
-        FComposing = false;
-    }
+    // The composition is drawn at the caret, the caret hidden meanwhile; a read-only editor
+    // takes no result, so it shows none.
+    const std::string pre = FEditor.ReadOnly()
+                                ? std::string()
+                                : cp932::FromUtf16Lossy(E->preeditString().toStdU16String());
+    FEditor.SetPreedit(pre);
+    if (!pre.empty() && !FComposing) FEditor.HideCaret();
+    if (pre.empty() && FComposing) FEditor.ShowCaret();
+    FComposing = !pre.empty();
+}
+
+void TEditor::SetPreedit(const std::string& Sjis) {
+    if (Sjis == FPreedit) return;
+    viewport()->update(PreeditRect());
+    FPreedit = Sjis;
+    viewport()->update(PreeditRect());
 }
 
 } // namespace editor

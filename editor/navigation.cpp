@@ -142,3 +142,55 @@ void TEditorModel::TokenStepLeft() {
 }
 
 } // namespace editor
+
+namespace editor {
+
+// Selects rows From..To (From <= To) whole: from the start of From to the start of the row after
+// To, or to the end of To when it ends the text. Above the first row the anchor is at the end.
+void TEditorModel::SelectRows(int From, int To) {
+    const bool up = From < FRowSelFirst;
+    const int last = RowCount() - 1;
+    auto endOf = [&](int r) {
+        return r >= 0 && r <= last && FList->RowAttr(r) == EndOfText
+                   ? std::make_pair(r, RowWidth(r))
+                   : std::make_pair(r + 1, 0);
+    };
+    const auto startPos = std::make_pair(From, 0);
+    const auto endPos = endOf(To);
+    // The first row stays selected: the anchor is on its far side from the moving end.
+    const auto anchor = up ? endPos : startPos;
+    const auto caret = up ? startPos : endPos;
+    ++FCaretUpdateLock;
+    if (FSelState != sstNone) CleanSelection();
+    SetRowCol(anchor.first, anchor.second);
+    StartSelection();
+    SetRowCol(caret.first, caret.second);
+    UpdateSelection();
+    --FCaretUpdateLock;
+    UpdateCaret();
+}
+
+void TEditorModel::StartRowSelection(int R) {
+    if (RowCount() == 0) return;
+    R = std::clamp(R, 0, std::min(LastCaretRow(), RowCount() - 1));
+    FRowSelFirst = FRowSelEnd = R;
+    FRowSelecting = true;
+    SelectRows(R, R);
+    // The caret at the start of the row.
+    ++FCaretUpdateLock;
+    FCaretRow = R;
+    FCaretCol = 0;
+    --FCaretUpdateLock;
+    UpdateCaret();
+}
+
+void TEditorModel::ExtendRowSelection(int R2) {
+    if (!FRowSelecting || RowCount() == 0) return;
+    R2 = std::clamp(R2, 0, std::min(LastCaretRow(), RowCount() - 1));
+    // Moves within the same row change nothing (and repaint nothing).
+    if (R2 == FRowSelEnd && Selected()) return;
+    FRowSelEnd = R2;
+    SelectRows(std::min(R2, FRowSelFirst), std::max(R2, FRowSelFirst));
+}
+
+} // namespace editor

@@ -691,7 +691,10 @@ TEST(EditorKeys, TypingEditingKeysAndTheInputMethodEditTheText) {
     EXPECT_EQ(e.List().Text(0), "a" + S("日本語入") + "b");
     QTest::keyClick(&e, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(e.List().Text(0), "ab");
+    // Redo is Ctrl+A; Ctrl+Y is no key of the editor's.
     QTest::keyClick(&e, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(e.List().Text(0), "ab");
+    QTest::keyClick(&e, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(e.List().Text(0), "a" + S("日本語入") + "b");
     // A typed two-byte character arrives as its two bytes and goes in whole.
     QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8("ソ"));
@@ -719,6 +722,93 @@ TEST(EditorKeys, CutCopyAndPasteThroughTheClipboard) {
     QTest::keyClick(&e, Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(e.List().Text(0), S("表cソ"));
     EXPECT_EQ(e.List().Text(1), "ab");
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorMouse, APressLeftOfTheTextSelectsTheWholeRow) {
+    Focused e;
+    QTest::mouseClick(e.viewport(), Qt::LeftButton, {}, QPoint(3, e.RowY(4) + 3));
+    EXPECT_EQ(e.SelText(), e.List().Text(4) + "\r\n");
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorMouse, ADraggedSelectionMovesOrWithCtrlCopies) {
+    struct Case {
+        Qt::KeyboardModifiers mods;
+        int toCol;
+        std::string row0;
+    } cases[] = {
+        {{}, 6, "adebcf"},                    // moved after "e"
+        {Qt::ControlModifier, 6, "abcdebcf"}, // copied there, the original kept
+        {{}, 2, "abcdef"},                    // released inside the selection: dropped
+    };
+    for (const Case& c : cases) {
+        Focused e;
+        e.List().LoadText("abcdef\r\nxyz");
+        e.SetRowCol(0, 1);
+        e.StartSelection();
+        e.SetRowCol(0, 3);
+        e.UpdateSelection();
+        ASSERT_EQ(e.SelText(), "bc");
+        QWidget* vp = e.viewport();
+        const int y = e.RowY(0) + 3;
+        QTest::mousePress(vp, Qt::LeftButton, c.mods, QPoint(e.ColX(2) + 2, y));
+        const QPoint to(e.ColX(c.toCol) - 1 + (c.toCol == 2 ? 3 : 0), y);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), vp->mapToGlobal(QPointF(to)),
+                         Qt::LeftButton, Qt::LeftButton, c.mods);
+        QApplication::sendEvent(vp, &move);
+        QTest::mouseRelease(vp, Qt::LeftButton, c.mods, to);
+        EXPECT_EQ(e.List().Text(0), c.row0) << c.toCol;
+    }
+    // A press inside the selection and a release without moving drops it, the caret there.
+    Focused e;
+    e.List().LoadText("abcdef");
+    e.SetRowCol(0, 1);
+    e.StartSelection();
+    e.SetRowCol(0, 4);
+    e.UpdateSelection();
+    QTest::mouseClick(e.viewport(), Qt::LeftButton, {}, QPoint(e.ColX(2) + 2, e.RowY(0) + 3));
+    EXPECT_FALSE(e.Selected());
+    EXPECT_EQ(e.Col(), 2);
+    EXPECT_EQ(e.List().Text(0), "abcdef");
+}
+
+} // namespace
+} // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(EditorKeys, TheCompositionShowsAtTheCaretUntilCommitted) {
+    Focused e;
+    e.List().LoadText("abcdef");
+    e.SetRowCol(0, 2);
+    QInputMethodEvent compose(QString::fromUtf8("にほん"), {});
+    QApplication::sendEvent(&e, &compose);
+    EXPECT_EQ(e.Preedit(), S("にほん"));
+    EXPECT_EQ(e.List().Text(0), "abcdef"); // nothing in the text yet
+    QImage img = e.Shot();
+    // Drawn over "cdef": its underline runs under six cells from the caret.
+    const int y = e.RowY(0) + e.H() - 1;
+    EXPECT_EQ(img.pixelColor(e.ColX(2) + 3, y), Rgb(clBlack)); // (the caret inverts its 2 pixels)
+    EXPECT_EQ(img.pixelColor(e.ColX(7) + 1, y), Rgb(clBlack));
+    EXPECT_NE(img.pixelColor(e.ColX(9) + 1, y), Rgb(clBlack));
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("日本"));
+    QApplication::sendEvent(&e, &commit);
+    EXPECT_EQ(e.Preedit(), "");
+    EXPECT_EQ(e.List().Text(0), "ab" + S("日本") + "cdef");
+    EXPECT_NE(e.Shot().pixelColor(e.ColX(7) + 1, y), Rgb(clBlack));
 }
 
 } // namespace

@@ -276,6 +276,7 @@ TEST_F(Input, DraggingMovesTheSelectionAndWithCtrlCopiesIt) {
         i.MouseMove(X(2), Y(1), c.ctrl);
         EXPECT_EQ(i.DragState(), dsDragging);
         EXPECT_EQ(i.CursorZone(), c.ctrl ? czDragCopy : czDrag);
+        EXPECT_EQ(mm.At(), std::make_pair(1, 2)) << "the move that starts the drag shows its point";
         i.MouseMove(X(2) - 4, Y(1), c.ctrl); // the drop point: before 能
         EXPECT_EQ(mm.At(), std::make_pair(1, 2));
         i.MouseUp(X(2) - 4, Y(1), c.ctrl, true);

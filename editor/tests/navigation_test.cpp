@@ -166,3 +166,33 @@ TEST(Navigation, CtrlLeftAndRightStepThroughTokens) {
 
 } // namespace
 } // namespace editor
+
+namespace editor {
+namespace {
+
+TEST(RowSelection, WholeRowsWithTheirLineEndsInEitherDirection) {
+    Model m;
+    m.List().LoadText(S("表a\r\nbc\r\nde\r\nlast"));
+    m.StartRowSelection(1);
+    EXPECT_TRUE(m.Selected());
+    EXPECT_EQ(m.SelText(), "bc\r\n");
+    EXPECT_EQ(m.At(), std::make_pair(1, 0));
+    m.ExtendRowSelection(2);
+    EXPECT_EQ(m.SelText(), "bc\r\nde\r\n");
+    EXPECT_EQ(m.At(), std::make_pair(3, 0));
+    // Crossing the first row: it stays selected.
+    m.ExtendRowSelection(0);
+    EXPECT_EQ(m.SelText(), S("表a\r\nbc\r\n"));
+    EXPECT_EQ(m.At(), std::make_pair(0, 0));
+    // The last row ends the text: to its end.
+    m.ExtendRowSelection(9);
+    EXPECT_EQ(m.SelText(), "bc\r\nde\r\nlast");
+    m.EndRowSelection();
+    m.ExtendRowSelection(0);
+    EXPECT_EQ(m.SelText(), "bc\r\nde\r\nlast");
+    m.StartRowSelection(3);
+    EXPECT_EQ(m.SelText(), "last");
+}
+
+} // namespace
+} // namespace editor
