@@ -108,7 +108,6 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void focusInEvent(QFocusEvent* E) override;
     void focusOutEvent(QFocusEvent* E) override;
     void timerEvent(QTimerEvent* E) override;
-    bool focusNextPrevChild(bool Next) override;
     void inputMethodEvent(QInputMethodEvent* E) override;
     // Keys, pointer, input method and context menu go to Hands().
     bool event(QEvent* E) override;

@@ -88,11 +88,6 @@ bool TEditor::SelDragging() const {
     return FHands && FHands->Input.DragState() != dsNone;
 }
 
-bool TEditor::focusNextPrevChild(bool Next) {
-    // Tab stays in the editor while it wants tabs.
-    return WantTabs() ? false : QAbstractScrollArea::focusNextPrevChild(Next);
-}
-
 TEditorHands& TEditor::Hands() {
     if (!FHands) {
         FHands = std::make_shared<TEditorHands>(*this);
