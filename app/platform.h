@@ -17,6 +17,9 @@ enum class MessageKind {
     Confirm, // caption "確認" with the information icon
 };
 
+// The clipboard format of a box, named after "TEditor Box Type".
+inline constexpr const char* BoxMimeType = "application/x-teditor-box-type";
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -51,6 +54,12 @@ class Platform {
     virtual void SetClipboardRich(const std::string& plain, const std::string& html) = 0;
     // The clipboard's formatted form; empty when it holds plain text only.
     virtual std::string ClipboardRich() = 0;
+    // The editor's rectangular block: the plain text, and the same text under the box format
+    // (BoxMimeType), which only our editors read; any other program sees plain text.
+    virtual void SetClipboardBox(const std::string& text) = 0;
+    // Whether the clipboard holds text, and whether it is tagged as a box.
+    virtual bool ClipboardHasText() = 0;
+    virtual bool ClipboardHasBox() = 0;
     // The application's printer: its capabilities, and where printing goes.
     virtual QPrinter& Printer() = 0;
     // The printer setup dialog on Printer(); true when the user confirmed it.

@@ -133,6 +133,21 @@ class QtPlatform final : public Platform {
         return data->html().toStdString();
     }
 
+    void SetClipboardBox(const std::string& text) override {
+        auto* data = new QMimeData;
+        data->setText(ToQ(text));
+        data->setData(BoxMimeType, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+        QApplication::clipboard()->setMimeData(data);
+    }
+    bool ClipboardHasText() override {
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        return data && data->hasText();
+    }
+    bool ClipboardHasBox() override {
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        return data && data->hasText() && data->hasFormat(BoxMimeType);
+    }
+
     QPrinter& Printer() override {
         // Made on first use, since looking up the default printer needs the application; freed
         // with the application, before the platform's plugins go.

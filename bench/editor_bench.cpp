@@ -3,12 +3,26 @@
 // edits scattered through it, for a 1 MB and a 20 MB text side by side (an edit must cost the
 // same in both: it touches one line, not the text).
 //
-//   editor_bench [MEGABYTES...]      (default: 1 20)
+// Then, through the editor model as the widget drives it:
+// - loading a file (LoadFromFile, wrapped at 84 and parsed) of 20 MB and 200 MB of prose and of
+//   20 MB of short dense lines, each in a process of its own: time and peak resident memory
+//   against the file's size;
+// - 1000 characters typed at scattered places, then 1000 undos and 1000 redos, at 1 MB and
+//   20 MB: per-step median and p99 (a step must not cost more in the larger text);
+// - a 1000-line paste into a wrapped line, its undo and redo;
+// - a text that is one 20 MB line: wrapping it, typing into it, undoing and redoing.
+//
+//   editor_bench [MEGABYTES...]      (default: 1 20, then all of the above)
+//   editor_bench --line MEGABYTES    (only the text of one line)
 #include "codec.h"
+#include "editor_model.h"
 #include "screen_rows.h"
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include <algorithm>
 #include <chrono>
@@ -215,9 +229,246 @@ EditTimes Run(double megabytes) {
     return et;
 }
 
+// The editor model as the widget uses it: a view of 40 rows, wrapped at 84 columns.
+struct BenchModel : TEditorModel {
+    BenchModel() {
+        MutableMetrics().VisibleRowCount = 40;
+        MutableMetrics().VisibleColCount = 100;
+        WrapOption().SetWrapByte(84);
+        SetWordWrap(true);
+    }
+    bool Focused() const override { return true; }
+    bool HandleAllocated() const override { return true; }
+};
+
+struct Steps {
+    double median = 0, p99 = 0, worst = 0;
+};
+Steps Summary(std::vector<double> v) {
+    Steps s;
+    if (v.empty()) return s;
+    std::sort(v.begin(), v.end());
+    s.median = v[v.size() / 2];
+    s.p99 = v[std::min(v.size() - 1, v.size() * 99 / 100)];
+    s.worst = v.back();
+    return s;
+}
+std::string Us(const Steps& s) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "median %.0f us, p99 %.0f us, worst %.0f us", s.median * 1000,
+                  s.p99 * 1000, s.worst * 1000);
+    return buf;
+}
+
+// Short dense lines: 2 to 14 bytes of kana, digits and symbols.
+std::string MakeDenseText(size_t bytes, unsigned seed) {
+    const std::string pool[] = {cp932::FromUtf8("あ"),
+                                cp932::FromUtf8("ソ"),
+                                cp932::FromUtf8("表"),
+                                "1",
+                                "2",
+                                "-",
+                                ":",
+                                "x"};
+    std::mt19937 rng(seed);
+    std::string text;
+    text.reserve(bytes + 64);
+    while (text.size() < bytes) {
+        size_t n = 1 + rng() % 7;
+        for (size_t i = 0; i < n; ++i)
+            text += pool[rng() % 8];
+        text += "\r\n";
+    }
+    return text;
+}
+
+// Loads a file in a process of its own (this program started again), so that the peak resident
+// memory is the load's alone.
+int LoadFileChild(const char* path, const char* kind) {
+    const long base = RssKb();
+    BenchModel m;
+    m.Speed().InitBracketsFull = true;
+    auto a = Clock::now();
+    m.Lines().LoadFromFile(path);
+    const double ms = Ms(a, Clock::now());
+    const double peak = (PeakRssKb() - base) / 1024.0;
+    const double now = (RssKb() - base) / 1024.0;
+    std::FILE* f = std::fopen(path, "rb");
+    std::fseek(f, 0, SEEK_END);
+    const double fileMb = static_cast<double>(std::ftell(f)) / (1024 * 1024);
+    std::fclose(f);
+    std::printf("  %-6s %6.0f MB file: %d rows, LoadFromFile + wrap + parse %.0f ms; resident "
+                "%.0f MB (%.1fx the file), peak %.0f MB (%.1fx)\n",
+                kind, fileMb, m.RowCount(), ms, now, now / fileMb, peak, peak / fileMb);
+    return 0;
+}
+
+void LoadFile(const char* kind, double megabytes, bool dense) {
+    const size_t bytes = static_cast<size_t>(megabytes * 1024 * 1024);
+    char path[128];
+    std::snprintf(path, sizeof path, "/tmp/quelvra-editor-bench-%s-%.0f.txt", kind, megabytes);
+    {
+        std::string text = dense ? MakeDenseText(bytes, 3) : MakeText(bytes, 3);
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    std::fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        execl("/proc/self/exe", "editor_bench", "--load", path, kind, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::remove(path);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::printf("  %s %.0f MB: the loading process failed (status %d)\n", kind, megabytes,
+                    status);
+}
+
+struct TypingResult {
+    Steps type, undo, redo;
+};
+
+// 1000 characters typed at scattered places (every other one a kanji, typed as its two bytes),
+// then every step undone and redone.
+TypingResult Typing(double megabytes) {
+    const size_t bytes = static_cast<size_t>(megabytes * 1024 * 1024);
+    BenchModel m;
+    // Every row parsed at once, as in the edits above: a first edit far down the text would
+    // otherwise pay for parsing the rows above it.
+    m.Speed().InitBracketsFull = true;
+    m.Lines().SetText(MakeText(bytes, 1));
+    m.SetUndoListMax(1000);
+    const std::string original = m.Lines().Text();
+    std::mt19937 rng(5);
+    const std::string kanji = cp932::FromUtf8("字");
+    std::vector<double> type, undo, redo;
+    for (int i = 0; i < 1000; ++i) {
+        m.SetRowCol(static_cast<int>(rng() % static_cast<unsigned>(m.RowCount())),
+                    static_cast<int>(rng() % 90));
+        auto a = Clock::now();
+        if (i % 2) {
+            m.KeyChar(static_cast<unsigned char>(kanji[0]));
+            m.KeyChar(static_cast<unsigned char>(kanji[1]));
+        } else {
+            m.KeyChar('x');
+        }
+        type.push_back(Ms(a, Clock::now()));
+    }
+    const std::string typed = m.Lines().Text();
+    while (m.CanUndo()) {
+        auto a = Clock::now();
+        m.Undo();
+        undo.push_back(Ms(a, Clock::now()));
+    }
+    const bool backOk = m.Lines().Text() == original;
+    while (m.CanRedo()) {
+        auto a = Clock::now();
+        m.Redo();
+        redo.push_back(Ms(a, Clock::now()));
+    }
+    const bool againOk = m.Lines().Text() == typed;
+    TypingResult r{Summary(type), Summary(undo), Summary(redo)};
+    std::printf("  %5.0f MB text, %d rows: %zu undos, %zu redos%s\n", megabytes, m.RowCount(),
+                undo.size(), redo.size(),
+                backOk && againOk ? "" : "  (TEXT NOT RESTORED: a fault)");
+    std::printf("    typing %s\n    undo   %s\n    redo   %s\n", Us(r.type).c_str(),
+                Us(r.undo).c_str(), Us(r.redo).c_str());
+    return r;
+}
+
+// 1000 lines pasted into the middle of a wrapped line of a 1 MB text, undone and redone.
+void PasteIntoWrappedLine() {
+    BenchModel m;
+    m.Speed().InitBracketsFull = true; // the paste's cost, not that of parsing the rows above it
+    std::string text = MakeText(1024 * 1024, 7);
+    const std::string longLine(5000, 'w');
+    text.insert(text.size() / 2, longLine + "\r\n");
+    m.Lines().SetText(text);
+    int row = 0;
+    while (row < m.RowCount() && m.List().Text(row).find("wwww") == std::string::npos)
+        ++row;
+    std::string paste;
+    for (int i = 0; i < 1000; ++i)
+        paste += cp932::FromUtf8("貼り付けた行 ") + std::to_string(i) + "\r\n";
+    m.SetRowCol(row + 20, 40);
+    const std::string before = m.Lines().Text();
+    auto a = Clock::now();
+    m.SetSelText(paste);
+    const double tp = Ms(a, Clock::now());
+    a = Clock::now();
+    m.Undo();
+    const double tu = Ms(a, Clock::now());
+    const bool ok = m.Lines().Text() == before;
+    a = Clock::now();
+    m.Redo();
+    const double tr = Ms(a, Clock::now());
+    std::printf("  1000-line paste (%zu bytes) into a 5000-byte wrapped line of a 1 MB text: paste "
+                "%.1f ms, undo %.1f ms, redo %.1f ms%s\n",
+                paste.size(), tp, tu, tr, ok ? "" : "  (TEXT NOT RESTORED: a fault)");
+}
+
+// A text that is one line of 20 MB: wrapped, typed into, undone, redone.
+void OneLongLine(double megabytes) {
+    const size_t bytes = static_cast<size_t>(megabytes * 1024 * 1024);
+    std::string line = MakeText(bytes, 9);
+    line.erase(
+        std::remove_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }),
+        line.end());
+    const long base = RssKb();
+    BenchModel m;
+    m.Speed().InitBracketsFull = true; // the edits' cost, not that of parsing the rows above
+    m.SetUndoListMax(100);
+    auto a = Clock::now();
+    m.Lines().SetText(line);
+    const double tw = Ms(a, Clock::now());
+    const std::string original = m.Lines().Text();
+    std::mt19937 rng(11);
+    std::vector<double> type, undo, redo;
+    const int steps = 50;
+    for (int i = 0; i < steps; ++i) {
+        m.SetRowCol(static_cast<int>(rng() % static_cast<unsigned>(m.RowCount())),
+                    static_cast<int>(rng() % 80));
+        a = Clock::now();
+        m.KeyChar('x');
+        type.push_back(Ms(a, Clock::now()));
+    }
+    const std::string typed = m.Lines().Text();
+    while (m.CanUndo()) {
+        a = Clock::now();
+        m.Undo();
+        undo.push_back(Ms(a, Clock::now()));
+    }
+    const bool backOk = m.Lines().Text() == original;
+    while (m.CanRedo()) {
+        a = Clock::now();
+        m.Redo();
+        redo.push_back(Ms(a, Clock::now()));
+    }
+    const bool againOk = m.Lines().Text() == typed;
+    const double mem = (RssKb() - base) / 1024.0;
+    std::printf("  one line of %.0f MB -> %d rows: set and wrap %.0f ms; %d steps each%s\n",
+                megabytes, m.RowCount(), tw, steps,
+                backOk && againOk ? "" : "  (TEXT NOT RESTORED: a fault)");
+    auto ms = [](const Steps& s) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "median %.1f ms, p99 %.1f ms", s.median, s.p99);
+        return std::string(buf);
+    };
+    std::printf("    typing %s\n    undo   %s\n    redo   %s\n    resident after %.0f MB "
+                "(the line and its %d undo steps)\n",
+                ms(Summary(type)).c_str(), ms(Summary(undo)).c_str(), ms(Summary(redo)).c_str(),
+                mem, steps);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--load") return LoadFileChild(argv[2], argv[3]);
+    if (argc == 3 && std::string(argv[1]) == "--line") {
+        OneLongLine(std::atof(argv[2]));
+        return 0;
+    }
     std::vector<double> sizes;
     for (int i = 1; i < argc; ++i)
         sizes.push_back(std::atof(argv[i]));
@@ -233,5 +484,24 @@ int main(int argc, char** argv) {
         std::printf("unclosed bracket edit, %.0f MB against %.0f MB text: %.2fx\n", sizes.back(),
                     sizes.front(), results.back().open / results.front().open);
     }
+    if (argc > 1) return 0;
+
+    std::printf("\nLoading a file (wrapped at 84, every row parsed), each in its own process:\n");
+    LoadFile("prose", 20, false);
+    LoadFile("prose", 200, false);
+    LoadFile("dense", 20, true);
+
+    std::printf("\n1000 typed characters at scattered places, 1000 undos, 1000 redos:\n");
+    TypingResult small = Typing(1), large = Typing(20);
+    std::printf("  per step, 20 MB against 1 MB: typing %.2fx, undo %.2fx, redo %.2fx (medians)\n",
+                large.type.median / small.type.median, large.undo.median / small.undo.median,
+                large.redo.median / small.redo.median);
+
+    std::printf("\nPaste into a wrapped line:\n");
+    PasteIntoWrappedLine();
+
+    std::printf("\nA text of one line:\n");
+    OneLongLine(1);
+    OneLongLine(20);
     return 0;
 }

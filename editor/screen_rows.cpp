@@ -4,13 +4,6 @@
 
 namespace editor {
 
-TUndoRecord& TEditorUndoObj::NewRecord() {
-    FRedo.clear();
-    if (static_cast<int>(FUndo.size()) >= FListMax) FUndo.erase(FUndo.begin());
-    FUndo.emplace_back();
-    return FUndo.back();
-}
-
 TEditorScreenStrings::TEditorScreenStrings() {
     OnChange = MakeEvent<&TEditorScreenStrings::NotifyEditors>(this);
     FWrapOption.OnChange = MakeEvent<&TEditorScreenStrings::WrapOptionChanged>(this);
@@ -111,6 +104,30 @@ TEditorScreenStrings::TRowsText TEditorScreenStrings::RowsText(int Index, int Co
     return r;
 }
 
+std::vector<std::pair<int, int>> TEditorScreenStrings::MarksOf(int Index, int Count) const {
+    std::vector<std::pair<int, int>> r;
+    for (int i = std::max(Index, 0), end = std::min(Index + Count, this->Count()); i < end; ++i)
+        if (int m = RowMarks(i)) r.emplace_back(i - Index, m);
+    return r;
+}
+
+void TEditorScreenStrings::RestoreMarks(int Index, int Count,
+                                        const std::vector<std::pair<int, int>>& Marks) {
+    int all = 0;
+    for (const auto& [row, m] : Marks)
+        all |= m;
+    const int end = std::min(Index + Count, this->Count());
+    for (int i = std::max(Index, 0); i < end; ++i)
+        SetRowMarks(i, RowMarks(i) & ~all);
+    int placed = 0;
+    for (const auto& [row, m] : Marks) {
+        if (Index + row >= end) continue;
+        SetRowMarks(Index + row, RowMarks(Index + row) | m);
+        placed |= m;
+    }
+    AddMarks(placed);
+}
+
 int TEditorScreenStrings::DeleteRows(int Index, int Count) {
     if (Index < 0 || Index >= this->Count() || Count <= 0) return 0;
     Count = std::min(Count, this->Count() - Index);
@@ -167,30 +184,39 @@ void TEditorScreenStrings::PutRows(int Index, int OldCount, const TRowAttributeS
     EndUpdate();
 }
 
+// Below this a record keeps the whole of the old rows' text.
+constexpr size_t kShortestStoredTail = 4096;
+
+// The old rows' text (in U) and the new text often end alike for most of their length: an edit
+// in a long wrapped line re-cuts the rest of it. That shared tail stays in the rows only.
+static void TrimSharedTail(TUndoData& U, std::string_view New) {
+    const std::string& old = U.Text;
+    size_t n = std::min(old.size(), New.size());
+    size_t k = 0;
+    while (k < n && old[old.size() - 1 - k] == New[New.size() - 1 - k])
+        ++k;
+    if (k < kShortestStoredTail) return;
+    U.Text.resize(old.size() - k);
+    U.Text.shrink_to_fit();
+    U.Tail = k;
+}
+
 void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Text) {
     const int n = this->Count();
     if (Index < 0 || Count < 0 || (Count == 0 && Text.empty())) return;
-    TEditorClient* active = ActiveEditor();
-    auto newRecord = [&]() -> TUndoRecord& {
-        TUndoRecord& u = FUndo.NewRecord();
-        if (active) {
-            u.CaretRow = active->CaretRow();
-            u.CaretCol = active->CaretCol();
-        }
-        return u;
-    };
+    auto newRecord = [&]() -> TUndoData& { return FUndo.NewRecord(); };
     const bool endsWithLineEnd = !Text.empty() && (Text.back() == '\n' || Text.back() == '\r');
     // Text typed after the last row: into an empty list, or on the row after a final line end
     // (after an EndOfText row there is no such row).
     if (Index == n && Count == 0) {
         if (n > 0 && RowAttr(n - 1) != LineEnd) return;
         BeginUpdate();
-        TUndoRecord& u = newRecord();
+        TUndoData& u = newRecord();
         u.StartRow = Index;
         TRowAttributeStringList rows;
         StrToRows(Text, rows);
         rows.SetRowAttr(rows.Count() - 1, endsWithLineEnd ? LineEnd : EndOfText);
-        u.InsertedRows = rows.Count();
+        u.RowCount = rows.Count();
         PutRows(Index, 0, rows);
         int changed = ReparseFrom(Index, true);
         Record(Index, 0, rows.Count(), changed);
@@ -204,12 +230,12 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     BeginUpdate();
     // Whole lines taken out: their marks go to the row that then stands in their place.
     auto deleteLines = [&](int At, int N) {
-        TUndoRecord& u = newRecord();
+        TUndoData& u = newRecord();
         TRowsText old = RowsText(At, N);
         u.StartRow = At;
-        u.Text = old.Text;
+        u.Marks = MarksOf(At - 1, N + 2);
+        u.Text = std::move(old.Text);
         u.LastAttr = old.LastAttr;
-        u.RowCount = old.RowCount;
         int marks = DeleteRows(At, N);
         if (this->Count() == 0) {
             RemoveMarks(marks);
@@ -234,40 +260,109 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     } else {
         E = endsWithLineEnd ? LineEnd : EndOfText;
     }
+    auto withEnd = [&](std::string& to, int i) {
+        to += this->Text(i);
+        if (RowAttr(i) == LineEnd) to += "\r\n";
+    };
+    // The new text: the rows before the edit on its first row's line, Text, and the rows after
+    // it to the end of the last line (the suffix).
     std::string text;
-    for (int i = First; i < Index; ++i) {
-        text += this->Text(i);
-        if (RowAttr(i) == LineEnd) text += "\r\n";
-    }
+    for (int i = First; i < Index; ++i)
+        withEnd(text, i);
     text += Text;
-    for (int i = Last + 1; i <= LastLine; ++i) {
-        text += this->Text(i);
-        if (RowAttr(i) == LineEnd) text += "\r\n";
-    }
+    const size_t head = text.size();
+    bool empty = text.empty();
+    for (int i = Last + 1; i <= LastLine && empty; ++i)
+        empty = this->Text(i).empty() && RowAttr(i) != LineEnd;
     // Nothing left of the last lines (only the empty row that closed a line filling its rows
     // exactly): they are taken out whole, so that no empty row follows a final line end.
-    if (text.empty() && E == EndOfText) {
+    if (empty && E == EndOfText) {
         deleteLines(First, LastLine - First + 1);
         return;
     }
-    TUndoRecord& u = newRecord();
-    TRowsText old = RowsText(First, LastLine - First + 1);
-    u.StartRow = First;
-    u.Text = old.Text;
-    u.LastAttr = old.LastAttr;
-    u.RowCount = old.RowCount;
-    // A line that filled its last row exactly ends in an empty row. When that row closes the
-    // text and the new text puts a line end before it, the text now ends with that line end:
-    // the cut gives no empty row after it, so the last row must keep the line end.
-    if (E == EndOfText && !text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        E = LineEnd;
+    // The new rows. Cutting goes on to the end of the last line; but once a new row begins where
+    // a row of the suffix began (the same bytes follow, and a row's cut depends only on the bytes
+    // from its start on), every row from there is as it was and stays: an edit in a long wrapped
+    // line re-cuts the rows up to where the cut falls into step again, not the rest of the line.
+    // The suffix is first tried in a window of some rows; the whole of it is read only when the
+    // cut does not fall into step within the window.
     TRowAttributeStringList rows;
-    StrToRows(text, rows);
-    rows.SetRowAttr(rows.Count() - 1, E);
-    u.InsertedRows = rows.Count();
-    PutRows(First, LastLine - First + 1, rows);
+    int kept = LastLine + 1; // the first old row kept as it is
+    size_t cutEnd = 0;
+    auto cut = [&](bool Window) {
+        rows.Clear();
+        kept = LastLine + 1;
+        text.resize(head);
+        int r = Last + 1;
+        const size_t window = 16384;
+        while (r <= LastLine && (!Window || text.size() - head < window))
+            withEnd(text, r++);
+        const bool whole = r > LastLine;
+        cutEnd = text.size();
+        if (!FWordWrap || LastLine - Last < 2) {
+            StrToRows(text, rows);
+            return true;
+        }
+        // A row's cut reads at most a row's width of columns ahead, a byte or less a column.
+        const size_t ahead = 4 * static_cast<size_t>(FWrapOption.WrapByte() + 8);
+        size_t oldStart = head; // where old row `oldRow` begins in the new text
+        int oldRow = Last + 1;
+        struct InStep {};
+        const char* base = text.data();
+        const TWrapContext ctx = WrapContext();
+        const std::function<void(std::string_view, int)> emit = [&](std::string_view row,
+                                                                    int attr) {
+            const size_t at = static_cast<size_t>(row.data() - base);
+            while (oldRow <= LastLine && oldStart < at) {
+                oldStart += this->Text(oldRow).size() + (RowAttr(oldRow) == LineEnd ? 2 : 0);
+                ++oldRow;
+            }
+            if (oldRow <= LastLine && oldStart == at && rows.Count() > 0 &&
+                (whole || at + ahead <= text.size())) {
+                kept = oldRow;
+                cutEnd = at;
+                throw InStep{};
+            }
+            rows.SetRowAttr(rows.Add(std::string(row)), attr);
+        };
+        rows.BeginUpdate();
+        try {
+            for (size_t p = 0; p < text.size();) {
+                size_t e = p;
+                while (e < text.size() && text[e] != '\r' && text[e] != '\n')
+                    ++e;
+                CutLine(std::string_view(text).substr(p, e - p), ctx, emit);
+                p = e;
+                if (p < text.size() && text[p] == '\r') ++p;
+                if (p < text.size() && text[p] == '\n') ++p;
+            }
+            if (text.empty()) emit(std::string_view(text), LineEnd);
+        } catch (const InStep&) {
+        }
+        rows.EndUpdate();
+        return whole || kept <= LastLine;
+    };
+    if (!cut(true)) cut(false);
+    const int taken = kept - First;
+    TUndoData& u = newRecord();
+    TRowsText old = RowsText(First, taken);
+    u.StartRow = First;
+    u.Marks = MarksOf(First - 1, old.RowCount + 2);
+    u.Text = std::move(old.Text);
+    u.LastAttr = old.LastAttr;
+    if (kept > LastLine) {
+        // A line that filled its last row exactly ends in an empty row. When that row closes
+        // the text and the new text puts a line end before it, the text now ends with that line
+        // end: the cut gives no empty row after it, so the last row must keep the line end.
+        if (E == EndOfText && !text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            E = LineEnd;
+        rows.SetRowAttr(rows.Count() - 1, E);
+    }
+    u.RowCount = rows.Count();
+    TrimSharedTail(u, std::string_view(text).substr(0, cutEnd));
+    PutRows(First, taken, rows);
     int changed = ReparseFrom(First, true);
-    Record(First, old.RowCount, rows.Count(), changed);
+    Record(First, taken, rows.Count(), changed);
     EndUpdate();
 }
 
@@ -289,6 +384,13 @@ void TEditorScreenStrings::LoadText(std::string_view Text) {
         SetRowAttr(Count() - 1, lineEnd ? LineEnd : EndOfText);
         Record(0, 0, Count(), 0);
     }
+    ReparseAll();
+    EndUpdate();
+}
+
+void TEditorScreenStrings::FileLoaded() {
+    BeginUpdate();
+    if (Count() > 0) Record(0, 0, Count(), 0);
     ReparseAll();
     EndUpdate();
 }

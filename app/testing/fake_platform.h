@@ -60,12 +60,22 @@ class FakePlatform final : public Platform {
     void SetClipboardText(const std::string& text) override {
         clipboard = text;
         clipboardHtml.clear();
+        clipboardBox = false;
+        clipboardHasText = true;
     }
     std::string ClipboardText() override { return clipboard; }
     void SetClipboardRich(const std::string& plain, const std::string& html) override {
         clipboard = plain;
         clipboardHtml = html;
+        clipboardBox = false;
+        clipboardHasText = true;
     }
+    void SetClipboardBox(const std::string& text) override {
+        SetClipboardText(text);
+        clipboardBox = true;
+    }
+    bool ClipboardHasText() override { return clipboardHasText; }
+    bool ClipboardHasBox() override { return clipboardHasText && clipboardBox; }
     std::string ClipboardRich() override { return clipboardHtml; }
     // A PDF printer at 300 dpi writing to printFile (set it before printing).
     QPrinter& Printer() override {
@@ -108,7 +118,9 @@ class FakePlatform final : public Platform {
     std::deque<std::optional<std::uint32_t>> colorAnswers;
     std::string clipboard;     // Shift-JIS
     std::string clipboardHtml; // the formatted form, empty for plain text
-    std::string printFile;     // native path of the PDF the printer writes
+    bool clipboardBox = false; // the text is tagged as a box
+    bool clipboardHasText = false;
+    std::string printFile; // native path of the PDF the printer writes
     int printerSetupCount = 0;
     std::deque<std::optional<bool>> printerSetupAnswers; // empty: cancelled
     std::function<void(QPrinter&)> onPrinterSetup;

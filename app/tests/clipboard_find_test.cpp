@@ -3,7 +3,10 @@
 #include "find_dialog.h"
 #include "platform.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -21,6 +24,26 @@ TEST(RichClipboard, CarriesPlainAndFormattedTextAndPlainTextDropsTheFormatted) {
     p.SetClipboardText(cp932::FromUtf8("平文"));
     EXPECT_EQ(p.ClipboardText(), cp932::FromUtf8("平文"));
     EXPECT_EQ(p.ClipboardRich(), "");
+}
+
+TEST(BoxClipboard, TheBoxIsPlainTextForOtherProgramsAndTaggedForOurEditors) {
+    app::Platform& p = app::platform();
+    const std::string box = cp932::FromUtf8("表ソ\r\n能ポ\r\n");
+    p.SetClipboardBox(box);
+    EXPECT_TRUE(p.ClipboardHasText());
+    EXPECT_TRUE(p.ClipboardHasBox());
+    EXPECT_EQ(p.ClipboardText(), box);
+    // What any other program reads: the plain Unicode text.
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->text(), QString::fromUtf8("表ソ\r\n能ポ\r\n"));
+    EXPECT_EQ(data->data(app::BoxMimeType), QByteArray(box.data(), box.size()));
+    // Plain text drops the tag; an empty clipboard holds no text.
+    p.SetClipboardText("x");
+    EXPECT_FALSE(p.ClipboardHasBox());
+    QApplication::clipboard()->clear();
+    EXPECT_FALSE(p.ClipboardHasText());
+    EXPECT_FALSE(p.ClipboardHasBox());
 }
 
 TEST(FindDialog, ReportsTheTextAtEachPressAndNothingWhenEmpty) {

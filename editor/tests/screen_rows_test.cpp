@@ -156,7 +156,7 @@ TEST(ScreenRows, AnEditRecutsOnlyItsLineAndReportsOnce) {
               "top\r\n" + std::string(30, 'a') + "X" + std::string(15, 'a') + "next\r\nlast");
     auto undo = f.list.UndoObj().UndoList().back();
     EXPECT_EQ(undo.StartRow, 2);
-    EXPECT_EQ(undo.RowCount, 3);
+    EXPECT_EQ(undo.RowCount, 2) << "the rows put in place of the three";
     EXPECT_EQ(undo.Text, std::string(10, 'a') + "X" + std::string(9, 'a') + "aaaaaa\r\nnext\r\n");
     // Invalid requests change nothing.
     std::string before = f.list.Text();
@@ -168,6 +168,85 @@ TEST(ScreenRows, AnEditRecutsOnlyItsLineAndReportsOnce) {
 
 // A last line that fills its rows exactly ends in an empty EndOfText row; a line end typed
 // before that row must stay in the text.
+TEST(ScreenRows, AnEditInALongWrappedLineRecutsOnlyUntilTheRowsFallInStep) {
+    for (bool wordBreak : {true, false}) {
+        SCOPED_TRACE(wordBreak);
+        Fixture f;
+        f.list.WrapOption().SetWordBreak(wordBreak);
+        std::string line;
+        for (int i = 0; i < 60; ++i)
+            line += (i % 3 ? "word " : S("表示 ")) + std::to_string(i) + " ";
+        f.list.LoadText("top\r\n" + line + "\r\nend");
+        const int rows = f.list.Count();
+        ASSERT_GT(rows, 20);
+        f.ed.changes.clear();
+        std::string r2 = f.list.Text(2);
+        f.list.ReplaceRows(2, 1, r2.substr(0, 3) + "X" + r2.substr(3));
+        Fixture fresh;
+        fresh.list.WrapOption().SetWordBreak(wordBreak);
+        fresh.list.LoadText(f.list.Text());
+        EXPECT_EQ(Rows(f.list), Rows(fresh.list));
+        ASSERT_EQ(f.ed.changes.size(), 1u);
+        if (wordBreak) {
+            // The cut falls in step again at a word within a few rows.
+            EXPECT_LT(f.ed.changes[0].Removed, 6) << "of " << rows;
+            EXPECT_EQ(f.ed.changes[0].Removed, f.ed.changes[0].Inserted);
+        }
+        f.list.Undo();
+        Fixture g;
+        g.list.WrapOption().SetWordBreak(wordBreak);
+        g.list.LoadText("top\r\n" + line + "\r\nend");
+        EXPECT_EQ(Rows(f.list), Rows(g.list));
+    }
+}
+
+// Edits in lines longer than the window the re-cut first tries: the rows are those of a whole
+// re-wrap, whether the cut falls into step inside the window, beyond it or never.
+TEST(ScreenRows, EditsInVeryLongLinesGiveTheRowsOfAWholeRewrap) {
+    std::mt19937 rng(21);
+    const std::vector<std::string> pieces = {"a",     "bc ",   " ",     "\t",   S("漢字"), S("か"),
+                                             S("、"), S("。"), "word ", S("ｱ"), "(",       ")"};
+    for (int round = 0; round < 9; ++round) {
+        SCOPED_TRACE(round);
+        Fixture f(20 + static_cast<int>(rng() % 30));
+        TEditorWrapOption& o = f.list.WrapOption();
+        o.SetWordBreak(rng() % 2);
+        o.SetLeading(rng() % 2);
+        o.SetFollowPunctuation(rng() % 2);
+        std::string line;
+        const int kind = round % 3; // mixed pieces, one letter, one kanji
+        while (line.size() < 24000)
+            line += kind == 0 ? pieces[rng() % pieces.size()] : kind == 1 ? "a" : S("表");
+        f.list.LoadText("top\r\n" + line + "\r\n" + line.substr(0, 3000));
+        for (int step = 0; step < 6; ++step) {
+            const int row = 1 + static_cast<int>(rng() % (f.list.Count() - 1));
+            std::string t = f.list.Text(row);
+            size_t at = 0, stop = t.empty() ? 0 : rng() % t.size();
+            while (at < stop)
+                at += cp932::IsLeadByte(static_cast<unsigned char>(t[at])) ? 2 : 1;
+            at = std::min(at, t.size());
+            const std::string ins = step % 2 ? S("表") : "x";
+            if (step == 5)
+                t.erase(0, std::min<size_t>(t.size(), 5)); // a deletion
+            else
+                t.insert(at, ins);
+            if (f.list.RowAttr(row) == LE) t += "\r\n";
+            f.list.ReplaceRows(row, 1, t);
+            Fixture fresh(o.WrapByte());
+            fresh.list.WrapOption().Assign(o);
+            fresh.list.LoadText(f.list.Text());
+            ASSERT_EQ(Rows(f.list), Rows(fresh.list)) << "step " << step << " row " << row;
+        }
+        const std::string edited = f.list.Text();
+        while (f.list.UndoObj().CanUndo())
+            f.list.Undo();
+        EXPECT_EQ(f.list.Text(), "top\r\n" + line + "\r\n" + line.substr(0, 3000));
+        while (f.list.UndoObj().CanRedo())
+            f.list.Redo();
+        EXPECT_EQ(f.list.Text(), edited);
+    }
+}
+
 TEST(ScreenRows, ALineEndBeforeTheEmptyLastRowIsKept) {
     const std::string a20(20, 'a');
     struct Case {

@@ -1,0 +1,280 @@
+// Keyboard, mouse and input method on screen: Qt's events translated into the model's
+// operations (input.h), the cursor shapes, and the composition shown at the caret.
+#include "codec.h"
+#include "editor.h"
+#include "hands.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+namespace editor {
+
+namespace {
+TEditorKey KeyOf(int Key) {
+    switch (Key) {
+    case Qt::Key_PageUp:
+        return ekPageUp;
+    case Qt::Key_PageDown:
+        return ekPageDown;
+    case Qt::Key_End:
+        return ekEnd;
+    case Qt::Key_Home:
+        return ekHome;
+    case Qt::Key_Left:
+        return ekLeft;
+    case Qt::Key_Up:
+        return ekUp;
+    case Qt::Key_Right:
+        return ekRight;
+    case Qt::Key_Down:
+        return ekDown;
+    case Qt::Key_Delete:
+        return ekDelete;
+    case Qt::Key_Escape:
+        return ekEscape;
+    case Qt::Key_Control:
+        return ekControl;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return ekTab;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return ekReturn;
+    default:
+        return ekOther;
+    }
+}
+
+// An arrow pointing up and to the right, for the left margin (rows are selected there).
+QCursor RightArrowCursor() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPolygonF arrow({{15, 0}, {15, 13}, {11, 9}, {8, 15}, {6, 14}, {9, 8}, {3, 8}});
+    p.setPen(QPen(Qt::white, 1));
+    p.setBrush(Qt::black);
+    p.drawPolygon(arrow);
+    return QCursor(pm, 15, 0);
+}
+
+QCursor QtCursor(TCursor C) {
+    if (C == crIBeam) return Qt::IBeamCursor;
+    if (C == crDrag) return Qt::DragMoveCursor;
+    if (C == crDragSelCopy()) return Qt::DragCopyCursor;
+    if (C == crRightArrow()) return RightArrowCursor();
+    return Qt::ArrowCursor;
+}
+
+// Text a key typed: printable characters only (control characters belong to shortcuts).
+bool Printable(const QString& T) {
+    if (T.isEmpty()) return false;
+    for (QChar c : T)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+    return true;
+}
+} // namespace
+
+bool TEditor::LeftButtonDown() const {
+    return QApplication::mouseButtons() & Qt::LeftButton;
+}
+
+bool TEditor::SelDragging() const {
+    return FHands && FHands->Input.DragState() != dsNone;
+}
+
+TEditorHands& TEditor::Hands() {
+    if (!FHands) {
+        FHands = std::make_shared<TEditorHands>(*this);
+        // Made once FHands is set: adding the menu sends the editor events that reach Hands().
+        FHands->PopupMenu = new TEditorPopupMenu(this);
+        FHands->Input.OnCursor = [this](TCursor C) { viewport()->setCursor(QtCursor(C)); };
+        // The cursor follows the zone under the pointer with no button held too.
+        viewport()->setMouseTracking(true);
+    }
+    return *FHands;
+}
+
+TEditorHands::TEditorHands(TEditor& Editor)
+    : Editing(Editor), Input(Editor, Editing), Messages(Editor, Editing, Clipboard),
+      FEditor(Editor) {}
+
+bool TEditor::event(QEvent* E) {
+    // The menu's shortcuts are in place from the first event on.
+    if (!FHands) Hands();
+    switch (E->type()) {
+    case QEvent::KeyPress: {
+        // Before the focus chain takes Tab.
+        auto* k = static_cast<QKeyEvent*>(E);
+        if (Hands().KeyPress(k)) {
+            k->accept();
+            return true;
+        }
+        // Return not wanted goes to the parent (a dialog's default button) untouched.
+        if (KeyOf(k->key()) == ekReturn) {
+            k->ignore();
+            return false;
+        }
+        break;
+    }
+    case QEvent::KeyRelease:
+        if (Hands().KeyRelease(static_cast<QKeyEvent*>(E))) return true;
+        break;
+    case QEvent::ShortcutOverride:
+        // The menu's shortcuts (all with Ctrl) act on the state of now, not of the last time it
+        // popped up.
+        if (static_cast<QKeyEvent*>(E)->modifiers() & Qt::ControlModifier)
+            Hands().PopupMenu->Upkeep();
+        break;
+    default:
+        break;
+    }
+    return QAbstractScrollArea::event(E);
+}
+
+bool TEditor::viewportEvent(QEvent* E) {
+    switch (E->type()) {
+    case QEvent::MouseButtonPress:
+        if (Hands().MousePress(static_cast<QMouseEvent*>(E))) return true;
+        break;
+    case QEvent::MouseMove:
+        if (Hands().MouseMove(static_cast<QMouseEvent*>(E))) return true;
+        break;
+    case QEvent::MouseButtonRelease:
+        if (Hands().MouseRelease(static_cast<QMouseEvent*>(E))) return true;
+        break;
+    case QEvent::MouseButtonDblClick:
+        // A second press while the first is being handled is swallowed; else it is a press.
+        if (Hands().Input.Capturing()) return true;
+        if (Hands().MousePress(static_cast<QMouseEvent*>(E))) return true;
+        break;
+    case QEvent::Wheel:
+        if (Hands().Input.Capturing()) return true;
+        break;
+    case QEvent::ContextMenu: {
+        auto* c = static_cast<QContextMenuEvent*>(E);
+        TEditorPopupMenu* menu = Hands().PopupMenu;
+        menu->Upkeep();
+        menu->popup(c->globalPos());
+        return true;
+    }
+    default:
+        break;
+    }
+    return QAbstractScrollArea::viewportEvent(E);
+}
+
+void TEditor::inputMethodEvent(QInputMethodEvent* E) {
+    Hands().InputMethod(E);
+    E->accept();
+}
+
+// Keys.
+
+bool TEditorHands::KeyPress(QKeyEvent* E) {
+    const TEditorKey k = KeyOf(E->key());
+    const bool shift = E->modifiers() & Qt::ShiftModifier;
+    const bool ctrl = E->modifiers() & Qt::ControlModifier;
+    const bool alt = E->modifiers() & Qt::AltModifier;
+    if (Input.FilterKeyDown(k)) return true;
+    if (k >= ekPageUp && k <= ekDelete) {
+        Input.KeyDown(k, shift, ctrl, E->isAutoRepeat());
+        return true;
+    }
+    if (k == ekTab) {
+        if (!FEditor.WantTabs()) return false;
+        Editing.Tab(shift || E->key() == Qt::Key_Backtab, ctrl);
+        return true;
+    }
+    if (k == ekReturn) {
+        if (!Input.WantReturns) return false;
+        Editing.Return(shift);
+        return true;
+    }
+    // The popup menu's shortcuts are its own: one whose item is disabled does nothing.
+    if (ctrl && !alt && PopupMenu && PopupMenu->HasShortcut(QKeySequence(E->keyCombination())))
+        return true;
+    if (E->key() == Qt::Key_Backspace) {
+        Editing.Backspace();
+        return true;
+    }
+    if (!ctrl && !alt && Printable(E->text())) {
+        // A composition window move that waited for a held key's release is due now.
+        if (Input.ImeMoveDeferred()) {
+            Input.ClearImeMoveDeferred();
+            QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+        }
+        Editing.Type(cp932::FromUtf16Lossy(E->text().toStdU16String()));
+        return true;
+    }
+    return false;
+}
+
+bool TEditorHands::KeyRelease(QKeyEvent* E) {
+    const TEditorKey k = KeyOf(E->key());
+    if (Input.FilterKeyUp(k)) return true;
+    if (E->isAutoRepeat()) return false;
+    Input.KeyUp();
+    if (Input.ImeMoveDeferred()) {
+        Input.ClearImeMoveDeferred();
+        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+    }
+    return false;
+}
+
+// Mouse.
+
+bool TEditorHands::MousePress(QMouseEvent* E) {
+    // Any button gives the focus.
+    FEditor.setFocus(Qt::MouseFocusReason);
+    if (E->button() != Qt::LeftButton) return false;
+    const QPoint p = E->position().toPoint();
+    FEditor.HideCaret();
+    Input.MouseDown(p.x(), p.y(), E->modifiers() & Qt::ShiftModifier);
+    FEditor.ShowCaret();
+    return true;
+}
+
+bool TEditorHands::MouseMove(QMouseEvent* E) {
+    const QPoint p = E->position().toPoint();
+    Input.MouseMove(p.x(), p.y(), E->modifiers() & Qt::ControlModifier);
+    return true;
+}
+
+bool TEditorHands::MouseRelease(QMouseEvent* E) {
+    if (E->button() != Qt::LeftButton) return false;
+    const QPoint p = E->position().toPoint();
+    Input.MouseUp(p.x(), p.y(), E->modifiers() & Qt::ControlModifier,
+                  FEditor.viewport()->rect().contains(p));
+    return true;
+}
+
+// Input method.
+
+void TEditorHands::InputMethod(QInputMethodEvent* E) {
+    if (!E->commitString().isEmpty())
+        Input.ImeCommit(cp932::FromUtf16Lossy(E->commitString().toStdU16String()));
+    // The composition is drawn at the caret, the caret hidden meanwhile; a read-only editor
+    // takes no result, so it shows none.
+    const std::string pre = FEditor.ReadOnly()
+                                ? std::string()
+                                : cp932::FromUtf16Lossy(E->preeditString().toStdU16String());
+    FEditor.SetPreedit(pre);
+    if (!pre.empty() && !FComposing) FEditor.HideCaret();
+    if (pre.empty() && FComposing) FEditor.ShowCaret();
+    FComposing = !pre.empty();
+}
+
+void TEditor::SetPreedit(const std::string& Sjis) {
+    if (Sjis == FPreedit) return;
+    viewport()->update(PreeditRect());
+    FPreedit = Sjis;
+    viewport()->update(PreeditRect());
+}
+
+} // namespace editor
