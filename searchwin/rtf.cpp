@@ -219,7 +219,8 @@ class Reader {
                 const auto b = static_cast<unsigned char>(c);
                 ++i;
                 if (state_.dest == Dest::Text && CodePage() == 932 && cp932::IsLeadByte(b) &&
-                    i < d_.size() && !skipFallback_ && pendingLead_.empty()) {
+                    i < d_.size() && static_cast<unsigned char>(d_[i]) >= 0x20 && !skipFallback_ &&
+                    pendingLead_.empty()) {
                     // A writer that puts Shift-JIS out raw: the second byte may be "\\" or a
                     // brace and belongs to the character all the same.
                     Bytes(std::string{c, d_[i]});

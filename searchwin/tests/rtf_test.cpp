@@ -140,6 +140,7 @@ TEST(RtfTest, ControlCodesAsCharactersLeaveNoBareControlByte) {
              {"{\\rtf1\\ansicpg932\\uc1 \\'83\\'5c\\u9?\\'95\\'5c\\u31?}", S("ソ\t表")},
              {"{\\rtf1\\uc0 x\\u12\\u13\\par y}", "x\r\ny"},
              {"{\\rtf1\\ansicpg932 a\\'81\\'0ab\\'95\\'5c}", "ab" + S("表")},
+             {"{\\rtf1\\ansicpg932 a\x81" + std::string(1, '\0') + "b\x95\x01" + "c}", "abc"},
          }) {
         const Runs runs = ReadOk(c.doc);
         EXPECT_EQ(Text(runs), c.text) << c.doc;
