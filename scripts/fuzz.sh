@@ -32,12 +32,12 @@ for line in "${lines[@]}"; do
     mkdir -p "$corpus"
     log="$build/findings/$name.log"
     status=0
-    nice -n 19 "$build/bin/$name" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=10 \
+    nice -n 19 "$build/bin/$name" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=60 \
         -rss_limit_mb=1024 -max_len=4096 -print_final_stats=1 \
         -artifact_prefix="$build/findings/$name-" >"$log" 2>&1 || status=$?
-    execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-    cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
-    ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+    execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1 || true)
+    cov=$( (grep -o 'cov: [0-9]*' "$log" || true) | tail -1 | cut -d' ' -f2)
+    ft=$( (grep -o 'ft: [0-9]*' "$log" || true) | tail -1 | cut -d' ' -f2)
     result="nothing found"
     [ "$status" -ne 0 ] && result="FOUND: see $log"
     printf '%-18s %12s %8s %8s  %s\n' "$name" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$result"
