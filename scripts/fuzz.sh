@@ -11,6 +11,8 @@ seconds="${1:-60}"
 shift || true
 build=build-fuzz
 
+bash scripts/setup-debian.sh clang
+
 if [ ! -f "$build/CMakeCache.txt" ]; then
     CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DQUELVRA_SANITIZE=ON -DQUELVRA_FUZZ=ON -DQUELVRA_TESTS=OFF \
