@@ -35,7 +35,7 @@ QString QtFilter(const std::string& filter) {
 }
 
 QSettings UserSettings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Quelvra"),
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quelvra"),
                      QStringLiteral("Quelvra"));
 }
 
