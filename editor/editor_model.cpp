@@ -3,7 +3,8 @@
 namespace editor {
 
 TEditorModel::TEditorModel(TComponent* Owner)
-    : TComponent(Owner), FList(std::make_shared<TEditorScreenStrings>()) {
+    : TComponent(Owner), FList(std::make_shared<TEditorScreenStrings>()),
+      FLines(std::make_unique<TEditorStrings>(*this)) {
     FList->AddEditor(this);
     Route(FCaret);
     Route(FMarks);

@@ -4,12 +4,44 @@
 // the view side through the hooks.
 #pragma once
 
+#include "lines.h"
 #include "options.h"
 #include "screen_rows.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace editor {
+
+// The view's measures that positions depend on; the widget fills them from its font and size.
+struct TEditorMetrics {
+    int FontHeight = 15;
+    int ColWidth = 8;
+    int RowHeight = 15;
+    int TopMargin = 2;
+    int LeftMargin = 19;
+    int VisibleRowCount = 1;
+    int VisibleColCount = 1;
+};
+
+enum TEditorSelectionState { sstNone, sstAnchored, sstSelected, sstHit };
+
+// Where a search hit is shown.
+enum TEditorHitStyle { hsSelect, hsDraw, hsCaret };
+
+// The selected part: rows TopRow..BottomRow, bytes StartByte..EndByte (inclusive; StartByte on
+// the top row, EndByte on the bottom row) and columns StartCol..EndCol (box: the box's columns).
+struct TSelectionExtent {
+    int TopRow = 0, BottomRow = -1;
+    int StartByte = 0, EndByte = -1;
+    int StartCol = 0, EndCol = 0;
+    friend bool operator==(const TSelectionExtent&, const TSelectionExtent&) = default;
+};
+
+using TSelectionEvent = std::function<void(TObject*, bool)>;
 
 class TEditorModel : public TComponent, public TEditorClient {
   public:
@@ -18,6 +50,8 @@ class TEditorModel : public TComponent, public TEditorClient {
     const char* ClassName() const override { return "TEditorModel"; }
 
     TEditorScreenStrings& List() { return *FList; }
+    // The text as logical lines.
+    TEditorStrings& Lines() { return *FLines; }
     // Leaves the own row list (freed when no editor is left) and shows Source's.
     void ShareList(TEditorModel& Source);
 
@@ -68,6 +102,90 @@ class TEditorModel : public TComponent, public TEditorClient {
     void SetModified(bool V) { FModified = V; }
     TNotifyEvent OnChange;
 
+    // Caret, selection and scrolling.
+    const TEditorMetrics& Metrics() const { return FMetrics; }
+    int RowCount() const { return FList->Count(); }
+    int VisibleRowCount() const { return FMetrics.VisibleRowCount; }
+    int VisibleColCount() const { return FMetrics.VisibleColCount; }
+    int Row() const { return FCaretRow; }
+    int Col() const { return FCaretCol; }
+    void SetRow(int Value);
+    void SetCol(int Value);
+    void SetRowCol(int ARow, int ACol);
+    // Display columns of a row (0 for the row after the last).
+    int RowWidth(int ARow) const;
+    // Bytes of a row before display column ACol (at most the row's length).
+    int ByteOfCol(int ARow, int ACol) const;
+    // Display column where byte AByte of a row starts (at most the row's width).
+    int ColOfByte(int ARow, int AByte) const;
+    // The last row may be followed by the row after a final line end.
+    int LastCaretRow() const;
+    int OffsetOf(int StartRow, int ARow, int ACol) const;
+    void SetCaretByOffset(int StartRow, int Offset);
+    struct TRowCol {
+        int Row, Col;
+    };
+    TRowCol PosToRowCol(int X, int Y, bool Rounding) const;
+    int SelStart() const;
+    void SetSelStart(int Offset);
+    int SelLength() const;
+    void SetSelLength(int Count);
+    std::string SelText() const;
+    void SelectAll();
+    // The length of the whole text, each line end counting two bytes.
+    int TextLength() const;
+    void StartSelection();
+    void UpdateSelection();
+    void CleanSelection();
+    bool SelectionMode() const { return FBoxMode; }
+    void SetSelectionMode(bool Box);
+    bool Selected() const { return FSelState == sstSelected; }
+    TEditorSelectionState SelectionState() const { return FSelState; }
+    const TSelectionExtent& SelectionExtent() const { return FExtent; }
+    // The rows and columns whose selected state a repaint must look at: the extent last drawn.
+    const TSelectionExtent& PrevSelectionExtent() const { return FPrevExtent; }
+    int HitLength() const { return FHitLength; }
+    int TopCol() const { return FTopCol; }
+    void SetTopCol(int Value);
+    void ScrollRows(int N);
+    // The scroll-bar ranges (Windows style: the range's maximum is TopRow's + the page - 1).
+    int GreatestTopRow() const { return std::max(0, RowCount() + VisibleRowCount() - 1); }
+    int GreatestTopCol() const { return std::max(0, 1000 - VisibleColCount() / 2); }
+    void ClampTopToScrollRange();
+    // EM_SCROLLCARET.
+    void ScrollCaret();
+    // Brings the caret into view, places it and reports it (nothing while updates are
+    // suspended); the widget shows it.
+    void UpdateCaret();
+    // The column held across vertical moves, if one is.
+    bool RememberedCol(int& C) const {
+        C = FRememberedCol;
+        return FHasRememberedCol;
+    }
+    void ForgetCol() { FHasRememberedCol = false; }
+
+    // The caret-row underline is erased before the caret row changes and redrawn after; the
+    // brackets nest: only the outermost pair draws.
+    void BeginUnderlineErase() {
+        if (FUnderlineNest++ == 0) UnderlineView(false);
+    }
+    void EndUnderlineErase() {
+        if (--FUnderlineNest == 0) UnderlineView(true);
+    }
+    bool UnderlineErased() const { return FUnderlineNest > 0; }
+
+    TNotifyEvent OnCaretMoved;
+    TSelectionEvent OnSelectionChange;
+    TNotifyEvent OnSelectionModeChange;
+    TNotifyEvent OnTopColChange;
+    TNotifyEvent OnTopRowChange;
+
+    // Undo and redo (the selection or hit is dropped first); the history is the row list's.
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return FList->UndoObj().CanUndo(); }
+    bool CanRedo() const { return FList->UndoObj().CanRedo(); }
+
     // The editor's reaction to a change of one of its option objects or of the outside fountain.
     void OptionChanged(TObject* Sender);
 
@@ -80,8 +198,14 @@ class TEditorModel : public TComponent, public TEditorClient {
     int CaretRow() const override { return FCaretRow; }
     int CaretCol() const override { return FCaretCol; }
     void SetCaretPos(int Row, int Col) override;
+    // Row, then column, placed as the caret moves.
+    void PlaceCaret(int ARow, int ACol) override;
     int TopRow() const override { return FTopRow; }
-    void SetTopRow(int Row) override { FTopRow = Row; }
+    // Clamped to 0..RowCount; the view scrolls its pixels.
+    void SetTopRow(int Value) override;
+    void DropSelection() override { CleanSelection(); }
+    int ScreenHeight() const override { return FMetrics.RowHeight * FMetrics.VisibleRowCount; }
+    int RowHeight() const override { return FMetrics.RowHeight; }
     bool Loading() const override { return FLoading; }
     bool Destroying() const override { return FDestroying; }
     int TabSpaceCount() const override { return FCaret.TabSpaceCount(); }
@@ -101,11 +225,36 @@ class TEditorModel : public TComponent, public TEditorClient {
     // After ShareList: metrics, scroll bars, margin background, repaint.
     virtual void ListShared() {}
 
+    TEditorMetrics& MutableMetrics() { return FMetrics; }
+    // Whether the left mouse button is held (a drag keeps the caret at row ends).
+    virtual bool LeftButtonDown() const { return false; }
+    // Whether a selection is being dragged (the selection mode then stays).
+    virtual bool SelDragging() const { return false; }
+    // The view follows: pixels scrolled by the change, scroll bar set.
+    virtual void TopRowChangedView(int /*OldTopRow*/) {}
+    virtual void TopColChangedView(int /*OldTopCol*/) {}
+    // The caret was placed (ruler mark, underline); with the focus it is shown at its place.
+    virtual void CaretPlacedView() {}
+    // The selection changed from the previous extent to the current one (both with the state
+    // before and after); repaint the rows whose selected state changed.
+    virtual void SelectionChangedView(const TSelectionExtent& /*Old*/, bool /*OldShown*/) {}
+    // The caret-row underline is erased before the caret row changes and redrawn after.
+    virtual void UnderlineView(bool /*Draw*/) {}
+    // A hit shown by a wide caret is over: the normal caret again.
+    virtual void RestoreCaretShapeView() {}
+    // Caret updates wait while a compound move runs.
+    int FCaretUpdateLock = 0;
+    // The next selection made is shown as a search hit.
+    bool FSelectAsHit = false;
+    TEditorHitStyle FHitStyle = hsSelect;
+
   private:
+    friend class TEditorStrings;
     void FountainChanged(TObject* Sender) { OptionChanged(Sender); }
     void Route(TNotifyPersistent& Option);
 
     std::shared_ptr<TEditorScreenStrings> FList;
+    std::unique_ptr<TEditorStrings> FLines;
     TEditorCaret FCaret;
     TEditorMarks FMarks;
     TEditorMargin FMargin;
@@ -121,6 +270,25 @@ class TEditorModel : public TComponent, public TEditorClient {
     int FCaretRow = 0;
     int FCaretCol = 0;
     int FTopRow = 0;
+
+    // Caret, selection and scrolling.
+    void AdjustCol(int Direction, bool Vertical);
+    void Remember(bool Vertical);
+    void ComputeExtent();
+    const std::string& RowText(int ARow) const;
+    std::string RowMap(int ARow) const;
+    // Bytes and text of a box row between the box's columns.
+    std::string BoxPiece(int ARow) const;
+    TEditorMetrics FMetrics;
+    int FTopCol = 0;
+    bool FHasRememberedCol = false;
+    int FRememberedCol = 0;
+    TEditorSelectionState FSelState = sstNone;
+    bool FBoxMode = false;
+    int FAnchorRow = 0, FAnchorByte = 0, FAnchorCol = 0;
+    TSelectionExtent FExtent, FPrevExtent;
+    int FHitLength = 0;
+    int FUnderlineNest = 0;
 };
 
 } // namespace editor

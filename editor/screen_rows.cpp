@@ -4,13 +4,6 @@
 
 namespace editor {
 
-TUndoRecord& TEditorUndoObj::NewRecord() {
-    FRedo.clear();
-    if (static_cast<int>(FUndo.size()) >= FListMax) FUndo.erase(FUndo.begin());
-    FUndo.emplace_back();
-    return FUndo.back();
-}
-
 TEditorScreenStrings::TEditorScreenStrings() {
     OnChange = MakeEvent<&TEditorScreenStrings::NotifyEditors>(this);
     FWrapOption.OnChange = MakeEvent<&TEditorScreenStrings::WrapOptionChanged>(this);
@@ -111,6 +104,30 @@ TEditorScreenStrings::TRowsText TEditorScreenStrings::RowsText(int Index, int Co
     return r;
 }
 
+std::vector<std::pair<int, int>> TEditorScreenStrings::MarksOf(int Index, int Count) const {
+    std::vector<std::pair<int, int>> r;
+    for (int i = std::max(Index, 0), end = std::min(Index + Count, this->Count()); i < end; ++i)
+        if (int m = RowMarks(i)) r.emplace_back(i - Index, m);
+    return r;
+}
+
+void TEditorScreenStrings::RestoreMarks(int Index, int Count,
+                                        const std::vector<std::pair<int, int>>& Marks) {
+    int all = 0;
+    for (const auto& [row, m] : Marks)
+        all |= m;
+    const int end = std::min(Index + Count, this->Count());
+    for (int i = std::max(Index, 0); i < end; ++i)
+        SetRowMarks(i, RowMarks(i) & ~all);
+    int placed = 0;
+    for (const auto& [row, m] : Marks) {
+        if (Index + row >= end) continue;
+        SetRowMarks(Index + row, RowMarks(Index + row) | m);
+        placed |= m;
+    }
+    AddMarks(placed);
+}
+
 int TEditorScreenStrings::DeleteRows(int Index, int Count) {
     if (Index < 0 || Index >= this->Count() || Count <= 0) return 0;
     Count = std::min(Count, this->Count() - Index);
@@ -167,30 +184,39 @@ void TEditorScreenStrings::PutRows(int Index, int OldCount, const TRowAttributeS
     EndUpdate();
 }
 
+// Below this a record keeps the whole of the old rows' text.
+constexpr size_t kShortestStoredTail = 4096;
+
+// The old rows' text (in U) and the new text often end alike for most of their length: an edit
+// in a long wrapped line re-cuts the rest of it. That shared tail stays in the rows only.
+static void TrimSharedTail(TUndoData& U, std::string_view New) {
+    const std::string& old = U.Text;
+    size_t n = std::min(old.size(), New.size());
+    size_t k = 0;
+    while (k < n && old[old.size() - 1 - k] == New[New.size() - 1 - k])
+        ++k;
+    if (k < kShortestStoredTail) return;
+    U.Text.resize(old.size() - k);
+    U.Text.shrink_to_fit();
+    U.Tail = k;
+}
+
 void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Text) {
     const int n = this->Count();
     if (Index < 0 || Count < 0 || (Count == 0 && Text.empty())) return;
-    TEditorClient* active = ActiveEditor();
-    auto newRecord = [&]() -> TUndoRecord& {
-        TUndoRecord& u = FUndo.NewRecord();
-        if (active) {
-            u.CaretRow = active->CaretRow();
-            u.CaretCol = active->CaretCol();
-        }
-        return u;
-    };
+    auto newRecord = [&]() -> TUndoData& { return FUndo.NewRecord(); };
     const bool endsWithLineEnd = !Text.empty() && (Text.back() == '\n' || Text.back() == '\r');
     // Text typed after the last row: into an empty list, or on the row after a final line end
     // (after an EndOfText row there is no such row).
     if (Index == n && Count == 0) {
         if (n > 0 && RowAttr(n - 1) != LineEnd) return;
         BeginUpdate();
-        TUndoRecord& u = newRecord();
+        TUndoData& u = newRecord();
         u.StartRow = Index;
         TRowAttributeStringList rows;
         StrToRows(Text, rows);
         rows.SetRowAttr(rows.Count() - 1, endsWithLineEnd ? LineEnd : EndOfText);
-        u.InsertedRows = rows.Count();
+        u.RowCount = rows.Count();
         PutRows(Index, 0, rows);
         int changed = ReparseFrom(Index, true);
         Record(Index, 0, rows.Count(), changed);
@@ -204,12 +230,12 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     BeginUpdate();
     // Whole lines taken out: their marks go to the row that then stands in their place.
     auto deleteLines = [&](int At, int N) {
-        TUndoRecord& u = newRecord();
+        TUndoData& u = newRecord();
         TRowsText old = RowsText(At, N);
         u.StartRow = At;
-        u.Text = old.Text;
+        u.Marks = MarksOf(At - 1, N + 2);
+        u.Text = std::move(old.Text);
         u.LastAttr = old.LastAttr;
-        u.RowCount = old.RowCount;
         int marks = DeleteRows(At, N);
         if (this->Count() == 0) {
             RemoveMarks(marks);
@@ -250,12 +276,12 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
         deleteLines(First, LastLine - First + 1);
         return;
     }
-    TUndoRecord& u = newRecord();
+    TUndoData& u = newRecord();
     TRowsText old = RowsText(First, LastLine - First + 1);
     u.StartRow = First;
-    u.Text = old.Text;
+    u.Marks = MarksOf(First - 1, old.RowCount + 2);
+    u.Text = std::move(old.Text);
     u.LastAttr = old.LastAttr;
-    u.RowCount = old.RowCount;
     // A line that filled its last row exactly ends in an empty row. When that row closes the
     // text and the new text puts a line end before it, the text now ends with that line end:
     // the cut gives no empty row after it, so the last row must keep the line end.
@@ -264,7 +290,8 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     TRowAttributeStringList rows;
     StrToRows(text, rows);
     rows.SetRowAttr(rows.Count() - 1, E);
-    u.InsertedRows = rows.Count();
+    u.RowCount = rows.Count();
+    TrimSharedTail(u, text);
     PutRows(First, LastLine - First + 1, rows);
     int changed = ReparseFrom(First, true);
     Record(First, old.RowCount, rows.Count(), changed);
@@ -287,6 +314,16 @@ void TEditorScreenStrings::LoadText(std::string_view Text) {
         StrToRows(Text, *this);
         bool lineEnd = Text.back() == '\n' || Text.back() == '\r';
         SetRowAttr(Count() - 1, lineEnd ? LineEnd : EndOfText);
+        Record(0, 0, Count(), 0);
+    }
+    ReparseAll();
+    EndUpdate();
+}
+
+void TEditorScreenStrings::FileLoaded() {
+    BeginUpdate();
+    if (Count() > 0) {
+        if (FWordWrap) WrapAll();
         Record(0, 0, Count(), 0);
     }
     ReparseAll();

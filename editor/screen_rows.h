@@ -5,6 +5,7 @@
 
 #include "fountain.h"
 #include "options.h"
+#include "undo.h"
 #include "wrap.h"
 
 #include <string>
@@ -30,6 +31,8 @@ class TEditorClient {
     virtual int CaretRow() const { return 0; }
     virtual int CaretCol() const { return 0; }
     virtual void SetCaretPos(int, int) {}
+    // Puts the caret where an undone change found it, with the editor's column rules.
+    virtual void PlaceCaret(int Row, int Col) { SetCaretPos(Row, Col); }
     virtual int TopRow() const { return 0; }
     virtual void SetTopRow(int) {}
     virtual bool Focused() const { return false; }
@@ -42,38 +45,6 @@ class TEditorClient {
     virtual bool InitBracketsFull() const { return false; }
     // The tokenizer: the editor's outside fountain if set, else its view's.
     virtual TFountain* ActiveFountain() { return nullptr; }
-};
-
-// No row was taken (undo records).
-constexpr int NoRowAttr = 3;
-
-// One edit as the undo work will need it; plain data for now.
-struct TUndoRecord {
-    int StartRow = 0;
-    std::string Text; // the rows' text that the edit replaced
-    int LastAttr = NoRowAttr;
-    int RowCount = 0;     // rows replaced
-    int InsertedRows = 0; // rows put in their place
-    int CaretRow = 0;
-    int CaretCol = 0;
-};
-
-class TEditorUndoObj {
-  public:
-    void Clear() {
-        FUndo.clear();
-        FRedo.clear();
-    }
-    TUndoRecord& NewRecord();
-    const std::vector<TUndoRecord>& UndoList() const { return FUndo; }
-    const std::vector<TUndoRecord>& RedoList() const { return FRedo; }
-    int ListMax() const { return FListMax; }
-    // Never below 64.
-    void SetListMax(int V) { FListMax = V < 64 ? 64 : V; }
-
-  private:
-    std::vector<TUndoRecord> FUndo, FRedo;
-    int FListMax = 64;
 };
 
 // What the last edit did; valid from the edit until its update bracket closes.
@@ -127,6 +98,11 @@ class TEditorScreenStrings : public TEditorStringList {
     TRowsText RowsText(int Index, int Count) const;
     int DeleteRows(int Index, int Count);
     void PutRows(int Index, int OldCount, const TRowAttributeStringList& Rows);
+    // The marks of Count rows from Index, as (row - Index, marks) for the rows that have any.
+    std::vector<std::pair<int, int>> MarksOf(int Index, int Count) const;
+    // Gives Count rows from Index the marks of a MarksOf snapshot; marks that the snapshot does
+    // not hold stay where they are.
+    void RestoreMarks(int Index, int Count, const std::vector<std::pair<int, int>>& Marks);
     int LineStartRow(int Index) const;
     int LineEndRow(int Index) const;
     void WrapAll();
@@ -137,6 +113,8 @@ class TEditorScreenStrings : public TEditorStringList {
     using TVelStringList::Text;
     std::string Text() const;
     void LoadText(std::string_view Text);
+    // Rows were filled straight from a file: wrap and parse them, and tell the editors.
+    void FileLoaded();
 
     void AddMarks(int Set) { FUsedMarks |= Set & 0xFFFF; }
     void RemoveMarks(int Set) { FUsedMarks &= ~Set & 0xFFFF; }
@@ -148,6 +126,8 @@ class TEditorScreenStrings : public TEditorStringList {
     void SetWordWrap(bool V);
     TEditorWrapOption& WrapOption() { return FWrapOption; }
     TEditorUndoObj& UndoObj() { return FUndo; }
+    void Undo() { FUndo.Undo(); }
+    void Redo() { FUndo.Redo(); }
     const TChangeRecord& ChangeRecord() const { return FChange; }
     TWrapContext WrapContext() const;
     // The tokens of Row for drawing RowText (the row's text, tabs expanded by the caller):
@@ -173,6 +153,7 @@ class TEditorScreenStrings : public TEditorStringList {
     void RowsDeleted(int Index, int N) override;
 
   private:
+    friend class TEditorUndoObj;
     void NotifyEditors(TObject*);
     void WrapOptionChanged(TObject*);
     void Rewrap(bool Wrap);
@@ -185,7 +166,7 @@ class TEditorScreenStrings : public TEditorStringList {
     std::vector<TEditorClient*> FEditors;
     TChangeRecord FChange;
     int FUsedMarks = 0;
-    TEditorUndoObj FUndo;
+    TEditorUndoObj FUndo{this};
     bool FWordWrap = false;
     TEditorWrapOption FWrapOption;
     bool FNotifyOff = false;

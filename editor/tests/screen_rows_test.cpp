@@ -156,7 +156,7 @@ TEST(ScreenRows, AnEditRecutsOnlyItsLineAndReportsOnce) {
               "top\r\n" + std::string(30, 'a') + "X" + std::string(15, 'a') + "next\r\nlast");
     auto undo = f.list.UndoObj().UndoList().back();
     EXPECT_EQ(undo.StartRow, 2);
-    EXPECT_EQ(undo.RowCount, 3);
+    EXPECT_EQ(undo.RowCount, 2) << "the rows put in place of the three";
     EXPECT_EQ(undo.Text, std::string(10, 'a') + "X" + std::string(9, 'a') + "aaaaaa\r\nnext\r\n");
     // Invalid requests change nothing.
     std::string before = f.list.Text();

@@ -1,0 +1,302 @@
+#include "lines.h"
+
+#include "editor_model.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace editor {
+
+namespace {
+
+// Keeps an update bracket open for a scope, also when something throws.
+struct Bracket {
+    TStrings& S;
+    explicit Bracket(TStrings& s) : S(s) { S.BeginUpdate(); }
+    ~Bracket() { S.EndUpdate(); }
+};
+
+constexpr size_t kBlock = 8192;
+constexpr char kCtrlZ = 26;
+
+std::string Cause() {
+    return std::strerror(errno);
+}
+
+// Reads a file in blocks, calling Line(bytes, ended) for each line: ended is false for text
+// after the last line end. A line end is CR, LF or CR LF (also when the CR ends one block and
+// the LF begins the next); Ctrl-Z ends the text. The blocks are read with their length, so a
+// NUL byte of the file is an ordinary byte of its line: rows keep NUL bytes as they are, and
+// saving writes them back unchanged.
+template <class F> void ScanLines(std::FILE* File, const std::string& Name, F&& Line) {
+    std::string buf(kBlock, '\0');
+    std::string carry;
+    bool afterCr = false;
+    bool ended = false;
+    while (!ended) {
+        size_t n = std::fread(buf.data(), 1, kBlock, File);
+        if (n == 0) {
+            if (std::ferror(File))
+                throw EFOpenError("Cannot read file \"" + Name + "\". " + Cause());
+            break;
+        }
+        size_t start = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const char c = buf[i];
+            if (c == '\n' && afterCr) {
+                afterCr = false;
+                start = i + 1;
+                continue;
+            }
+            afterCr = false;
+            if (c == kCtrlZ) {
+                ended = true;
+                n = i;
+                break;
+            }
+            if (c != '\r' && c != '\n') continue;
+            carry.append(buf, start, i - start);
+            Line(carry, true);
+            carry.clear();
+            afterCr = c == '\r';
+            start = i + 1;
+        }
+        if (n > start) carry.append(buf, start, n - start);
+    }
+    if (!carry.empty()) Line(carry, false);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+} // namespace
+
+int TEditorStrings::GetCount() const {
+    const TEditorScreenStrings& L = FEditor.List();
+    const int n = L.Count();
+    if (!L.WordWrap()) return n;
+    int lines = 0;
+    for (int r = 0; r < n; ++r)
+        if (L.RowAttr(r) != Wrapped || r == n - 1) ++lines;
+    return lines;
+}
+
+int TEditorStrings::LineRow(int Index) const {
+    const TEditorScreenStrings& L = FEditor.List();
+    const int n = L.Count();
+    if (!L.WordWrap() || Index <= 0) return std::min(std::max(Index, 0), n);
+    int line = 0;
+    for (int r = 0; r < n; ++r)
+        if (L.RowAttr(r) != Wrapped && ++line == Index) return r + 1;
+    return n;
+}
+
+void TEditorStrings::CheckIndex(int Index) const {
+    if (Index < 0 || Index >= GetCount()) IndexError();
+}
+
+std::string TEditorStrings::Get(int Index) const {
+    CheckIndex(Index);
+    const TEditorScreenStrings& L = FEditor.List();
+    const int row = LineRow(Index);
+    if (!L.WordWrap()) return L.Text(row);
+    std::string s = L.RowsText(row, -1).Text;
+    while (s.size() >= 2 && s.compare(s.size() - 2, 2, "\r\n") == 0)
+        s.resize(s.size() - 2);
+    return s;
+}
+
+void TEditorStrings::Replace(int Row, int Count, const std::string& Text, int CaretInText) {
+    TEditorScreenStrings& L = FEditor.List();
+    Bracket b(*this);
+    FEditor.CleanSelection();
+    // ReplaceRows re-cuts from at most one row above; the caret is counted from there.
+    const int first = Row < L.Count() ? std::max(L.LineStartRow(Row), Row - 1) : Row;
+    int before = 0;
+    for (int r = first; r < Row; ++r)
+        before += static_cast<int>(L.Text(r).size()) + (L.RowAttr(r) == LineEnd ? 2 : 0);
+    L.ReplaceRows(Row, Count, Text);
+    FEditor.SetCaretByOffset(first, before + CaretInText);
+}
+
+int TEditorStrings::Add(const std::string& S) {
+    TEditorScreenStrings& L = FEditor.List();
+    const int lines = GetCount();
+    const int n = L.Count();
+    if (n > 0 && L.RowAttr(n - 1) != LineEnd) {
+        // The text ends without a line end, and still does.
+        std::string t = L.Text(n - 1) + "\r\n" + S;
+        Replace(n - 1, 1, t, static_cast<int>(t.size()));
+    } else {
+        Replace(n, 0, S + "\r\n", static_cast<int>(S.size()) + 2);
+    }
+    return lines;
+}
+
+void TEditorStrings::Insert(int Index, const std::string& S) {
+    const int lines = GetCount();
+    if (Index == lines) {
+        Add(S);
+        return;
+    }
+    if (Index < 0 || Index > lines) IndexError();
+    Replace(LineRow(Index), 0, S + "\r\n", static_cast<int>(S.size()) + 2);
+}
+
+void TEditorStrings::Delete(int Index) {
+    CheckIndex(Index);
+    TEditorScreenStrings& L = FEditor.List();
+    const int row = LineRow(Index);
+    Bracket b(*this);
+    FEditor.CleanSelection();
+    L.ReplaceRows(row, L.LineEndRow(row) - row + 1, "");
+    FEditor.SetRowCol(row, 0);
+}
+
+void TEditorStrings::Put(int Index, const std::string& S) {
+    CheckIndex(Index);
+    TEditorScreenStrings& L = FEditor.List();
+    const int row = LineRow(Index);
+    const int last = L.LineEndRow(row);
+    Replace(row, last - row + 1, L.RowAttr(last) == LineEnd ? S + "\r\n" : S,
+            static_cast<int>(S.size()));
+}
+
+void TEditorStrings::Clear() {
+    Bracket b(*this);
+    FEditor.List().Clear();
+}
+
+void TEditorStrings::Assign(const TPersistent& Source) {
+    auto* s = dynamic_cast<const TStrings*>(&Source);
+    if (!s) {
+        TStrings::Assign(Source);
+        return;
+    }
+    if (s == this) return;
+    Bracket b(*this);
+    auto* e = dynamic_cast<const TEditorStrings*>(s);
+    SetTextStr(e ? e->GetTextStr() : s->GetText());
+    FEditor.SetRowCol(FEditor.RowCount(), 0);
+}
+
+std::string TEditorStrings::GetTextStr() const {
+    const TEditorScreenStrings& L = FEditor.List();
+    const int n = L.Count();
+    size_t len = 0;
+    for (int r = 0; r < n; ++r)
+        len += L.Text(r).size() + (L.RowAttr(r) == LineEnd ? 2 : 0);
+    std::string out;
+    out.reserve(len);
+    for (int r = 0; r < n; ++r) {
+        out += L.Text(r);
+        if (L.RowAttr(r) == LineEnd) out += "\r\n";
+    }
+    return out;
+}
+
+void TEditorStrings::SetTextStr(std::string_view Value) {
+    Bracket b(*this);
+    FEditor.List().LoadText(Value);
+}
+
+void TEditorStrings::LoadFromFile(const std::string& FileName) {
+    TEditorScreenStrings& L = FEditor.List();
+    Bracket b(*this);
+    L.Clear();
+    FilePtr f(std::fopen(FileName.c_str(), "rb"));
+    if (!f) throw EFOpenError("Cannot open file \"" + FileName + "\". " + Cause());
+    try {
+        // First the lines are counted, so that the rows are made at once; then they are filled.
+        int lines = 0;
+        ScanLines(f.get(), FileName, [&](const std::string&, bool) { ++lines; });
+        if (std::fseek(f.get(), 0, SEEK_SET) != 0)
+            throw EFOpenError("Cannot read file \"" + FileName + "\". " + Cause());
+        L.InsertRecords(0, lines);
+        int row = 0;
+        ScanLines(f.get(), FileName, [&](const std::string& line, bool ended) {
+            if (row == L.Count()) L.InsertRecords(row, 1); // the file grew meanwhile
+            TVelRecord& r = L.Rec(row++);
+            r.Text = line;
+            r.Attr1 = static_cast<std::uint32_t>(ended ? LineEnd : EndOfText);
+        });
+        if (row < L.Count()) L.DeleteRecords(row, L.Count() - row);
+    } catch (...) {
+        // Half a file shown could be saved over the whole one.
+        L.Clear();
+        throw;
+    }
+    L.FileLoaded();
+}
+
+void TEditorStrings::SaveToFile(const std::string& FileName) const {
+    const std::string text = GetTextStr();
+    auto fail = [&](const std::string& what) {
+        return EFCreateError(what + " \"" + FileName + "\". " + Cause());
+    };
+    auto writeAll = [&](int fd) {
+        size_t done = 0;
+        while (done < text.size()) {
+            ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return false;
+            done += static_cast<size_t>(w);
+        }
+        return true;
+    };
+    // The new text goes to a file beside the old one, which it then replaces: a full disk or a
+    // failing write leaves the old file whole. A link, or a folder that takes no new file, is
+    // written in place.
+    struct stat st {};
+    const bool exists = ::lstat(FileName.c_str(), &st) == 0;
+    if (!exists || S_ISREG(st.st_mode)) {
+        std::string tmp = FileName + ".XXXXXX";
+        int fd = ::mkstemp(tmp.data());
+        if (fd >= 0) {
+            bool ok = writeAll(fd);
+            if (exists) {
+                ::fchmod(fd, st.st_mode & 07777);
+            } else {
+                mode_t mask = ::umask(0);
+                ::umask(mask);
+                ::fchmod(fd, 0666 & ~mask);
+            }
+            ok = ::close(fd) == 0 && ok;
+            if (ok && ::rename(tmp.c_str(), FileName.c_str()) == 0) return;
+            int saved = errno;
+            ::unlink(tmp.c_str());
+            errno = saved;
+            throw fail("Cannot write file");
+        }
+    }
+    int fd = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) throw fail("Cannot create file");
+    bool ok = writeAll(fd);
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) throw fail("Cannot write file");
+}
+
+void TEditorStrings::SetUpdateState(bool Updating) {
+    TEditorScreenStrings& L = FEditor.List();
+    if (Updating) {
+        ++FUpdating;
+        L.BeginUpdate();
+        FEditor.BeginUnderlineErase();
+        ++FEditor.FCaretUpdateLock;
+    } else {
+        --FUpdating;
+        --FEditor.FCaretUpdateLock;
+        FEditor.EndUnderlineErase();
+        L.EndUpdate();
+        FEditor.UpdateCaret();
+    }
+}
+
+} // namespace editor
