@@ -14,6 +14,10 @@ std::string FromQ(const QString& text);
 // A Shift-JIS file name or path as the user knows it: escaped characters (see
 // cp932::PathFromNative) show as themselves, not as private-use characters.
 QString PathToQ(std::string_view sjisPath);
+// One UTF-16 character for every Shift-JIS character code: index a one-byte character by its
+// byte, a two-byte one by lead byte * 256 + second byte. A code without a character (and a lead
+// byte alone) gives U+FFFD. Built once; lets a drawing loop decode without allocating.
+const char16_t* Cp932Table();
 // A UTF-8 literal from the source to a QString (captions written in the code).
 inline QString U(const char* utf8) {
     return QString::fromUtf8(utf8);

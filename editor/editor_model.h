@@ -50,6 +50,7 @@ class TEditorModel : public TComponent, public TEditorClient {
     const char* ClassName() const override { return "TEditorModel"; }
 
     TEditorScreenStrings& List() { return *FList; }
+    const TEditorScreenStrings& List() const { return *FList; }
     // The text as logical lines.
     TEditorStrings& Lines() { return *FLines; }
     // Leaves the own row list (freed when no editor is left) and shows Source's.
@@ -154,6 +155,12 @@ class TEditorModel : public TComponent, public TEditorClient {
     void ClampTopToScrollRange();
     // EM_SCROLLCARET.
     void ScrollCaret();
+    // The editor's own search: Text from after the selection (or the caret) downward, or from
+    // its start upward (Options: the text search routine's, bit 0 downward), over chunks of rows
+    // joined with their line ends. A hit is shown by HitStyle, the caret at its start.
+    bool Search(const std::string& Text, int Options);
+    TEditorHitStyle HitStyle() const { return FHitStyle; }
+    void SetHitStyle(TEditorHitStyle V) { FHitStyle = V; }
     // Brings the caret into view, places it and reports it (nothing while updates are
     // suspended); the widget shows it.
     void UpdateCaret();
@@ -242,6 +249,8 @@ class TEditorModel : public TComponent, public TEditorClient {
     virtual void UnderlineView(bool /*Draw*/) {}
     // A hit shown by a wide caret is over: the normal caret again.
     virtual void RestoreCaretShapeView() {}
+    // A hit shown by the caret: the caret as wide as the hit's columns on its first row.
+    virtual void HitCaretView(int /*Columns*/) {}
     // Caret updates wait while a compound move runs.
     int FCaretUpdateLock = 0;
     // The next selection made is shown as a search hit.

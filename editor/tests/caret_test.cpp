@@ -412,5 +412,79 @@ TEST(CaretSelection, TheUnderlineBracketsNest) {
     EXPECT_EQ(m.underlineDraws, 2);
 }
 
+TEST(CaretSearch, FindsDownAndUpAndShowsTheHitByStyle) {
+    Model m;
+    m.Load(S("ソ表abc\r\n能ABC表\r\nabc"));
+    int moved = 0;
+    m.OnCaretMoved = {&moved, [](void* d, TObject*) { ++*static_cast<int*>(d); }};
+    // Downward from the caret; the next search starts after the selection.
+    ASSERT_TRUE(m.Search("abc", 1));
+    EXPECT_TRUE(m.Selected());
+    EXPECT_EQ(m.SelStart(), 4);
+    EXPECT_EQ(m.SelText(), "abc");
+    EXPECT_EQ(m.HitLength(), 3);
+    EXPECT_GT(moved, 0);
+    ASSERT_TRUE(m.Search("abc", 1)); // case folded: "ABC" on row 1
+    EXPECT_EQ(m.SelStart(), 11);
+    ASSERT_TRUE(m.Search("abc", 1 | 2)); // matching case: row 2
+    EXPECT_EQ(m.SelStart(), 18);
+    EXPECT_FALSE(m.Search("abc", 1 | 2));
+    EXPECT_EQ(m.SelStart(), 18); // nothing found: the selection stays
+    // Upward from the selection's start.
+    ASSERT_TRUE(m.Search(S("表"), 0));
+    EXPECT_EQ(m.SelStart(), 14);
+    ASSERT_TRUE(m.Search(S("表"), 0));
+    EXPECT_EQ(m.SelStart(), 2);
+    EXPECT_FALSE(m.Search(S("表"), 0));
+    // The second byte of ソ is "\\"; it is never found inside ソ.
+    m.SetSelStart(0);
+    EXPECT_FALSE(m.Search("\\", 1));
+
+    // hsDraw: a hit state that is not a selection; hsCaret: not drawn, caret at the hit's start.
+    m.SetSelStart(0);
+    m.SetHitStyle(hsDraw);
+    ASSERT_TRUE(m.Search("ABC", 1 | 2));
+    EXPECT_EQ(m.SelectionState(), sstHit);
+    EXPECT_FALSE(m.Selected());
+    EXPECT_EQ(m.SelLength(), 0);
+    EXPECT_EQ(m.SelText(), "");
+    EXPECT_EQ(m.SelStart(), 11);
+    m.SetHitStyle(hsCaret);
+    m.SetSelStart(0);
+    ASSERT_TRUE(m.Search("ABC", 1 | 2));
+    EXPECT_EQ(m.SelectionState(), sstHit);
+    EXPECT_EQ(m.At(), std::make_pair(1, 2));
+    EXPECT_FALSE(m.Search("ABC", 1 | 2)); // the next downward search starts after the hit
+    m.CleanSelection();
+    EXPECT_EQ(m.HitLength(), 0);
+}
+
+TEST(CaretSearch, AMatchAcrossTwoChunksOfRowsIsFound) {
+    // Rows of 100 bytes: a chunk ends after about 8191 bytes, inside the text; a match that
+    // spans the line end between two rows at every place of the text is found, both ways.
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += std::string(96, 'x') + S("表") + "\r\n";
+    for (int row : {0, 80, 81, 82, 160, 161, 298}) {
+        std::string t = text;
+        const size_t at = static_cast<size_t>(row) * 100 + 96;
+        t.replace(at, 2, S("能"));
+        t.replace(at + 4, 2, "yz");
+        Model m;
+        m.Load(t);
+        std::string pattern = S("能") + "\r\nyz";
+        ASSERT_TRUE(m.Search(pattern, 1)) << row;
+        EXPECT_EQ(m.SelStart(), static_cast<int>(at)) << row;
+        EXPECT_EQ(m.SelText(), pattern);
+        m.SetSelStart(static_cast<int>(t.size()));
+        ASSERT_TRUE(m.Search(pattern, 0)) << row;
+        EXPECT_EQ(m.SelStart(), static_cast<int>(at)) << row;
+        // With line ends skipped the match need not spell them.
+        m.SetSelStart(0);
+        ASSERT_TRUE(m.Search(S("能") + "yz", 1 | 0x80)) << row;
+        EXPECT_EQ(m.SelStart(), static_cast<int>(at));
+    }
+}
+
 } // namespace
 } // namespace editor
