@@ -164,6 +164,21 @@ bool HasLineBreak(const std::string& s) {
     return s.find_first_of("\r\n") != std::string::npos;
 }
 
+// A name whose last byte is a lead byte without its second byte: written out, the lead byte
+// would take the "=" or "]" after it, and no read could find the name again.
+bool EndsInLoneLeadByte(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        if (cp932::IsLeadByte(static_cast<unsigned char>(s[i]))) {
+            if (i + 1 == s.size()) return true;
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
 // Writes text to a new file beside `target` and renames it over the target.
 bool ReplaceFile(const std::string& target, const std::string& text) {
     fs::path dest(cp932::PathToNative(target));
@@ -229,7 +244,8 @@ std::string GetProfileString(const std::string& section, const std::string& key,
     const auto text = ReadAll(path);
     if (!text) return def;
     const std::vector<std::string> lines = SplitLines(*text);
-    const Place p = Find(lines, section, key);
+    // Names are taken trimmed, as the write stores them.
+    const Place p = Find(lines, Trim(section), Trim(key));
     if (!p.key) return def;
     std::string v = Trim(Parse(lines[*p.key]).value);
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
@@ -240,9 +256,11 @@ std::string GetProfileString(const std::string& section, const std::string& key,
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path) {
     const std::string sec = Trim(section), k = Trim(key);
-    if (sec.empty() || HasLineBreak(sec) || FindByte(sec, ']') != std::string::npos) return false;
+    if (sec.empty() || HasLineBreak(sec) || FindByte(sec, ']') != std::string::npos ||
+        EndsInLoneLeadByte(sec))
+        return false;
     if (k.empty() || HasLineBreak(k) || FindByte(k, '=') != std::string::npos || k[0] == '[' ||
-        k[0] == ';')
+        k[0] == ';' || EndsInLoneLeadByte(k))
         return false;
     std::string v = value;
     for (char& c : v)

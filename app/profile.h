@@ -6,7 +6,7 @@
 // - a read returns the stored value, or the default when the file, section or key is missing;
 // - blanks (spaces, tabs) around a value and one pair of enclosing quotes (" or ') are removed;
 // - section and key names compare without regard to case (ASCII letters; two-byte characters
-//   compare exactly);
+//   compare exactly), and blanks around them do not count;
 // - at most kMaxProfileValue bytes of a value come back (never half of a two-byte character);
 // - a write replaces the value of the key or adds the key, adding the section when missing.
 // A write replaces the whole file atomically: the new text goes to a file beside it, which is
@@ -27,7 +27,8 @@ std::string GetProfileString(const std::string& section, const std::string& key,
 
 // False when the file could not be written; the file is then as it was before. A line break in
 // the value cannot be stored on one line and becomes a space. A section or key name that the
-// format cannot hold (empty, a line break, "]" in a section, "=" in a key) is refused.
+// format cannot hold (empty, a line break, "]" in a section, "=" in a key, a lead byte at its
+// end) is refused: a write never adds a line that no read can reach.
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);
 

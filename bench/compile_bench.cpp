@@ -1,6 +1,8 @@
 // How long the grep takes to compile the window's pattern for three keywords of ten characters
 // each with the character-equivalence dictionary on (a fresh component each time, so that the
-// cache does not answer), and the size of the automaton it builds.
+// cache does not answer), and the size of the automaton it builds; then how long a pattern too
+// large for the engine (three keywords of 3330 characters) takes to be refused, set as the
+// window sets it (the pattern, then the dictionary flag).
 //   compile_bench [RUNS]
 #include "codec.h"
 #include "grep.h"
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -33,5 +36,34 @@ int main(int argc, char** argv) {
     std::printf("compile, three ten-character keywords, dictionary on: %.1f ms median of %d "
                 "(min %.1f, max %.1f), %zu automaton states\n",
                 ms[ms.size() / 2], runs, ms.front(), ms.back(), states);
+
+    std::string keyword;
+    for (int i = 0; i < 1110; ++i)
+        keyword += cp932::FromUtf8("あいう");
+    const std::string large = engine::ComposePattern({keyword, keyword, keyword});
+    for (const bool dictionary : {false, true}) {
+        std::vector<double> cpu;
+        for (int i = 0; i < std::max(1, runs / 3); ++i) {
+            TGrep grep;
+            const std::clock_t start = std::clock();
+            bool refused = false;
+            try {
+                grep.SetRegExp(large);
+            } catch (const engine::ERegExpParser&) {
+                refused = true;
+            }
+            try {
+                grep.SetUseFuzzyCharDic(dictionary);
+            } catch (const engine::ERegExpParser&) {
+                refused = true;
+            }
+            cpu.push_back(1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC);
+            if (!refused) std::printf("(the large pattern was accepted)\n");
+        }
+        std::sort(cpu.begin(), cpu.end());
+        std::printf("refusing three 3330-character keywords, dictionary %s: %.0f ms cpu median of "
+                    "%zu\n",
+                    dictionary ? "on" : "off", cpu[cpu.size() / 2], cpu.size());
+    }
     return 0;
 }

@@ -104,6 +104,8 @@ void TRE_NFA::GenerateStateList(TRENode* root, int entry, int exit) {
 
 void TRE_DFA::Closure(TRE_NFAStateSet& set) {
     const std::size_t count = nfa_->StateList.size();
+    // The walk over the set's bytes costs as much as its transitions for a large automaton.
+    work_ += set.Bytes() / kSetBytesPerWork + 1;
     std::vector<int> stack;
     for (std::size_t n = set.NextMember(0, count); n < count; n = set.NextMember(n + 1, count)) {
         stack.push_back(static_cast<int>(n));
@@ -123,7 +125,7 @@ void TRE_DFA::Closure(TRE_NFAStateSet& set) {
 }
 
 TRE_DFAState* TRE_DFA::FindOrAddState(TRE_NFAStateSet set) {
-    work_ += set.Bytes() / 16 + 1;
+    work_ += set.Bytes() / kSetBytesPerWork + 1;
     if (auto it = index_.find(set.Data()); it != index_.end()) return it->second;
     if (work_ > kMaxDFAWork) throw ETooComplex();
     if (StateList.size() >= kMaxDFAStates) throw ETooComplex();
@@ -155,6 +157,7 @@ void TRE_DFA::Build() {
     for (std::size_t k = 0; k < StateList.size(); ++k) {
         TRE_DFAState* state = StateList[k].get();
         state->Visited = true;
+        work_ += state->StateSet.Bytes() / kSetBytesPerWork + 1;
         std::vector<Group> groups; // the group created last is the front (the back here)
         for (std::size_t n = state->StateSet.NextMember(0, count); n < count;
              n = state->StateSet.NextMember(n + 1, count)) {
@@ -166,6 +169,7 @@ void TRE_DFA::Build() {
                 if (g != groups.rend()) {
                     g->set.Include(static_cast<std::size_t>(t.Target));
                 } else {
+                    work_ += (count / 8) / kSetBytesPerWork + 1;
                     groups.push_back(Group{t.Lo, t.Hi, TRE_NFAStateSet(count)});
                     groups.back().set.Include(static_cast<std::size_t>(t.Target));
                 }

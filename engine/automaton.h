@@ -27,7 +27,9 @@ struct TRE_NFATransition {
 constexpr std::size_t kMaxNFAStates = 200000;
 constexpr std::size_t kMaxDFAStates = 20000;
 constexpr std::uint64_t kMaxDFASetBytes = 64ull << 20;
-constexpr std::uint64_t kMaxDFAWork = 400'000'000;
+constexpr std::uint64_t kMaxDFAWork = 100'000'000;
+// Bytes of a state set that count as one unit of work when a set is made, walked or looked up.
+constexpr std::uint64_t kSetBytesPerWork = 8;
 
 class TRE_NFA {
   public:
@@ -119,6 +121,8 @@ class TRE_DFA {
 
     std::vector<std::unique_ptr<TRE_DFAState>> StateList;
     TRE_DFAState* InitialState = nullptr;
+    // The work counted so far (see kMaxDFAWork).
+    std::uint64_t Work() const { return work_; }
     bool IsLiteral = false;
     std::string LiteralText;
     // The same chain as codes: the literal routine compares these, so that it finds exactly

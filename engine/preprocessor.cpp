@@ -1,5 +1,8 @@
 #include "preprocessor.h"
 
+#include "codec.h"
+#include "errors.h"
+
 namespace engine {
 
 void TREPreProcessor::Run() {
@@ -64,6 +67,8 @@ void TREPreProcessor::Widen(const std::vector<const TCharDictionary*>& dictionar
                 out += TokenText(tokens_[i]);
                 ++i;
             }
+            if (out.size() > kMaxWidenedBytes)
+                throw ERegExpParser(cp932::FromUtf8("正規表現が複雑すぎます"), t.StartPos);
         }
     }
     output_ = std::move(out);

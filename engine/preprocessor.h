@@ -12,6 +12,11 @@
 
 namespace engine {
 
+// A widened pattern longer than this cannot become an automaton (every few bytes of it make a
+// node of the parse tree, which holds at most 200000): widening stops there, before the text
+// and the work grow any further.
+constexpr std::size_t kMaxWidenedBytes = 1'600'000;
+
 class TREPreProcessor {
   public:
     struct TokenRecord {
@@ -25,7 +30,8 @@ class TREPreProcessor {
     explicit TREPreProcessor(const std::string& pattern) : scanner_(pattern) {}
 
     void SetSource(const std::string& pattern) { scanner_.SetSource(pattern); }
-    // Computes the output text; lexical errors are raised only by a pass that runs.
+    // Computes the output text; lexical errors are raised only by a pass that runs, and
+    // ERegExpParser ("too complex") when the widened text would exceed kMaxWidenedBytes.
     void Run();
 
     const std::string& TargetRegExpStr() const { return output_; }

@@ -219,7 +219,8 @@ class Reader {
                 const auto b = static_cast<unsigned char>(c);
                 ++i;
                 if (state_.dest == Dest::Text && CodePage() == 932 && cp932::IsLeadByte(b) &&
-                    i < d_.size() && !skipFallback_ && pendingLead_.empty()) {
+                    i < d_.size() && static_cast<unsigned char>(d_[i]) >= 0x20 && !skipFallback_ &&
+                    pendingLead_.empty()) {
                     // A writer that puts Shift-JIS out raw: the second byte may be "\\" or a
                     // brace and belongs to the character all the same.
                     Bytes(std::string{c, d_[i]});
@@ -360,8 +361,11 @@ class Reader {
         if (!pendingLead_.empty()) {
             std::string pair = pendingLead_ + static_cast<char>(b);
             pendingLead_.clear();
-            Bytes(pair);
-            return;
+            // A control byte is no second byte: the lead byte alone is dropped.
+            if (b >= 0x20) {
+                Bytes(pair);
+                return;
+            }
         }
         if (b == '\t') {
             Emit("\t");
@@ -563,6 +567,11 @@ class Reader {
                 const char16_t pair[2] = {highSurrogate_, unit};
                 highSurrogate_ = 0;
                 Unicode(std::u16string_view(pair, 2));
+            } else if (unit < 0x20) {
+                // A control code as a character: the pane's text holds no bare CR, LF or NUL
+                // (its line breaks are CR LF), so only a tab is kept, as for raw bytes.
+                highSurrogate_ = 0;
+                if (unit == u'\t') Emit("\t");
             } else {
                 highSurrogate_ = 0;
                 Unicode(std::u16string_view(&unit, 1));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -188,6 +189,24 @@ TEST_F(QuelvraGrep, Errors) {
     const Result help = Run({"-h"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: quelvra-grep", 0), 0u);
+}
+
+// A FIFO named like a note is no note: the search never opens it (which would wait for a
+// writer for ever) and goes on to the end, in one folder and in a subtree.
+TEST_F(QuelvraGrep, FifosAreNotSearchedAndTheSearchGoesOnToTheEnd) {
+    fs::create_directories(dir_ / "pipes" / "sub");
+    Note("pipes/a.txt", "first hit\n");
+    Note("pipes/sub/s.txt", "sub hit\n");
+    Note("pipes/z.txt", "last hit\n");
+    ASSERT_EQ(::mkfifo((dir_ / "pipes" / "m.txt").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((dir_ / "pipes" / "sub" / "n.txt").c_str(), 0600), 0);
+    const std::string folder = (dir_ / "pipes").string();
+    Result r = Run({"-d", folder, "hit"}, "C.UTF-8", "timeout 20");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\na.txt\n    first hit\n\nz.txt\n    last hit\n");
+    r = Run({"-r", "-d", folder, "hit"}, "C.UTF-8", "timeout 20");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\na.txt\n    first hit\n\nsub/s.txt\n    sub hit\n\nz.txt\n    last hit\n");
 }
 
 TEST_F(QuelvraGrep, AFileThatCannotBeOpenedEndsTheSearchAfterTheHitsSoFar) {

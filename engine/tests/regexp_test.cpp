@@ -1,5 +1,7 @@
 #include "regexp.h"
 
+#include "query.h"
+
 #include "codec.h"
 #include "errors.h"
 
@@ -93,6 +95,29 @@ TEST(RegularExpression, APreprocessingErrorChangesNothing) {
     EXPECT_EQ(re.RegExp(), "ab");
     EXPECT_EQ(re.CacheKeys(), keys);
     EXPECT_EQ(re.CurrentIndex(), current);
+}
+
+// Three long keywords, composed as the window does, that the dictionary widens past anything
+// that could become an automaton: refused while being widened, without any compilation, and
+// the current pattern stays.
+TEST(RegularExpression, PatternsWidenedTooFarAreRefusedBeforeCompiling) {
+    std::string keyword;
+    for (int i = 0; i < 2000; ++i)
+        keyword += S("あいう");
+    const std::string pattern = ComposePattern({keyword, keyword, keyword});
+
+    Widening re;
+    re.SetFuzzy(true);
+    re.SetRegExp("ab");
+    const int compiled = re.CompileCount();
+    try {
+        re.SetRegExp(pattern);
+        ADD_FAILURE() << "accepted";
+    } catch (const ERegExpParser& e) {
+        EXPECT_EQ(e.Message(), S("正規表現が複雑すぎます"));
+    }
+    EXPECT_EQ(re.CompileCount(), compiled);
+    EXPECT_EQ(re.RegExp(), "ab");
 }
 
 TEST(RegularExpression, WideningMakesADifferentKey) {

@@ -128,6 +128,26 @@ TEST(RtfTest, SurrogatePairsAndUnmappableCharacters) {
     EXPECT_EQ(Text(runs), "a?b?c");
 }
 
+// Control codes written as characters, or after a lead byte, put no bare CR, LF or NUL into the
+// pane's text (whose line breaks are CR LF); a tab stays. Saved and read again, the text is
+// the same.
+TEST(RtfTest, ControlCodesAsCharactersLeaveNoBareControlByte) {
+    struct Case {
+        std::string doc, text;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"{\\rtf1\\uc1 a\\u13?\\u10?b\\u0?c}", "abc"},
+             {"{\\rtf1\\ansicpg932\\uc1 \\'83\\'5c\\u9?\\'95\\'5c\\u31?}", S("ソ\t表")},
+             {"{\\rtf1\\uc0 x\\u12\\u13\\par y}", "x\r\ny"},
+             {"{\\rtf1\\ansicpg932 a\\'81\\'0ab\\'95\\'5c}", "ab" + S("表")},
+             {"{\\rtf1\\ansicpg932 a\x81" + std::string(1, '\0') + "b\x95\x01" + "c}", "abc"},
+         }) {
+        const Runs runs = ReadOk(c.doc);
+        EXPECT_EQ(Text(runs), c.text) << c.doc;
+        EXPECT_EQ(Text(ReadOk(rtf::Write(runs))), c.text) << c.doc;
+    }
+}
+
 TEST(RtfTest, RawShiftJisWithBackslashSecondBytes) {
     // 表 is 0x95 0x5C: a writer that puts Shift-JIS out raw must not lose it to "\".
     const std::string doc = "{\\rtf1\\ansi\\ansicpg932 " + S("表示") + "}";

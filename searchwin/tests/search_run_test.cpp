@@ -8,9 +8,15 @@
 
 #include <QInputMethodEvent>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -115,6 +121,41 @@ TEST_F(SearchRunTest, HitsUnderRedBoldHeadersWithTheSummaryOnTop) {
     EXPECT_EQ(platform_.waitCursorDepth, 0);
     EXPECT_TRUE(Form().SearchBtn->isVisible());
     EXPECT_FALSE(Form().BitBtn5->isVisible());
+}
+
+// A FIFO named like a note is not listed, so the search never waits on it and reaches the
+// last file. (Should it be opened all the same, a writer comes by after a while, so that the
+// test fails instead of hanging.)
+TEST_F(SearchRunTest, AFifoInTheFolderIsNotSearchedAndTheRunReachesTheEnd) {
+    Write("data/a.txt", "first hit\n");
+    Write("data/z.txt", "last hit\n");
+    const fs::path fifo = root_ / "data" / "m.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 200 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (done) return;
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    });
+    Form();
+    ChooseFolder(QStringLiteral("data"));
+    EXPECT_EQ(Form().ListBox1->count(), 2);
+    Type(Form().ComboBox1, QStringLiteral("hit"));
+    Search();
+    done = true;
+    writer.join();
+    const std::vector<std::string> expected = {
+        S("　　検索キーワード　　　hit　　　　　　　2個マッチしました"),
+        "",
+        "a.txt",
+        "    first hit",
+        "",
+        "z.txt",
+        "    last hit"};
+    EXPECT_EQ(PaneLines(), expected);
+    EXPECT_TRUE(platform_.messages.empty());
 }
 
 TEST_F(SearchRunTest, StarPrefixAndSubfolderHeaders) {

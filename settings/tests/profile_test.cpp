@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -141,6 +142,28 @@ TEST_F(ProfileTest, LineBreaksCannotInjectKeys) {
     EXPECT_FALSE(Put("", "k", "v"));
     EXPECT_FALSE(Put("s", "", "v"));
     EXPECT_FALSE(Put("s\n", "k", "v"));
+}
+
+// Every name a write accepts reads back; names it could not store readably are refused and
+// leave the file as it was, however often they are written.
+TEST_F(ProfileTest, WrittenNamesReadBackAndUnreadableOnesAreRefused) {
+    const std::string kanji = cp932::FromUtf8("ソ表"); // second bytes 0x5C and 0x5C
+    struct Case {
+        std::string section, key;
+    };
+    for (const Case& c : std::vector<Case>{
+             {" s ", " k "}, {"\ts", "k\t"}, {kanji, kanji + " "}, {" " + kanji, "a" + kanji}}) {
+        ASSERT_TRUE(Put(c.section, c.key, "v")) << c.section << "/" << c.key;
+        EXPECT_EQ(Get(c.section, c.key), "v") << c.section << "/" << c.key;
+    }
+    const std::string before = FileText();
+    for (const Case& c : std::vector<Case>{
+             {"s", "k\x81"}, {"s\x81", "k"}, {"s", "k\x81 "}, {"s" + kanji + "\xE0", "k"}}) {
+        EXPECT_FALSE(Put(c.section, c.key, "v"));
+        EXPECT_FALSE(Put(c.section, c.key, "w"));
+        EXPECT_EQ(Get(c.section, c.key), "<default>");
+    }
+    EXPECT_EQ(FileText(), before);
 }
 
 TEST_F(ProfileTest, FailedWriteLeavesTheOldFileIntact) {

@@ -13,14 +13,15 @@ bool LessLikeList(const std::string& a, const std::string& b);
 void SortLikeList(std::vector<std::string>& items);
 
 // Names in `folder` (no subfolders) whose extension, from the last dot, is `ext` (no dot),
-// compared without regard to case. Folders whose names match are listed too. Sorted.
+// compared without regard to case. Only regular files (or links to them) are listed, and folders
+// whose names match; sockets, FIFOs and devices never. Sorted.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& ext);
 
-// Paths relative to `folder` of every file below it whose extension is `extWithDot` (".txt"),
-// compared without regard to case. Names beginning with "." are neither listed nor entered.
-// Symbolic links to folders are followed, but a folder already visited is not entered again,
-// so a link cycle ends and every file is listed once, under its path without links where there
-// is one. Sorted. Missing folder: empty.
+// Paths relative to `folder` of every regular file (or link to one) below it whose extension is
+// `extWithDot` (".txt"), compared without regard to case. Names beginning with "." are neither
+// listed nor entered. Symbolic links to folders are followed, but a folder already visited is not
+// entered again, so a link cycle ends and every file is listed once, under its path without links
+// where there is one. Sorted. Missing folder: empty.
 std::vector<std::string> ListFilesInTree(const std::string& folder, const std::string& extWithDot);
 
 // The subfolders of `folder` whose names have no extension (no dot at all, so no dot-folders

@@ -28,6 +28,13 @@ std::string ExtensionOf(const std::string& name) {
     return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
+// A note is a regular file or a link to one. Sockets, FIFOs and devices are never listed: a FIFO
+// would make the search wait for a writer for ever.
+bool IsNote(const fs::directory_entry& e) {
+    std::error_code ec;
+    return e.is_regular_file(ec);
+}
+
 fs::path Native(const std::string& sjis) {
     return fs::path(cp932::PathToNative(sjis));
 }
@@ -62,7 +69,10 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     std::error_code ec;
     for (fs::directory_iterator it(Native(folder), ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = Inside(it->path().filename());
-        if (EqualsNoCase(ExtensionOf(name), "." + ext)) out.push_back(name);
+        if (!EqualsNoCase(ExtensionOf(name), "." + ext)) continue;
+        std::error_code se;
+        // A folder named like a note is listed too, as the enumeration by wildcard does.
+        if (IsNote(*it) || it->is_directory(se)) out.push_back(name);
     }
     SortLikeList(out);
     return out;
@@ -92,7 +102,7 @@ std::vector<std::string> ListFilesInTree(const std::string& folder, const std::s
             std::error_code se;
             if (it->is_directory(se)) {
                 (it->is_symlink(se) ? linked : stack).emplace_back(it->path(), rel + name + "/");
-            } else if (EqualsNoCase(ExtensionOf(name), extWithDot)) {
+            } else if (EqualsNoCase(ExtensionOf(name), extWithDot) && IsNote(*it)) {
                 out.push_back(rel + name);
             }
         }

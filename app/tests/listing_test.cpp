@@ -2,9 +2,14 @@
 
 #include "codec.h"
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -36,6 +41,32 @@ TEST_F(ListingTest, OneLevelMatchesExtensionWithoutRegardToCaseAndSorts) {
     const std::vector<std::string> expected = {"A.TXT", "b.txt", cp932::FromUtf8("東京.txt")};
     EXPECT_EQ(files, expected);
     EXPECT_TRUE(listing::ListFiles(Root() + "/missing", "txt").empty());
+}
+
+// Only regular files (and links to them) are notes: a FIFO, a socket or a dangling link named
+// like a note is left out of both listings.
+TEST_F(ListingTest, SpecialFilesAreNeverListed) {
+    for (const char* f : {"a.txt", "sub/b.txt"})
+        Touch(f);
+    for (const char* f : {"m.txt", "sub/n.txt"})
+        ASSERT_EQ(::mkfifo((root_ / f).c_str(), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = (root_ / "s.txt").string();
+    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+    std::strcpy(addr.sun_path, sockPath.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    fs::create_symlink(root_ / "a.txt", root_ / cp932::PathToNative(cp932::FromUtf8("表.txt")));
+    fs::create_symlink(root_ / "m.txt", root_ / "tofifo.txt");
+    fs::create_symlink(root_ / "gone", root_ / "dangling.txt");
+
+    EXPECT_EQ(listing::ListFiles(Root(), "txt"),
+              (std::vector<std::string>{"a.txt", cp932::FromUtf8("表.txt")}));
+    EXPECT_EQ(listing::ListFilesInTree(Root(), ".txt"),
+              (std::vector<std::string>{"a.txt", "sub/b.txt", cp932::FromUtf8("表.txt")}));
+    ::close(sock);
 }
 
 TEST_F(ListingTest, SubtreeSkipsDotFoldersAndGivesRelativePaths) {
