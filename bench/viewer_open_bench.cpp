@@ -54,9 +54,49 @@ std::string MakeNote(size_t bytes, const std::string& hitLine) {
 
 } // namespace
 
+// The picture of the viewer in the README: a sample note (UTF-8) opened at a hit line, with the
+// keyword list's words highlighted and a width-insensitive search hit selected.
+int Screenshot(const std::string& noteUtf8, const std::string& colorUtf8, const QString& out) {
+    auto slurp = [](const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const fs::path dir = fs::temp_directory_path() / "quelvra-viewer-shot";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::string note = cp932::FromUtf8(slurp(noteUtf8));
+    std::ofstream(dir / "note.txt", std::ios::binary) << note;
+    std::ofstream(dir / "color.ini", std::ios::binary) << cp932::FromUtf8(slurp(colorUtf8));
+    const std::string d = cp932::PathFromNative(dir.string());
+    // The second line, whatever the file's line ends.
+    const size_t a = note.find('\n') + 1;
+    std::string hitLine = note.substr(a, note.find('\n', a) - a);
+    if (!hitLine.empty() && hitLine.back() == '\r') hitLine.pop_back();
+    TForm4 form({d + "/note.txt", "note.txt", hitLine}, d);
+    form.IniGT4.SetExecutable(d + "/quelvra");
+    form.IniGT4.Loaded();
+    form.LoadNote();
+    form.resize(760, 420);
+    form.show();
+    while (form.Editor1->SelLength() == 0)
+        QApplication::processEvents();
+    form.FSearchText = S("USB");
+    form.FSearchOptions = textsearch::soDown | textsearch::soNoMatchZenkaku;
+    form.SearchAgain();
+    form.SearchAgain();
+    for (int k = 0; k < 20; ++k)
+        QApplication::processEvents();
+    const bool ok = form.grab().save(out);
+    form.close();
+    fs::remove_all(dir);
+    return ok ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc == 5 && std::string(argv[1]) == "--screenshot")
+        return Screenshot(argv[2], argv[3], QString::fromLocal8Bit(argv[4]));
     const double mb = argc > 1 ? std::atof(argv[1]) : 50;
     const fs::path dir = fs::temp_directory_path() / "quelvra-viewer-bench";
     fs::remove_all(dir);

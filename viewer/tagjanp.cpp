@@ -172,7 +172,7 @@ TForm4::TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* p
     BitBtn2 = ToolButton(ToolBar1, "BitBtn2", "↑");
     BitBtn6 = ToolButton(ToolBar1, "BitBtn6", "（抹消）");
     BitBtn7 = ToolButton(ToolBar1, "BitBtn7", "タグ除去");
-    BitBtn7->setStyleSheet(QStringLiteral("color: red"));
+    BitBtn7->setStyleSheet(QStringLiteral("QToolButton:enabled { color: red }"));
     BitBtn7->setEnabled(false);
     BitBtn5 = ToolButton(ToolBar1, "BitBtn5", "閉じる");
     layout->addWidget(ToolBar1);
