@@ -30,6 +30,12 @@ class Platform {
     virtual void SetWaitCursor(bool on) = 0;
     // Runs the pending user-interface events (the long loops' event pump).
     virtual void ProcessEvents() = 0;
+    // The per-user settings store (the search dialog's options and history): values by group
+    // and name, kept byte for byte. nullopt when a value is missing.
+    virtual std::optional<std::string> ReadUserValue(const std::string& group,
+                                                     const std::string& name) = 0;
+    virtual void WriteUserValue(const std::string& group, const std::string& name,
+                                const std::string& value) = 0;
     // Opens a file with its program or an address in the browser; false when that failed.
     virtual bool ShellOpen(const std::string& target) = 0;
     // Opens `file` (a name in `folder`) with its program, started in `folder` as its working

@@ -16,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -33,6 +34,15 @@ QString QtFilter(const std::string& filter) {
         out << parts[i] + QStringLiteral(" (") + globs + QLatin1Char(')');
     }
     return out.join(QStringLiteral(";;"));
+}
+
+QSettings UserSettings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quelvra"),
+                     QStringLiteral("Quelvra"));
+}
+
+QString UserKey(const std::string& group, const std::string& name) {
+    return QStringLiteral("EditorSearch/") + ToQ(group) + QLatin1Char('/') + ToQ(name);
 }
 
 QWidget* DialogParent() {
@@ -62,6 +72,22 @@ class QtPlatform final : public Platform {
     }
 
     void ProcessEvents() override { QCoreApplication::processEvents(); }
+
+    // In the user's own settings of the program, under "EditorSearch". The values are kept as
+    // bytes: a Shift-JIS text through Unicode and back is not always the same bytes.
+    std::optional<std::string> ReadUserValue(const std::string& group,
+                                             const std::string& name) override {
+        const QVariant v = UserSettings().value(UserKey(group, name));
+        if (!v.isValid()) return std::nullopt;
+        const QByteArray bytes = v.toByteArray();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    void WriteUserValue(const std::string& group, const std::string& name,
+                        const std::string& value) override {
+        QSettings settings = UserSettings();
+        settings.setValue(UserKey(group, name),
+                          QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+    }
 
     bool ShellOpen(const std::string& target) override {
         const QString t = ToQ(target);

@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace app {
@@ -31,6 +32,17 @@ class FakePlatform final : public Platform {
     void ProcessEvents() override {
         ++pumpCount;
         if (onPump) onPump();
+    }
+    std::optional<std::string> ReadUserValue(const std::string& group,
+                                             const std::string& name) override {
+        const auto it = userValues.find({group, name});
+        if (it == userValues.end()) return std::nullopt;
+        return it->second;
+    }
+    void WriteUserValue(const std::string& group, const std::string& name,
+                        const std::string& value) override {
+        userValues[{group, name}] = value;
+        ++userWrites;
     }
     bool ShellOpen(const std::string& target) override {
         opened.push_back(target);
@@ -102,6 +114,8 @@ class FakePlatform final : public Platform {
     }
 
     std::vector<Message> messages;
+    std::map<std::pair<std::string, std::string>, std::string> userValues; // (group, name)
+    int userWrites = 0;
     std::function<void(const std::string&)> onMessage;
     std::function<void()> onPump;
     int waitCursorDepth = 0;

@@ -1,5 +1,6 @@
 #include "textsearch.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -219,8 +220,44 @@ class Searcher {
     }
 
     // Tries the candidate at `pos`; the match length or -1.
+    // The first candidate at or after `from` (forward) or at or before it (backward) within
+    // [lo, hi] whose first byte passes the filter; outside the range when there is none.
+    std::int32_t NextForward(std::int32_t from, std::int32_t hi) const {
+        if (from > hi) return hi + 1;
+        if (onlyFirst_ >= 0) {
+            const void* r =
+                std::memchr(b_ + from, onlyFirst_, static_cast<std::size_t>(hi - from + 1));
+            return r ? static_cast<std::int32_t>(static_cast<const unsigned char*>(r) - b_)
+                     : hi + 1;
+        }
+        const unsigned char* p = b_ + from;
+        const unsigned char* const end = b_ + hi + 1;
+        while (p < end && !first_[*p])
+            ++p;
+        return static_cast<std::int32_t>(p - b_);
+    }
+    std::int32_t NextBackward(std::int32_t from, std::int32_t lo) const {
+        if (from < lo) return lo - 1;
+        if (onlyFirst_ >= 0) {
+            const void* r = memrchr(b_ + lo, onlyFirst_, static_cast<std::size_t>(from - lo + 1));
+            return r ? static_cast<std::int32_t>(static_cast<const unsigned char*>(r) - b_)
+                     : lo - 1;
+        }
+        const unsigned char* p = b_ + from;
+        const unsigned char* const begin = b_ + lo;
+        while (p >= begin && !first_[*p])
+            --p;
+        return static_cast<std::int32_t>(p - b_);
+    }
+
     std::int32_t Try(std::int32_t pos) {
-        if (pos >= size_ || !first_[b_[pos]] || !starts_.IsStart(pos)) return -1;
+        if (pos >= size_ || !first_[b_[pos]]) return -1;
+        if (pos + 1 < size_ && IsLead(b_[pos])) {
+            // A two-byte first character must be one of the few the pattern's first equals.
+            const std::uint16_t c = Code(b_ + pos);
+            if (c != firstCodes_[0] && c != firstCodes_[1] && c != firstCodes_[2]) return -1;
+        }
+        if (!starts_.IsStart(pos)) return -1;
         if (wholeWord_ && !IsWordStart(pos)) return -1;
         const std::int32_t n = MatchAt(pos);
         if (n < 0 || (wholeWord_ && !IsWordEnd(pos + n))) return -1;
@@ -256,6 +293,33 @@ class Searcher {
             }
             first_[v] = may;
         }
+        int count = 0;
+        for (int v = 0; v < 256; ++v)
+            if (first_[v]) {
+                ++count;
+                onlyFirst_ = v;
+            }
+        if (count != 1) onlyFirst_ = -1;
+        // The two-byte text characters that equal a two-byte first pattern character: itself
+        // and, with case folded, the lower-case letters whose capital it is.
+        if (qDouble) {
+            const std::uint16_t q = Code(p_);
+            firstCodes_[0] = q;
+            if (!matchCase_) {
+                if (q >= 0x8260 && q <= 0x8279)
+                    firstCodes_[1] = static_cast<std::uint16_t>(q + 0x21);
+                if (q >= 0x839F && q <= 0x83B6)
+                    firstCodes_[1] = static_cast<std::uint16_t>(q + 0x20);
+                if (q >= 0x8440 && q <= 0x844E)
+                    firstCodes_[1] = static_cast<std::uint16_t>(q + 0x30);
+                if (q >= 0x844F && q <= 0x8460)
+                    firstCodes_[1] = static_cast<std::uint16_t>(q + 0x31);
+                if (q >= 0x8754 && q <= 0x875D) {
+                    firstCodes_[1] = static_cast<std::uint16_t>(0xEEEF + (q - 0x8754));
+                    firstCodes_[2] = static_cast<std::uint16_t>(0xFA40 + (q - 0x8754));
+                }
+            }
+        }
     }
     // A searcher for the probe: no filter of its own.
     struct NoFilter {};
@@ -278,6 +342,8 @@ class Searcher {
     std::int32_t m_;
     bool matchCase_, zenkaku_, lineEnds_, spaces_, wholeWord_;
     std::array<bool, 256> first_{};
+    int onlyFirst_ = -1; // the one byte that passes the filter, if there is only one
+    std::uint16_t firstCodes_[3] = {0, 0, 0}; // 0: none (no two-byte code is 0)
 };
 
 Pattern Prepare(std::string_view pattern, TSearchOptions options) {
@@ -418,10 +484,14 @@ bool FindInBuffer(std::string_view buffer, std::int32_t& selStart, std::int32_t&
         if (starts.IsTrail(static_cast<std::int32_t>(start))) ++start;
         // A match takes at least a byte per pattern character (width option) or per byte.
         const std::int64_t last = size - (zenkaku ? p.chars : m);
-        for (std::int64_t cur = start; cur <= last; ++cur) {
-            const std::int32_t n = searcher.Try(static_cast<std::int32_t>(cur));
+        if (last < start) return false;
+        const auto hi = static_cast<std::int32_t>(last);
+        for (auto cur = static_cast<std::int32_t>(start); cur <= hi; ++cur) {
+            cur = searcher.NextForward(cur, hi);
+            if (cur > hi) break;
+            const std::int32_t n = searcher.Try(cur);
             if (n >= 0) {
-                selStart = static_cast<std::int32_t>(cur);
+                selStart = cur;
                 selLength = n;
                 return true;
             }
@@ -448,10 +518,13 @@ bool FindInBuffer(std::string_view buffer, std::int32_t& selStart, std::int32_t&
     }
     if (start >= 0 && starts.IsTrail(static_cast<std::int32_t>(start))) --start;
     if (start < 0 || start > size) return false;
-    for (std::int64_t cur = start; cur >= 0; --cur) {
-        const std::int32_t n = searcher.Try(static_cast<std::int32_t>(cur));
+    start = std::min<std::int64_t>(start, size - 1);
+    for (auto cur = static_cast<std::int32_t>(start); cur >= 0; --cur) {
+        cur = searcher.NextBackward(cur, 0);
+        if (cur < 0) break;
+        const std::int32_t n = searcher.Try(cur);
         if (n >= 0) {
-            selStart = static_cast<std::int32_t>(cur);
+            selStart = cur;
             selLength = n;
             return true;
         }

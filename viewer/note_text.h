@@ -1,0 +1,56 @@
+// The viewer's work on a note's text that needs no window: tag removal, the line-end clean-up
+// after it, writing a corrected note back safely, and the sizes and scrolling rules. Standard
+// library only.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace viewer {
+
+// Removes tags: keeps the text before each "<" and resumes after the first ">" of what is left
+// (even one before that "<"); what follows the last "<" ... ">" is dropped. Byte search is exact
+// here: "<" and ">" are below 0x40 and never the second byte of a character.
+std::string RemoveTags(const std::string& text);
+
+// One pass that turns every CR LF CR LF CR LF into one CR LF.
+std::string CollapseBlankLines(const std::string& text);
+
+// How the editor's text (lines joined by CR LF) becomes the note's bytes again: the line end the
+// note uses throughout.
+enum class TLineEnds { CrLf, Lf, Cr };
+
+// The line ends that give back `fileBytes` from the editor's text of it, or nullopt when no
+// single kind does (mixed line ends, a Ctrl-Z and what followed it, and so on): such a note
+// cannot be written back without changing bytes the user never touched.
+std::optional<TLineEnds> FaithfulLineEnds(const std::string& fileBytes,
+                                          const std::string& editorText);
+// The editor's text with its CR LF turned into `ends`.
+std::string ToNoteBytes(const std::string& editorText, TLineEnds ends);
+
+// A note that could not be written; what() is the system's reason with the file's name.
+struct TSaveError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Replaces the file at `nativePath` by `bytes` as one step: a new file beside it is written,
+// flushed to disk and renamed over it, with the note's permissions. A note that is read-only,
+// in a folder that takes no new file, or gone, throws TSaveError and is left exactly as it was.
+void SaveNoteAtomically(const std::string& nativePath, const std::string& bytes);
+
+// The excerpt editor's height for a document editor `editorHeight` high and `rows` rows.
+inline int ExcerptHeight(int editorHeight, int rows) {
+    const int wanted = rows * 18 + 20;
+    return editorHeight - 80 < wanted ? editorHeight - 80 : wanted;
+}
+
+// The top row that brings a found row near the middle, or -1 when it is well inside the view:
+// between one fifth and four fifths of the visible rows.
+inline int RecentredTopRow(int row, int topRow, int visibleRows) {
+    const int d = row - topRow;
+    if (d > visibleRows * 4 / 5 || d < visibleRows / 5) return row - visibleRows / 3;
+    return -1;
+}
+
+} // namespace viewer

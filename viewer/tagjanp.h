@@ -1,0 +1,100 @@
+// TForm4, the file viewer: the whole note behind one hit, opened at the hit line, with the
+// keyword list's words highlighted, a search through it, corrections written back and HTML tags
+// stripped for reading; "（抹消）" shows the selection without its bracketed asides.
+#pragma once
+
+#include "inigt.h"
+#include "note_text.h"
+#include "textsearch.h"
+
+#include <QDialog>
+#include <optional>
+#include <string>
+
+class QLineEdit;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+
+namespace editor {
+class TEditor;
+class TObject;
+} // namespace editor
+
+// What the main window hands the viewer about the hit (Shift-JIS).
+struct TViewerHit {
+    std::string HitFilePath; // the note's full path, "/" between folders
+    std::string HitFileName; // the header line above the hit
+    std::string HitLineText; // the hit line, trimmed
+};
+
+class TForm4 : public QDialog {
+    Q_OBJECT
+  public:
+    // colorIniDir: the working folder that holds "color.ini".
+    TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* parent = nullptr);
+    ~TForm4() override;
+
+    // Loads the note into Editor1. Throws std::runtime_error (nothing shown) when it cannot be
+    // read.
+    void LoadNote();
+
+    QToolBar* ToolBar1;
+    QToolButton* BitBtn1; // 訂正保存
+    QLineEdit* Edit2;     // the search text
+    QToolButton* BitBtn4; // 検　索
+    QToolButton* BitBtn3; // ↓
+    QToolButton* BitBtn2; // ↑
+    QToolButton* BitBtn6; // （抹消）
+    QToolButton* BitBtn7; // タグ除去
+    QToolButton* BitBtn5; // 閉じる
+    QSplitter* Splitter1;
+    editor::TEditor* Editor1;
+    editor::TEditor* Editor2;
+    TIniGT IniGT4;
+
+    std::string FSearchText;
+    textsearch::TSearchOptions FSearchOptions = 0;
+    int FHasTags = 0;
+    int FTagsRemoved = 0;
+
+    const TViewerHit& Hit() const { return hit_; }
+    // How the editor's text goes back to the note's bytes; nullopt: it cannot, exactly.
+    const std::optional<viewer::TLineEnds>& NoteLineEnds() const { return lineEnds_; }
+
+    void FormShow();
+    void FormActivate();
+    void FormClose();
+    void FormCanResize();
+    void Edit2Exit();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void BitBtn6Click();
+    void BitBtn7Click();
+    void Editor1Change();
+    bool SearchAgain();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void LoadReserveWords();
+    void Editor1ChangeEvent(editor::TObject* Sender);
+
+    TViewerHit hit_;
+    std::string colorIniDir_;
+    std::optional<viewer::TLineEnds> lineEnds_;
+    bool activated_ = false;
+    bool closed_ = false;
+};
+
+// Loads the hit's note into a new viewer and shows it modally; returns once it has closed.
+// Throws std::runtime_error, before anything is shown, when the note cannot be read.
+void ShowFileViewer(const TViewerHit& hit, const std::string& colorIniDir,
+                    QWidget* parent = nullptr);

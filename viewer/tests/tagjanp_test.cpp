@@ -1,0 +1,322 @@
+// The file viewer on real notes: the jump to the hit, highlighting, searching, saving, tag
+// removal and the excerpt, driven through its buttons under the offscreen platform.
+#include "tagjanp.h"
+
+#include "brackets.h"
+#include "codec.h"
+#include "editor.h"
+#include "fake_platform.h"
+#include "form_search.h"
+#include "qtext.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace textsearch;
+
+namespace {
+
+std::string S(const char* utf8) {
+    return cp932::FromUtf8(utf8);
+}
+
+class ViewerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("quelvra-viewer-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "data");
+    }
+    void TearDown() override {
+        form_.reset();
+        fs::permissions(dir_, fs::perms::owner_all);
+        fs::remove_all(dir_);
+    }
+    std::string Dir() const { return cp932::PathFromNative(dir_.string()); }
+    fs::path Note(const char* name) const { return dir_ / "data" / name; }
+    void Write(const fs::path& p, const std::string& bytes) {
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+    std::string Read(const fs::path& p) const {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Opens the viewer on the note `name` at the hit line `line` (Shift-JIS), shown and activated.
+    TForm4& Open(const char* name, const std::string& line, const std::string& header = "") {
+        TViewerHit hit{Dir() + "/data/" + name, header.empty() ? name : header, line};
+        form_ = std::make_unique<TForm4>(hit, Dir());
+        form_->IniGT4.SetExecutable(Dir() + "/quelvra");
+        form_->IniGT4.Loaded();
+        form_->LoadNote();
+        form_->show();
+        for (int k = 0; k < 5; ++k)
+            QApplication::processEvents();
+        return *form_;
+    }
+    std::string Text() { return form_->Editor1->Lines().Text(); }
+    // The search-text field typed into and left, as the user does.
+    void TypeSearch(const char* utf8) {
+        TForm4& f = *form_;
+        f.Edit2->setFocus();
+        f.Edit2->clear();
+        for (const QChar ch : app::U(utf8)) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(f.Edit2, &press);
+        }
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(f.Edit2, &out);
+    }
+    std::pair<int, int> Selection() {
+        return {form_->Editor1->SelStart(), form_->Editor1->SelLength()};
+    }
+
+    app::FakePlatform platform_;
+    fs::path dir_;
+    std::unique_ptr<TForm4> form_;
+};
+
+TEST_F(ViewerTest, OpensAtTheFirstOccurrenceOfTheHitLine) {
+    const std::string note = S("一行目\r\n二行目 表示の例\r\n三行目\r\n二行目 表示の例\r\n");
+    Write(Note("a.txt"), note);
+    Write(dir_ / "color.ini", S("表示\r\n//赤\r\nsoft\r\n"));
+    TForm4& f = Open("a.txt", S("二行目 表示の例"));
+    EXPECT_EQ(f.windowTitle(), app::PathToQ(Dir() + "/data/a.txt"));
+    EXPECT_EQ(Selection(), std::make_pair(8, 15));
+    EXPECT_EQ(f.Editor1->SelText(), S("二行目 表示の例"));
+    EXPECT_EQ(f.Edit2->text(), app::U("二行目 表示の例"));
+    EXPECT_EQ(f.FSearchText, S("二行目 表示の例"));
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_FALSE(f.BitBtn7->isEnabled());
+    EXPECT_FALSE(f.BitBtn1->isEnabled());
+    // Every line of the keyword list, markers included, is a reserve word of the document.
+    EXPECT_EQ(f.Editor1->ReserveWordList().Count(), 3);
+    EXPECT_GE(f.Editor1->ReserveWordList().IndexOf(S("表示")), 0);
+    EXPECT_EQ(Text(), note);
+}
+
+TEST_F(ViewerTest, HeaderLinesAndMissingHitLines) {
+    const std::string html = S("<html>\r\n<p>本文</p>\r\n</html>\r\n");
+    Write(Note("b.html"), html);
+    // From the header line: no jump, no message, no tag removal even for HTML.
+    TForm4& f = Open("b.html", "b.html", "b.html");
+    EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_EQ(Selection(), std::make_pair(0, 0));
+    EXPECT_FALSE(f.BitBtn7->isEnabled());
+
+    // A line that is not in the note (it changed since the search).
+    TForm4& g = Open("b.html", S("消えた行"), "b.html");
+    EXPECT_EQ(platform_.MessageTexts(),
+              std::vector<std::string>{S("ジャンプする行の指定を間違えているようです。")});
+    EXPECT_EQ(Selection(), std::make_pair(0, 0));
+    EXPECT_TRUE(g.BitBtn7->isEnabled());
+    EXPECT_EQ(g.FHasTags, 1);
+}
+
+TEST_F(ViewerTest, AMissingNoteIsRefusedBeforeAnythingIsShown) {
+    TViewerHit hit{Dir() + "/data/none.txt", "none.txt", "x"};
+    EXPECT_THROW(ShowFileViewer(hit, Dir()), std::runtime_error);
+    fs::create_directories(Note("folder.txt"));
+    hit.HitFilePath = Dir() + "/data/folder.txt";
+    EXPECT_THROW(ShowFileViewer(hit, Dir()), std::runtime_error);
+}
+
+TEST_F(ViewerTest, SearchesDownAndUpWithTheDialogsOptions) {
+    Write(Note("c.txt"), S("ガイド\r\nｶﾞｲﾄﾞ one\r\nxガイド\r\nGUIDE ｶﾞｲﾄﾞ\r\n"));
+    TForm4& f = Open("c.txt", S("ガイド"));
+    EXPECT_EQ(Selection(), std::make_pair(0, 6));
+    // Width-insensitive, from the dialog.
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<TFormSearch*>(QApplication::activeModalWidget());
+        if (!d) return;
+        d->ComboBox1->setEditText(app::U("ガイド"));
+        d->chkNoMatchZenkaku->click();
+        QTest::mouseClick(d->btnOK, Qt::LeftButton);
+    });
+    QTest::mouseClick(f.BitBtn4, Qt::LeftButton);
+    EXPECT_EQ(f.FSearchOptions, soDown | soNoMatchZenkaku);
+    EXPECT_EQ(Selection(), std::make_pair(8, 5)); // ｶﾞｲﾄﾞ
+    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    EXPECT_EQ(Selection(), std::make_pair(20, 6)); // xガイド
+    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    EXPECT_EQ(Selection(), std::make_pair(34, 5));
+    EXPECT_TRUE(platform_.messages.empty());
+    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    EXPECT_EQ(platform_.MessageTexts(),
+              std::vector<std::string>{S("検索文字列  ' ガイド '\r\nは見つかりませんでした。")});
+    EXPECT_EQ(Selection(), std::make_pair(34, 5)); // unchanged
+    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    EXPECT_EQ(Selection(), std::make_pair(20, 6));
+    EXPECT_FALSE(f.FSearchOptions & soDown);
+
+    // A typed search text, taken when the field is left.
+    TypeSearch("guide");
+    EXPECT_EQ(f.FSearchText, "guide");
+    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    EXPECT_EQ(Selection(), std::make_pair(28, 5)); // GUIDE, case folded
+}
+
+TEST_F(ViewerTest, ACancelledDialogLeavesNothingToSearchFor) {
+    Write(Note("d.txt"), "abc\r\nabc\r\n");
+    TForm4& f = Open("d.txt", "abc");
+    f.activateWindow();
+    f.Edit2->setFocus();
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<TFormSearch*>(QApplication::activeModalWidget()))
+            QTest::mouseClick(d->btnCancel, Qt::LeftButton);
+    });
+    QTest::mouseClick(f.BitBtn4, Qt::LeftButton);
+    EXPECT_EQ(f.FSearchText, "");
+    EXPECT_EQ(f.FSearchOptions, 0);
+    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    EXPECT_EQ(Selection(), std::make_pair(0, 3));
+    EXPECT_TRUE(platform_.messages.empty());
+}
+
+TEST_F(ViewerTest, FarHitsAreBroughtToAThirdOfTheView) {
+    std::string note;
+    for (int k = 0; k < 300; ++k)
+        note += "line " + std::to_string(k) + "\r\n";
+    note += "target\r\n";
+    Write(Note("e.txt"), note);
+    TForm4& f = Open("e.txt", "line 0");
+    TypeSearch("target");
+    QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    const int v = f.Editor1->VisibleRowCount();
+    ASSERT_GT(v, 5);
+    EXPECT_EQ(f.Editor1->TopRow(), 300 - v / 3);
+    // One within the middle band does not scroll.
+    f.Editor1->SetTopRow(300 - v / 2);
+    TypeSearch("line 299");
+    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    EXPECT_EQ(f.Editor1->TopRow(), 300 - v / 2);
+}
+
+TEST_F(ViewerTest, ACorrectionIsSavedWithExactlyThatChange) {
+    const std::string note = S("一行目\r\n誤字がある行\r\n三行目\r\n");
+    Write(Note("f.txt"), note);
+    TForm4& f = Open("f.txt", S("誤字がある行"));
+    f.Editor1->Lines().Put(1, S("誤字を直した行"));
+    EXPECT_TRUE(f.BitBtn1->isEnabled());
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(Read(Note("f.txt")), S("一行目\r\n誤字を直した行\r\n三行目\r\n"));
+    EXPECT_FALSE(f.BitBtn1->isEnabled());
+    EXPECT_FALSE(f.Editor1->Modified());
+    EXPECT_TRUE(platform_.messages.empty());
+}
+
+TEST_F(ViewerTest, ANoteWithLfLineEndsKeepsThem) {
+    Write(Note("g.txt"), "alpha\nbeta\ngamma\n");
+    TForm4& f = Open("g.txt", "beta");
+    ASSERT_TRUE(f.NoteLineEnds().has_value());
+    f.Editor1->Lines().Put(1, "BETA");
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(Read(Note("g.txt")), "alpha\nBETA\ngamma\n");
+}
+
+TEST_F(ViewerTest, ANoteThatCannotComeBackExactlyIsNeverWritten) {
+    const std::string note = "mixed\r\nline ends\nand more\x1A after the end";
+    Write(Note("h.txt"), note);
+    TForm4& f = Open("h.txt", "mixed");
+    EXPECT_FALSE(f.NoteLineEnds().has_value());
+    f.Editor1->Lines().Put(0, "changed");
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(Read(Note("h.txt")), note);
+    ASSERT_EQ(platform_.messages.size(), 1u);
+    EXPECT_EQ(f.Editor1->Lines().Get(0), "changed");
+}
+
+TEST_F(ViewerTest, AFailedSaveKeepsTheFileAndTheText) {
+    const std::string note = "first\r\nsecond\r\n";
+    Write(Note("i.txt"), note);
+    TForm4& f = Open("i.txt", "second");
+    f.Editor1->Lines().Put(1, "SECOND");
+    fs::permissions(Note("i.txt"), fs::perms::owner_read);
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    ASSERT_EQ(platform_.messages.size(), 1u);
+    EXPECT_NE(platform_.messages[0].text.find("i.txt"), std::string::npos);
+    EXPECT_EQ(Read(Note("i.txt")), note);
+    EXPECT_EQ(Text(), "first\r\nSECOND\r\n");
+    EXPECT_TRUE(f.BitBtn1->isEnabled());
+    EXPECT_TRUE(f.Editor1->Modified());
+    // The folder vanished meanwhile.
+    fs::permissions(Note("i.txt"), fs::perms::owner_all);
+    fs::remove_all(dir_ / "data");
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(platform_.messages.size(), 2u);
+    EXPECT_FALSE(fs::exists(dir_ / "data"));
+}
+
+TEST_F(ViewerTest, TagRemovalShowsTheTextAndNeverSavesIt) {
+    const std::string html =
+        S("<html><body>\r\n<p>本文 "
+          "ソ表能ポ</p>\r\n\r\n\r\n\r\n\r\n\r\n\r\n<b>太字</b>\r\n</body></html>\r\n");
+    Write(Note("j.html"), html);
+    TForm4& f = Open("j.html", S("<p>本文 ソ表能ポ</p>"));
+    ASSERT_TRUE(f.BitBtn7->isEnabled());
+    QTest::mouseClick(f.BitBtn7, Qt::LeftButton);
+    EXPECT_EQ(Text(), S("　\r\n本文 ソ表能ポ\r\n太字\r\n"));
+    EXPECT_FALSE(f.BitBtn7->isEnabled());
+    EXPECT_FALSE(f.BitBtn1->isEnabled());
+    EXPECT_EQ(f.FTagsRemoved, 100);
+    EXPECT_EQ(Selection(), std::make_pair(0, 0));
+    f.Editor1->Lines().Put(1, "typed");
+    EXPECT_FALSE(f.BitBtn1->isEnabled());
+    f.BitBtn1Click(); // even when asked directly
+    EXPECT_EQ(Read(Note("j.html")), html);
+}
+
+TEST_F(ViewerTest, TheExcerptLeavesOutBracketedParts) {
+    Write(Note("k.txt"), S("前置き a(b)d（e(f)g）h 後書き\r\nx(y\r\n"));
+    TForm4& f = Open("k.txt", "x(y");
+    struct Case {
+        int start, length;
+        std::string excerpt;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {7, 15, "adh", {}},
+        {31, 3, "x", {MissingCloseBracketMessage()}},
+    };
+    for (const Case& c : cases) {
+        platform_.messages.clear();
+        f.Editor1->SetSelStart(c.start);
+        f.Editor1->SetSelLength(c.length);
+        QTest::mouseClick(f.BitBtn6, Qt::LeftButton);
+        EXPECT_EQ(f.Editor2->Lines().Text(), c.excerpt);
+        EXPECT_EQ(platform_.MessageTexts(), c.messages);
+    }
+    // Nothing selected: the clipboard's text is taken.
+    platform_.clipboard = "a)b(d)";
+    platform_.messages.clear();
+    f.Editor1->SetSelLength(0);
+    QTest::mouseClick(f.BitBtn6, Qt::LeftButton);
+    EXPECT_EQ(f.Editor2->Lines().Text(), "a)");
+    EXPECT_EQ(platform_.MessageTexts(), std::vector<std::string>{MissingOpenBracketMessage()});
+    EXPECT_EQ(f.Editor2->height(), 1 * 18 + 20);
+}
+
+TEST_F(ViewerTest, ThePlacementIsKeptInTheSettingsFile) {
+    Write(Note("l.txt"), "text\r\n");
+    TForm4& f = Open("l.txt", "text");
+    f.close();
+    const std::string ini = Read(dir_ / "Quelvra.ini");
+    EXPECT_NE(ini.find("[form4]"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("form4.XSize="), std::string::npos) << ini;
+}
+
+} // namespace
