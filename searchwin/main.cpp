@@ -6,6 +6,7 @@
 #include "main_window.h"
 #include "platform.h"
 #include "single_instance.h"
+#include "tagjanp.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -77,6 +78,11 @@ int main(int argc, char** argv) {
         form1.raise();
         form1.activateWindow();
     });
+    // A hit opens its note in the viewer, modally; it throws before showing anything when the
+    // note cannot be read, which the open button reports.
+    form1.ShowViewer = [](TForm1& f) {
+        ShowFileViewer({f.HitFilePath, f.HitFileName, f.HitLineText}, f.ProgramDir(), &f);
+    };
     // Before the other windows: the keyword window may show a message while it is made.
     InstallCloseOnSignal(&form1);
     TFormSearch formSearch(&form1);
