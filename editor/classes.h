@@ -144,6 +144,15 @@ class TStrings : public TPersistent {
     int FUpdateCount = 0;
 };
 
+// Keeps an update bracket (BeginUpdate/EndUpdate) open for a scope, also when something throws.
+struct TUpdateBracket {
+    TStrings& S;
+    explicit TUpdateBracket(TStrings& s) : S(s) { S.BeginUpdate(); }
+    ~TUpdateBracket() { S.EndUpdate(); }
+    TUpdateBracket(const TUpdateBracket&) = delete;
+    TUpdateBracket& operator=(const TUpdateBracket&) = delete;
+};
+
 enum TDuplicates { dupIgnore, dupAccept, dupError };
 
 class TStringList : public TStrings {

@@ -15,13 +15,6 @@ namespace editor {
 
 namespace {
 
-// Keeps an update bracket open for a scope, also when something throws.
-struct Bracket {
-    TStrings& S;
-    explicit Bracket(TStrings& s) : S(s) { S.BeginUpdate(); }
-    ~Bracket() { S.EndUpdate(); }
-};
-
 constexpr size_t kBlock = 8192;
 constexpr char kCtrlZ = 26;
 
@@ -116,7 +109,7 @@ std::string TEditorStrings::Get(int Index) const {
 
 void TEditorStrings::Replace(int Row, int Count, const std::string& Text, int CaretInText) {
     TEditorScreenStrings& L = FEditor.List();
-    Bracket b(*this);
+    TUpdateBracket b(*this);
     FEditor.CleanSelection();
     // ReplaceRows re-cuts from at most one row above; the caret is counted from there.
     const int first = Row < L.Count() ? std::max(L.LineStartRow(Row), Row - 1) : Row;
@@ -155,7 +148,7 @@ void TEditorStrings::Delete(int Index) {
     CheckIndex(Index);
     TEditorScreenStrings& L = FEditor.List();
     const int row = LineRow(Index);
-    Bracket b(*this);
+    TUpdateBracket b(*this);
     FEditor.CleanSelection();
     L.ReplaceRows(row, L.LineEndRow(row) - row + 1, "");
     FEditor.SetRowCol(row, 0);
@@ -171,7 +164,7 @@ void TEditorStrings::Put(int Index, const std::string& S) {
 }
 
 void TEditorStrings::Clear() {
-    Bracket b(*this);
+    TUpdateBracket b(*this);
     FEditor.List().Clear();
 }
 
@@ -182,7 +175,7 @@ void TEditorStrings::Assign(const TPersistent& Source) {
         return;
     }
     if (s == this) return;
-    Bracket b(*this);
+    TUpdateBracket b(*this);
     auto* e = dynamic_cast<const TEditorStrings*>(s);
     SetTextStr(e ? e->GetTextStr() : s->GetText());
     FEditor.SetRowCol(FEditor.RowCount(), 0);
@@ -204,13 +197,13 @@ std::string TEditorStrings::GetTextStr() const {
 }
 
 void TEditorStrings::SetTextStr(std::string_view Value) {
-    Bracket b(*this);
+    TUpdateBracket b(*this);
     FEditor.List().LoadText(Value);
 }
 
 void TEditorStrings::LoadFromFile(const std::string& FileName) {
     TEditorScreenStrings& L = FEditor.List();
-    Bracket b(*this);
+    TUpdateBracket b(*this);
     L.Clear();
     FilePtr f(std::fopen(FileName.c_str(), "rb"));
     if (!f) throw EFOpenError("Cannot open file \"" + FileName + "\". " + Cause());

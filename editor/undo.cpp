@@ -7,15 +7,6 @@
 
 namespace editor {
 
-namespace {
-// Keeps an update bracket open for the length of a scope, also when something throws.
-struct Bracket {
-    TStrings& S;
-    explicit Bracket(TStrings& s) : S(s) { S.BeginUpdate(); }
-    ~Bracket() { S.EndUpdate(); }
-};
-} // namespace
-
 TUndoData& TEditorUndoObj::NewRecord() {
     auto d = std::make_unique<TUndoData>();
     if (TEditorClient* a = FList->ActiveEditor()) {
@@ -107,7 +98,7 @@ void TEditorUndoObj::Undo() {
     const int row = R.CaretRow;
     const int col = R.CaretCol;
     {
-        Bracket b(*FList);
+        TUpdateBracket b(*FList);
         TSwapped s = Swap(R);
         R.RowCount = s.Inserted;
         R.LastAttr = s.LastAttr;
@@ -130,7 +121,7 @@ void TEditorUndoObj::Redo() {
     const int row = R.CaretRow;
     const int col = R.CaretCol;
     {
-        Bracket b(*FList);
+        TUpdateBracket b(*FList);
         TSwapped s = Swap(R);
         FRedoing = true;
         TUndoData& u = NewRecord();
