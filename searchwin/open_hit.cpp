@@ -5,6 +5,7 @@
 #include "platform.h"
 #include "qtext.h"
 #include "result_pane.h"
+#include "tagjanp.h"
 
 #include <QElapsedTimer>
 #include <filesystem>
@@ -223,4 +224,9 @@ void TForm1::BitBtn6Click() {
 }
 void TForm1::BitBtn10Click() {
     PaintAlternatives(ComboBox4, 0xff0000);
+}
+
+void ShowHitInViewer(TForm1& form) {
+    ShowFileViewer({form.HitFilePath, form.HitFileName, form.HitLineText}, form.ProgramDir(),
+                   &form);
 }
