@@ -227,6 +227,11 @@ void TForm1::BitBtn10Click() {
 }
 
 void ShowHitInViewer(TForm1& form) {
-    ShowFileViewer({form.HitFilePath, form.HitFileName, form.HitLineText}, form.ProgramDir(),
-                   &form);
+    TForm4 viewer({form.HitFilePath, form.HitFileName, form.HitLineText}, form.ProgramDir(), &form);
+    viewer.LoadNote();
+    // The hourglass covers the loading only: the viewer waits on the user, who would otherwise
+    // see it over the whole reading and editing. The opener lifts it again when this returns.
+    app::platform().SetWaitCursor(false);
+    viewer.exec();
+    app::platform().SetWaitCursor(true);
 }

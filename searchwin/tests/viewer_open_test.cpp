@@ -118,6 +118,8 @@ TEST_F(ViewerOpenTest, AHitOpensHighlightedSearchableAndATypedCorrectionIsSaved)
         EXPECT_EQ(v.Editor1->SelText(), S("ガイドの表示を確かめる"));
         EXPECT_FALSE(v.BitBtn7->isEnabled());
         EXPECT_FALSE(v.BitBtn1->isEnabled());
+        // No hourglass over a viewer that waits on the user.
+        EXPECT_EQ(platform_.waitCursorDepth, 0);
         // "表示" stands alone on the last line: painted white on red.
         EXPECT_GT(RedPixels(v), 0);
 
