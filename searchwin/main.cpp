@@ -6,7 +6,6 @@
 #include "main_window.h"
 #include "platform.h"
 #include "single_instance.h"
-#include "tagjanp.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -80,9 +79,7 @@ int main(int argc, char** argv) {
     });
     // A hit opens its note in the viewer, modally; it throws before showing anything when the
     // note cannot be read, which the open button reports.
-    form1.ShowViewer = [](TForm1& f) {
-        ShowFileViewer({f.HitFilePath, f.HitFileName, f.HitLineText}, f.ProgramDir(), &f);
-    };
+    form1.ShowViewer = ShowHitInViewer;
     // Before the other windows: the keyword window may show a message while it is made.
     InstallCloseOnSignal(&form1);
     TFormSearch formSearch(&form1);

@@ -255,8 +255,8 @@ class TForm1 : public QMainWindow {
     bool StopMarking = false;
     // Shows the hit's file: loads HitFilePath into a viewer and shows it modally, returning when
     // the viewer has closed; throws (any std::exception) when the file cannot be loaded, before
-    // anything is shown. Until the viewer window is part of the program it only checks that the
-    // file can be read.
+    // anything is shown. Unset, it only checks that the file can be read; the program sets it to
+    // ShowHitInViewer.
     std::function<void(TForm1&)> ShowViewer;
     // Selects HitLineText where it first stands in the pane (letter case ignored), or as many
     // positions from the pane's start when it is not there.
@@ -296,3 +296,7 @@ class TForm1 : public QMainWindow {
     bool shownOnce_ = false;
     bool closeAfterSearch_ = false;
 };
+
+// The viewer window over the hit the main window has found (HitFilePath, HitFileName,
+// HitLineText), with the keyword list of the program's folder; returns when it has closed.
+void ShowHitInViewer(TForm1& form);

@@ -5,6 +5,7 @@
 #include "platform.h"
 #include "qtext.h"
 #include "result_pane.h"
+#include "tagjanp.h"
 
 #include <QElapsedTimer>
 #include <filesystem>
@@ -223,4 +224,14 @@ void TForm1::BitBtn6Click() {
 }
 void TForm1::BitBtn10Click() {
     PaintAlternatives(ComboBox4, 0xff0000);
+}
+
+void ShowHitInViewer(TForm1& form) {
+    TForm4 viewer({form.HitFilePath, form.HitFileName, form.HitLineText}, form.ProgramDir(), &form);
+    viewer.LoadNote();
+    // The hourglass covers the loading only: the viewer waits on the user, who would otherwise
+    // see it over the whole reading and editing. The opener lifts it again when this returns.
+    app::platform().SetWaitCursor(false);
+    viewer.exec();
+    app::platform().SetWaitCursor(true);
 }

@@ -5,6 +5,7 @@
 #include "editor.h"
 #include "fonts.h"
 #include "form_search.h"
+#include "hands.h"
 #include "placement.h"
 #include "platform.h"
 #include "qtext.h"
@@ -124,6 +125,10 @@ void Configure(TEditor& e, bool document) {
 
     e.SetHitStyle(hsSelect);
     e.SetUndoListMax(64);
+    // Both editors take corrections, tabs and line breaks as typed.
+    e.SetReadOnly(false);
+    e.SetWantTabs(true);
+    e.Hands().Input.WantReturns = true;
     e.SetScrollBars(ssVertical);
     e.Speed().SetCaretVerticalAc(2);
     e.Speed().SetPageVerticalRange(2);
@@ -419,13 +424,14 @@ void TForm4::BitBtn7Click() {
 }
 
 void TForm4::BitBtn6Click() {
-    // Through the clipboard, as copy and paste would: without a selection the clipboard's text
-    // is taken as it is.
-    const std::string selected = Editor1->SelText();
-    if (!selected.empty()) app::platform().SetClipboardText(selected);
-    const std::string pasted = app::platform().ClipboardText();
-    const std::string stripped = StripBrackets(
-        pasted, [](const std::string& message) { app::platform().ShowMessage(message); });
+    // Through the clipboard, as copy and paste would: without a selection nothing is copied and
+    // the clipboard's earlier text is taken.
+    Editor1->Hands().Messages.CopyToClipboard();
+    Editor2->Clear();
+    Editor2->Hands().Messages.PasteFromClipboard();
+    const std::string stripped =
+        StripBrackets(Editor2->Lines().Text(),
+                      [](const std::string& message) { app::platform().ShowMessage(message); });
     Editor2->Lines().SetText(stripped);
     const int height = viewer::ExcerptHeight(Editor1->height(), Editor2->RowCount());
     const int total = Editor1->height() + Editor2->height();

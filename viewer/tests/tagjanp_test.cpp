@@ -299,6 +299,8 @@ TEST_F(ViewerTest, TheExcerptLeavesOutBracketedParts) {
         QTest::mouseClick(f.BitBtn6, Qt::LeftButton);
         EXPECT_EQ(f.Editor2->Lines().Text(), c.excerpt);
         EXPECT_EQ(platform_.MessageTexts(), c.messages);
+        // The selection went through the clipboard, which keeps it.
+        EXPECT_EQ(platform_.clipboard, f.Editor1->SelText());
     }
     // Nothing selected: the clipboard's text is taken.
     platform_.clipboard = "a)b(d)";
@@ -317,6 +319,23 @@ TEST_F(ViewerTest, ThePlacementIsKeptInTheSettingsFile) {
     const std::string ini = Read(dir_ / "Quelvra.ini");
     EXPECT_NE(ini.find("[form4]"), std::string::npos) << ini;
     EXPECT_NE(ini.find("form4.XSize="), std::string::npos) << ini;
+}
+
+TEST_F(ViewerTest, BothEditorsTakeTypedTabsAndLineBreaks) {
+    Write(Note("t.txt"), S("ソ表\r\n"));
+    TForm4& f = Open("t.txt", S("ソ表"));
+    for (editor::TEditor* e : {f.Editor1, f.Editor2}) {
+        EXPECT_FALSE(e->ReadOnly());
+        e->setFocus();
+        e->SetSelStart(0);
+        e->SetSelLength(0);
+        QTest::keyClick(e, Qt::Key_Return);
+        QTest::keyClick(e, Qt::Key_Tab);
+        QTest::keyClicks(e, QStringLiteral("x"));
+    }
+    EXPECT_EQ(Text(), S("\r\n\txソ表\r\n"));
+    EXPECT_EQ(f.Editor2->Lines().Text(), "\r\n\tx");
+    EXPECT_TRUE(f.BitBtn1->isEnabled());
 }
 
 } // namespace
