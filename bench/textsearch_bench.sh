@@ -8,6 +8,6 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build-rel
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUELVRA_TESTS=OFF \
-    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+    $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
 nice -n 10 cmake --build "$BUILD" -j2 --target textsearch_bench >/dev/null
 nice -n 10 "$BUILD/bin/textsearch_bench" "$@"

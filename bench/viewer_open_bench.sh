@@ -8,6 +8,6 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$ROOT/build-rel
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUELVRA_TESTS=OFF \
-    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+    $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
 nice -n 10 cmake --build "$BUILD" -j2 --target viewer_open_bench >/dev/null
 QT_QPA_PLATFORM=offscreen nice -n 10 "$BUILD/bin/viewer_open_bench" "$@"

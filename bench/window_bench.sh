@@ -47,7 +47,7 @@ fi
 build() { # dir, cmake flags...
     local dir=$1
     shift
-    cmake -S "$ROOT" -B "$dir" "$@" -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+    cmake -S "$ROOT" -B "$dir" "$@" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
     nice cmake --build "$dir" -j2 --target window_bench quelvra-grep >/dev/null
 }
 build "$ROOT/build-rel" -DCMAKE_BUILD_TYPE=Release -DQUELVRA_TESTS=OFF

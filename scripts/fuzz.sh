@@ -16,7 +16,7 @@ bash scripts/setup-debian.sh clang
 if [ ! -f "$build/CMakeCache.txt" ]; then
     CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DQUELVRA_SANITIZE=ON -DQUELVRA_FUZZ=ON -DQUELVRA_TESTS=OFF \
-        -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+        $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
 fi
 mapfile -t lines <"$build/fuzz-targets.txt"
 targets=()
