@@ -2,6 +2,7 @@
 
 #include "codec.h"
 #include "fake_commands.h"
+#include "grid_model.h"
 
 #include <gtest/gtest.h>
 
@@ -14,28 +15,14 @@ std::string S(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
-// A focused model with a view of 10 rows by 40 columns; columns 8 pixels wide from x = 20,
-// rows 16 pixels high from y = 2.
-struct Model : TEditorModel {
+struct Model : GridModel {
     bool leftButton = false;
-    Model() {
-        TEditorMetrics& m = MutableMetrics();
-        m.ColWidth = 8;
-        m.RowHeight = 16;
-        m.TopMargin = 2;
-        m.LeftMargin = 20;
-        m.VisibleRowCount = 10;
-        m.VisibleColCount = 40;
-    }
-    bool Focused() const override { return true; }
-    bool HandleAllocated() const override { return true; }
     bool LeftButtonDown() const override { return leftButton; }
     void Load(const std::string& text, bool wrap = false, int wrapByte = 20) {
         List().WrapOption().SetWrapByte(wrapByte);
         SetWordWrap(wrap);
         List().LoadText(text);
     }
-    std::pair<int, int> At() const { return {Row(), Col()}; }
 };
 
 // The client point at the middle of the cell (row, col), with the view at the top.

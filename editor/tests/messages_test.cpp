@@ -2,6 +2,7 @@
 
 #include "codec.h"
 #include "fake_commands.h"
+#include "grid_model.h"
 
 #include <gtest/gtest.h>
 
@@ -15,21 +16,9 @@ std::string S(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
-struct Model : TEditorModel {
+struct Model : GridModel {
     int repainted = 0;
-    Model() {
-        TEditorMetrics& m = MutableMetrics();
-        m.ColWidth = 8;
-        m.RowHeight = 16;
-        m.TopMargin = 2;
-        m.LeftMargin = 20;
-        m.VisibleRowCount = 10;
-        m.VisibleColCount = 40;
-    }
-    bool Focused() const override { return true; }
-    bool HandleAllocated() const override { return true; }
     void RepaintRow(int) override { ++repainted; }
-    std::pair<int, int> At() const { return {Row(), Col()}; }
 };
 
 struct Messages : ::testing::Test {
