@@ -17,20 +17,6 @@ class OpenHitTest : public WindowFixture {
         Write("data/b.txt", "second hit\r\n");
         Write("data/c.txt", "xx\r\nthird hit one\r\nthird hit two\r\n");
     }
-    TResultPane& Pane() { return *Form().RichEdit1; }
-    // A search for `keyword` (typed into the first field) in the folder `folder`.
-    void SearchFor(const char* keywordUtf8, const QString& folder = QStringLiteral("data")) {
-        ChooseFolder(folder);
-        Form().ComboBox1->setEditText(QString::fromUtf8(keywordUtf8));
-        QTest::mouseClick(Form().SearchBtn, Qt::LeftButton);
-        ASSERT_FALSE(Form().Searching());
-    }
-    // The pane line (index) whose text is `utf8`; -1 when there is none.
-    int LineOf(const char* utf8) {
-        for (int i = 0; i < Pane().LineCount(); ++i)
-            if (Pane().Line(i) == S(utf8)) return i;
-        return -1;
-    }
     // The caret at `offset` bytes into the line holding `utf8`, then the open button.
     void OpenAt(const char* utf8, std::int64_t offset = 0) {
         const int line = LineOf(utf8);

@@ -37,18 +37,6 @@ class ViewerOpenTest : public WindowFixture {
         fs::permissions(root_ / "data" / "a.txt", fs::perms::owner_all);
         WindowFixture::TearDown();
     }
-    TResultPane& Pane() { return *Form().RichEdit1; }
-    void SearchFor(const char* keywordUtf8, const QString& folder = QStringLiteral("data")) {
-        ChooseFolder(folder);
-        Form().ComboBox1->setEditText(QString::fromUtf8(keywordUtf8));
-        QTest::mouseClick(Form().SearchBtn, Qt::LeftButton);
-        ASSERT_FALSE(Form().Searching());
-    }
-    int LineOf(const char* utf8) {
-        for (int i = 0; i < Pane().LineCount(); ++i)
-            if (Pane().Line(i) == S(utf8)) return i;
-        return -1;
-    }
     // The caret on the pane line `utf8`, the open button, and `body` run on the viewer once it
     // is up; the viewer is closed with its own button afterwards, whatever the body did.
     void OpenWith(const char* utf8, std::function<void(TForm4&)> body) {

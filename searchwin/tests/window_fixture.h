@@ -2,6 +2,7 @@
 #pragma once
 
 #include "main_window.h"
+#include "result_pane.h"
 
 #include "codec.h"
 #include "fake_platform.h"
@@ -56,6 +57,20 @@ class WindowFixture : public ::testing::Test {
         ASSERT_GE(i, 0) << name.toStdString();
         f.ComboBox3->setCurrentIndex(i);
         emit f.ComboBox3->activated(i);
+    }
+    TResultPane& Pane() { return *Form().RichEdit1; }
+    // A search for `keywordUtf8`, typed into the first field, in the listed folder `folder`.
+    void SearchFor(const char* keywordUtf8, const QString& folder = QStringLiteral("data")) {
+        ChooseFolder(folder);
+        Form().ComboBox1->setEditText(QString::fromUtf8(keywordUtf8));
+        QTest::mouseClick(Form().SearchBtn, Qt::LeftButton);
+        ASSERT_FALSE(Form().Searching());
+    }
+    // The pane line (index) whose text is `utf8`; -1 when there is none.
+    int LineOf(const char* utf8) {
+        for (int i = 0; i < Pane().LineCount(); ++i)
+            if (Pane().Line(i) == S(utf8)) return i;
+        return -1;
     }
     std::vector<std::string> Items() {
         std::vector<std::string> out;
