@@ -7,7 +7,31 @@
 namespace app {
 
 QString ToQ(std::string_view sjis) {
-    return QString::fromStdString(cp932::ToUtf8(sjis));
+    // Through the table rather than iconv: a result pane converts every hit line, and a call
+    // into iconv per line costs more than the rest of the line's way into the pane. The table
+    // holds exactly what the converter gives for each character; the bytes it cannot take are
+    // split as the converter's caller splits them (see cp932::ToUtf8).
+    const char16_t* table = Cp932Table();
+    const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
+    const std::size_t n = sjis.size();
+    QString out(static_cast<qsizetype>(n), Qt::Uninitialized);
+    QChar* o = out.data();
+    qsizetype k = 0;
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (!cp932::IsLeadByte(b)) {
+            o[k++] = QChar(table[b]);
+            ++i;
+        } else if (i + 1 < n && cp932::IsTrailByte(p[i + 1])) {
+            o[k++] = QChar(table[b * 256 + p[i + 1]]);
+            i += 2;
+        } else {
+            o[k++] = QChar(u'\uFFFD');
+            ++i;
+        }
+    }
+    out.truncate(k);
+    return out;
 }
 
 std::string FromQ(const QString& text) {

@@ -3,6 +3,7 @@
 #include "codec.h"
 #include "qtext.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 
 namespace {
@@ -64,6 +65,46 @@ TEST(PathCodec, HandMadeEscapesNeverMakeSeparatorsOrNul) {
     EXPECT_EQ(cp932::PathToNative(nul).find('\0'), std::string::npos);
     // A marker cut short at the end stays text.
     EXPECT_EQ(cp932::PathToNative("x\xF0\x40\xF0"), cp932::ToUtf8("x\xF0\x40\xF0"));
+}
+
+} // namespace
+
+namespace {
+
+// What the converter itself makes of the bytes: the reference for the table-driven ToQ.
+QString ThroughConverter(const std::string& sjis) {
+    return QString::fromStdString(cp932::ToUtf8(sjis));
+}
+
+TEST(DisplayCodec, ToQAgreesWithTheConverterOnEveryCharacterAndBrokenSequence) {
+    // Every one-byte and two-byte code, each alone and between ASCII neighbours.
+    for (int b = 0; b < 256; ++b) {
+        const std::string one(1, static_cast<char>(b));
+        ASSERT_EQ(app::ToQ(one), ThroughConverter(one)) << b;
+        ASSERT_EQ(app::ToQ("a" + one + "z"), ThroughConverter("a" + one + "z")) << b;
+    }
+    for (int lead = 0x81; lead <= 0xFC; ++lead)
+        for (int trail = 0; trail < 256; ++trail) {
+            const std::string two{static_cast<char>(lead), static_cast<char>(trail)};
+            ASSERT_EQ(app::ToQ(two), ThroughConverter(two)) << lead << " " << trail;
+        }
+    // Random text made mostly of lead and second bytes, line breaks and NULs: a lead byte before
+    // a line break, at the end, or before a byte that cannot follow it.
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    const unsigned char pool[] = {0x83, 0x5C, 0x95, 0x7C, 0x94, 0x5C, 0x83, 0x7C, '\r', '\n', 0,
+                                  0x81, 0xFC, 0xE0, 0xA0, 0x80, 0xFD, 0x7F, 0x40, 'a',  0xA6};
+    for (int round = 0; round < 3000; ++round) {
+        std::string s(next() % 12, '\0');
+        for (char& c : s)
+            c = static_cast<char>(next() % 3 == 0 ? next() & 0xFF : pool[next() % sizeof pool]);
+        ASSERT_EQ(app::ToQ(s), ThroughConverter(s)) << round;
+    }
+    EXPECT_EQ(app::ToQ(cp932::FromUtf8("ソ表能ポ")), QString::fromUtf8("ソ表能ポ"));
+    EXPECT_EQ(app::ToQ(""), QString());
 }
 
 } // namespace
