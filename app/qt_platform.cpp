@@ -71,7 +71,7 @@ class QtPlatform final : public Platform {
             QApplication::restoreOverrideCursor();
     }
 
-    void ProcessEvents() override { QCoreApplication::processEvents(); }
+    void ProcessEvents() override { app::PumpEvents(); }
 
     // In the user's own settings of the program, under "EditorSearch". The values are kept as
     // bytes: a Shift-JIS text through Unicode and back is not always the same bytes.

@@ -2,6 +2,9 @@
 
 #include "codec.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <vector>
 
 namespace app {
@@ -59,6 +62,13 @@ const char16_t* Cp932Table() {
         return t;
     }();
     return table.data();
+}
+
+void PumpEvents() {
+    static QElapsedTimer last;
+    if (last.isValid() && last.nsecsElapsed() < 4'000'000) return;
+    QCoreApplication::processEvents();
+    last.start();
 }
 
 QString PathToQ(std::string_view sjisPath) {

@@ -18,6 +18,10 @@ QString PathToQ(std::string_view sjisPath);
 // byte, a two-byte one by lead byte * 256 + second byte. A code without a character (and a lead
 // byte alone) gives U+FFFD. Built once; lets a drawing loop decode without allocating.
 const char16_t* Cp932Table();
+// Qt's pending events, for the event pump of a long loop: at most once in a few milliseconds,
+// however often the loop calls it. A search calls its pump at every hit, and a pass of the event
+// loop for each would cost more than the hits.
+void PumpEvents();
 // A UTF-8 literal from the source to a QString (captions written in the code).
 inline QString U(const char* utf8) {
     return QString::fromUtf8(utf8);

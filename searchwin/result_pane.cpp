@@ -9,6 +9,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
@@ -16,11 +17,17 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cctype>
 #include <memory>
 
 namespace {
+
+// The mark of a document layout whose document is no longer shown.
+constexpr char kRetired[] = "quelvraRetired";
+constexpr int kFirstSliceDelayMs = 15;
 
 // Bytes a character of the document takes in the pane's Shift-JIS text.
 int SjisWidth(QChar c) {
@@ -54,17 +61,71 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 QTextDocument* TResultPane::Model() const {
     if (!building_) return document();
-    FlushPending();
-    return building_;
+    if (running_) {
+        FlushStore();
+        return building_;
+    }
+    const_cast<TResultPane*>(this)->AdoptBulkDocument();
+    return document();
 }
 
-void TResultPane::FlushPending() const {
-    if (pendingLines_ == 0) return;
+namespace {
+
+// Lines of a run as they go into a document: one insertion for each stretch of lines of one
+// format (a document takes a run of lines far faster than the same lines one by one). Every
+// line but a document's first starts a new block.
+template <class Line, class Format>
+void InsertLines(QTextCursor& c, std::size_t from, std::size_t to, bool breakFirst, Line line,
+                 Format format) {
+    QString text;
+    for (std::size_t k = from; k < to;) {
+        const int f = line(k).format;
+        text.clear();
+        std::size_t end = k;
+        for (; end < to && line(end).format == f; ++end) {
+            if (end > from || breakFirst) text += QLatin1Char('\n');
+            text += app::ToQ(line(end).text);
+        }
+        c.insertText(text, format(f));
+        k = end;
+    }
+}
+
+} // namespace
+
+void TResultPane::FlushStore(std::size_t count) const {
+    const std::size_t to = store_.size() - storeFrom_ <= count ? store_.size() : storeFrom_ + count;
+    if (to == storeFrom_) return;
     QTextCursor c(building_);
     c.movePosition(QTextCursor::End);
-    c.insertText(pending_, pendingFormat_); // each "\n" starts a new block
-    pending_.clear();
-    pendingLines_ = 0;
+    InsertLines(
+        c, storeFrom_, to, true, [this](std::size_t k) -> const StoredLine& { return store_[k]; },
+        [this](int f) { return storeFormats_[f]; });
+    storeFrom_ = to;
+    if (storeFrom_ == store_.size()) {
+        store_.clear();
+        storeFrom_ = 0;
+    }
+}
+
+void TResultPane::CopyLines(QTextDocument* doc, int from, int to) const {
+    QTextCursor c(doc);
+    c.movePosition(QTextCursor::End);
+    const int built = building_->blockCount();
+    bool breakFirst = !doc->isEmpty();
+    if (from < built) {
+        QTextCursor part(building_);
+        part.setPosition(building_->findBlockByNumber(from).position());
+        const QTextBlock last = building_->findBlockByNumber(std::min(to, built) - 1);
+        part.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+        c.insertFragment(QTextDocumentFragment(part));
+        breakFirst = true;
+    }
+    if (to > built)
+        InsertLines(
+            c, storeFrom_ + (std::max(from, built) - built), storeFrom_ + (to - built), breakFirst,
+            [this](std::size_t k) -> const StoredLine& { return store_[k]; },
+            [this](int f) { return storeFormats_[f]; });
 }
 
 void TResultPane::ShowDocument(QTextDocument* doc) {
@@ -74,7 +135,16 @@ void TResultPane::ShowDocument(QTextDocument* doc) {
         // The control deletes a document it created itself; the ones made here are ours to free.
         const bool ours = old && old->parent() == this && old != building_;
         setDocument(doc);
-        if (ours) old->deleteLater();
+        if (ours) {
+            // Freed when the program is idle; until then its layout, which goes on laying the
+            // text out a step at a time, must not take the time of what comes now (a search
+            // pumps events).
+            if (auto* layout = old->findChild<QAbstractTextDocumentLayout*>()) {
+                layout->setProperty(kRetired, true);
+                layout->installEventFilter(this);
+            }
+            old->deleteLater();
+        }
     }
     connect(doc, &QTextDocument::contentsChange, this, &TResultPane::ContentsChange,
             Qt::UniqueConnection);
@@ -108,11 +178,14 @@ void TResultPane::ContentsChange(int position, int charsRemoved, int charsAdded)
 }
 
 void TResultPane::BeginBulkAppend() {
-    if (building_) return;
+    if (running_ && building_) return;
+    AdoptBulkDocument(); // the last run's lines still going in
     building_ = document()->clone(this);
     building_->setDefaultFont(document()->defaultFont());
     building_->setUndoRedoEnabled(false);
-    shownFrom_ = 0;
+    running_ = true;
+    copyShown_ = false;
+    shownFromLine_ = 0;
     bulkClock_.start();
     lastPublishMs_ = 0;
 }
@@ -122,64 +195,133 @@ void TResultPane::PublishIfDue() {
     // only, the view scrolled to its end: a view follows the end of a growing run all the same,
     // and a copy of the whole document (or lines added to a shown one, which the view lays out
     // at once) would cost the lines so far at every showing, the square of the hits in all.
-    if (!building_) return;
-    // Lines waiting for their insertion go in now and then, so that what is left for the end
-    // of a run (or its cancel) stays small.
-    if (pendingLines_ >= 4096) FlushPending();
+    if (!building_ || !running_) return;
     if (bulkClock_.elapsed() - lastPublishMs_ < publishIntervalMs_) return;
-    FlushPending();
-    const int first = std::max(0, building_->blockCount() - publishTail_);
-    QTextCursor from(building_);
-    from.setPosition(building_->findBlockByNumber(first).position());
-    from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    const int total = LineCount();
+    const int first = std::max(0, total - publishTail_);
     auto* copy = new QTextDocument(this);
     copy->setDefaultFont(building_->defaultFont());
     copy->setUndoRedoEnabled(false);
-    QTextCursor(copy).insertFragment(QTextDocumentFragment(from));
-    shownFrom_ = from.selectionStart();
+    CopyLines(copy, first, total);
     ShowDocument(copy);
+    copyShown_ = true;
+    shownFromLine_ = first;
     moveCursor(QTextCursor::End);
     lastPublishMs_ = bulkClock_.elapsed();
 }
 
-void TResultPane::EnsureWhole() const {
-    // Positions and text are those of the whole document: the copy of a run's last lines gives
-    // way to the document being built (the rest of the run then goes into the shown one).
-    if (building_ && shownFrom_ > 0 && document() != building_)
-        const_cast<TResultPane*>(this)->AdoptBulkDocument();
+void TResultPane::EnsureWhole(std::int64_t upTo) const {
+    if (!building_ || !copyShown_ || HeadHolds(upTo)) return;
+    const_cast<TResultPane*>(this)->AdoptBulkDocument();
 }
 
 void TResultPane::EndBulkAppend() {
+    if (!running_) return;
+    running_ = false;
     if (!building_) return;
-    FlushPending();
-    QTextDocument* done = building_;
-    building_ = nullptr;
-    ShowDocument(done);
+    const int total = LineCount();
+    if (Waiting() <= finishAfter_ || total <= headLines_) {
+        FlushStore();
+        QTextDocument* done = building_;
+        building_ = nullptr;
+        copyShown_ = false;
+        ShowDocument(done);
+        return;
+    }
+    // A long run: its first lines now, the rest a slice at a time (FinishSlice).
+    auto* head = new QTextDocument(this);
+    head->setDefaultFont(building_->defaultFont());
+    head->setUndoRedoEnabled(false);
+    headLineCount_ = headLines_;
+    CopyLines(head, 0, headLineCount_);
+    headBytes_ = 0;
+    const int built = building_->blockCount();
+    for (int i = 0; i < headLineCount_; ++i)
+        headBytes_ += static_cast<std::int64_t>(
+                          i < built ? app::FromQ(building_->findBlockByNumber(i).text()).size()
+                                    : store_[storeFrom_ + (i - built)].text.size()) +
+                      (i > 0 ? 2 : 0);
+    blockSignals_ = true;
+    ShowDocument(head);
+    setTextCursor(QTextCursor(head));
+    setCurrentCharFormat(insertion_);
+    blockSignals_ = false;
+    copyShown_ = true;
+    shownFromLine_ = 0;
+    // The first slice after the first lines are on the screen.
+    finishTimer_->start(kFirstSliceDelayMs);
+}
+
+void TResultPane::FinishSlice() {
+    if (!building_ || running_) return;
+    // Slices of a few milliseconds: between them the window answers the user and lays out
+    // what it shows.
+    QElapsedTimer slice;
+    slice.start();
+    do
+        FlushStore(static_cast<std::size_t>(std::max(1, sliceLines_)));
+    while (Waiting() > 0 && slice.elapsed() < sliceMs_);
+    if (Waiting() > 0)
+        finishTimer_->start(0);
+    else
+        AdoptBulkDocument();
 }
 
 void TResultPane::AdoptBulkDocument() {
-    if (!building_ || document() == building_) return;
-    FlushPending();
-    // The shown copy is the built document from shownFrom_ on, as it was at the last showing;
-    // only lines at the end came since.
+    if (!building_) return;
+    FlushStore();
+    if (!running_) finishTimer_->stop();
+    // The shown copy holds lines of the whole text from shownFromLine_ on, as they were when it
+    // was made; only lines at the end came since. The selection keeps its lines and columns.
     const QTextCursor old = textCursor();
-    const int anchor = shownFrom_ + old.anchor(), position = shownFrom_ + old.position();
+    auto map = [this](QTextDocument* from, QTextDocument* to, int pos) {
+        const QTextBlock b = from->findBlock(pos);
+        const QTextBlock t = to->findBlockByNumber(shownFromLine_ + std::max(0, b.blockNumber()));
+        if (!t.isValid()) return std::max(0, to->characterCount() - 1);
+        return t.position() + std::min(pos - b.position(), t.length() - 1);
+    };
     QTextDocument* doc = building_;
+    const int anchor = map(document(), doc, old.anchor());
+    const int position = map(document(), doc, old.position());
+    const int scroll = verticalScrollBar()->value();
     building_ = nullptr;
+    copyShown_ = false;
     blockSignals_ = true;
     ShowDocument(doc);
     QTextCursor c(doc);
-    const int last = std::max(0, doc->characterCount() - 1);
-    c.setPosition(std::min(anchor, last));
-    c.setPosition(std::min(position, last), QTextCursor::KeepAnchor);
+    c.setPosition(anchor);
+    c.setPosition(position, QTextCursor::KeepAnchor);
     setTextCursor(c);
-    setCurrentCharFormat(insertion_);
+    if (shownFromLine_ == 0) verticalScrollBar()->setValue(scroll);
+    // With a selection the control would give the selected text that format.
+    if (!c.hasSelection()) setCurrentCharFormat(insertion_);
     blockSignals_ = false;
 }
 
 void TResultPane::keyPressEvent(QKeyEvent* e) {
     AdoptBulkDocument();
     QTextEdit::keyPressEvent(e);
+}
+
+void TResultPane::mousePressEvent(QMouseEvent* e) {
+    // A click after a run works on the whole text (a drag may move it); while a run lasts,
+    // selecting in the shown copy is fine: a command adopts the run's document first.
+    if (!running_) AdoptBulkDocument();
+    QTextEdit::mousePressEvent(e);
+}
+
+void TResultPane::wheelEvent(QWheelEvent* e) {
+    if (!running_) AdoptBulkDocument();
+    QTextEdit::wheelEvent(e);
+}
+
+bool TResultPane::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Timer && watched->property(kRetired).toBool()) return true;
+    // Scrolling through the bar reaches the lines still going in at once.
+    if (watched == verticalScrollBar() && !running_ &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel))
+        AdoptBulkDocument();
+    return QTextEdit::eventFilter(watched, event);
 }
 
 void TResultPane::inputMethodEvent(QInputMethodEvent* e) {
@@ -197,6 +339,10 @@ TResultPane::TResultPane(QWidget* parent) : QTextEdit(parent) {
     setLineWrapMode(QTextEdit::WidgetWidth);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ShowDocument(document());
+    finishTimer_ = new QTimer(this);
+    finishTimer_->setSingleShot(true);
+    connect(finishTimer_, &QTimer::timeout, this, &TResultPane::FinishSlice);
+    verticalScrollBar()->installEventFilter(this);
     connect(this, &QTextEdit::selectionChanged, this, [this] {
         if (!blockSignals_) ReportSelection();
     });
@@ -217,11 +363,26 @@ void TResultPane::ReportSelection() {
 }
 
 void TResultPane::Clear() {
-    clear();
+    if (building_ && !running_) {
+        // A finishing run is dropped with its lines.
+        finishTimer_->stop();
+        building_->deleteLater();
+        building_ = nullptr;
+    }
+    if (document()->blockCount() > 1000) {
+        // A large text goes away when the program is idle: the next search need not wait for it.
+        auto* fresh = new QTextDocument(this);
+        fresh->setDefaultFont(document()->defaultFont());
+        ShowDocument(fresh);
+    } else {
+        clear();
+    }
     if (building_) building_->clear();
-    shownFrom_ = 0;
-    pending_.clear();
-    pendingLines_ = 0;
+    copyShown_ = false;
+    shownFromLine_ = 0;
+    store_.clear();
+    storeFrom_ = 0;
+    storeFormats_.clear();
     insertion_ = QTextCharFormat();
     setCurrentCharFormat(insertion_);
     bytes_ = 0;
@@ -236,11 +397,18 @@ std::string TResultPane::Text() const {
 }
 
 int TResultPane::LineCount() const {
-    return Model()->blockCount();
+    if (!building_) return document()->blockCount();
+    return building_->blockCount() + Waiting();
 }
 
 std::string TResultPane::Line(int i) const {
-    const QTextBlock b = Model()->findBlockByNumber(i);
+    if (building_) {
+        const int built = building_->blockCount();
+        if (i >= built) return i - built < Waiting() ? store_[storeFrom_ + (i - built)].text : "";
+        const QTextBlock b = building_->findBlockByNumber(i);
+        return b.isValid() ? app::FromQ(b.text()) : std::string();
+    }
+    const QTextBlock b = document()->findBlockByNumber(i);
     return b.isValid() ? app::FromQ(b.text()) : std::string();
 }
 
@@ -249,10 +417,14 @@ QTextCharFormat TResultPane::InsertionFormat() const {
 }
 
 void TResultPane::ReplaceLine(int i, const std::string& text) {
-    const QTextBlock b = Model()->findBlockByNumber(i);
+    if (building_ && !running_) AdoptBulkDocument();
+    // While a run lasts, the line goes into the run's document (the summary replaces its first
+    // line): only lines up to it need to be there.
+    if (building_ && i >= building_->blockCount()) FlushStore();
+    QTextDocument* doc = building_ ? building_ : document();
+    const QTextBlock b = doc->findBlockByNumber(i);
     if (!b.isValid()) return;
-    const int before = Model()->characterCount();
-    const bool beforeShown = building_ && b.position() < shownFrom_;
+    const int before = doc->blockCount();
     const std::vector<std::string> lines = SplitLines(text);
     QTextCursor c(b);
     c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
@@ -262,31 +434,26 @@ void TResultPane::ReplaceLine(int i, const std::string& text) {
         if (k > 0) c.insertBlock();
         c.insertText(app::ToQ(lines[k]), fmt);
     }
-    if (beforeShown) shownFrom_ += Model()->characterCount() - before;
+    if (building_ && copyShown_ && i < shownFromLine_) shownFromLine_ += doc->blockCount() - before;
     indexDirty_ = true;
 }
 
 void TResultPane::AppendLine(const std::string& text) {
+    if (building_ && !running_) AdoptBulkDocument();
     const std::int64_t add = static_cast<std::int64_t>(text.size()) + 2;
-    if (building_ && pendingLines_ > 0 && InsertionFormat() == pendingFormat_ &&
-        building_->blockCount() + pendingLines_ < maxLines_ && bytes_ + add <= maxBytes_) {
-        pending_ += QLatin1Char('\n');
-        pending_ += app::ToQ(text);
-        ++pendingLines_;
+    if (building_ && (hasLines_ || !building_->isEmpty())) {
+        // A line of a run waits, as it is, for its way into a document.
+        if (LineCount() >= maxLines_ || bytes_ + add > maxBytes_)
+            throw EPaneFull("the result pane is full");
+        if (storeFormats_.empty() || !(storeFormats_.back() == insertion_))
+            storeFormats_.push_back(insertion_);
+        store_.push_back({text, static_cast<int>(storeFormats_.size()) - 1});
         bytes_ += add;
         return;
     }
-    QTextDocument* doc = Model();
+    QTextDocument* doc = building_ ? building_ : document();
     if (doc->blockCount() >= maxLines_ || bytes_ + add > maxBytes_)
         throw EPaneFull("the result pane is full");
-    if (building_ && hasLines_) {
-        // Starts a run of lines that waits for more of its format.
-        pendingFormat_ = InsertionFormat();
-        pending_ = QLatin1Char('\n') + app::ToQ(text);
-        pendingLines_ = 1;
-        bytes_ += add;
-        return;
-    }
     QTextCursor c(doc);
     c.movePosition(QTextCursor::End);
     const bool first = !hasLines_ && doc->isEmpty();
@@ -315,12 +482,12 @@ void TResultPane::RebuildIndex() const {
         text_ += line;
         pos += static_cast<std::int64_t>(line.size()) + 2;
     }
-    const_cast<TResultPane*>(this)->bytes_ = pos > 0 ? pos - 2 : 0;
+    if (!copyShown_) const_cast<TResultPane*>(this)->bytes_ = pos > 0 ? pos - 2 : 0;
     indexDirty_ = false;
 }
 
 int TResultPane::DocPosition(std::int64_t bytePos) const {
-    EnsureWhole();
+    EnsureWhole(bytePos);
     if (bytePos <= 0) return 0;
     RebuildIndex();
     if (lineStart_.empty()) return 0;
@@ -338,7 +505,7 @@ int TResultPane::DocPosition(std::int64_t bytePos) const {
 }
 
 std::int64_t TResultPane::BytePosition(int docPos) const {
-    EnsureWhole();
+    EnsureWhole(0);
     RebuildIndex();
     const QTextBlock b = document()->findBlock(docPos);
     if (!b.isValid()) return TextLength();
@@ -351,12 +518,12 @@ std::int64_t TResultPane::BytePosition(int docPos) const {
 }
 
 std::int64_t TResultPane::SelStart() const {
-    EnsureWhole();
+    EnsureWhole(0);
     return BytePosition(textCursor().selectionStart());
 }
 
 std::int64_t TResultPane::SelLength() const {
-    EnsureWhole();
+    EnsureWhole(0);
     const QTextCursor c = textCursor();
     return BytePosition(c.selectionEnd()) - BytePosition(c.selectionStart());
 }
@@ -370,7 +537,7 @@ void TResultPane::SetSelLength(std::int64_t len) {
 }
 
 void TResultPane::Select(std::int64_t start, std::int64_t length) {
-    EnsureWhole();
+    EnsureWhole(start + std::max<std::int64_t>(length, 0));
     QTextCursor c = textCursor();
     const int a = DocPosition(start);
     c.setPosition(a);
@@ -379,23 +546,24 @@ void TResultPane::Select(std::int64_t start, std::int64_t length) {
 }
 
 void TResultPane::SelectAllText() {
+    EnsureWhole();
     selectAll();
 }
 
 std::string TResultPane::SelText() const {
-    EnsureWhole();
+    EnsureWhole(0);
     QString s = textCursor().selectedText();
     s.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     return app::FromQ(s);
 }
 
 int TResultPane::LineOfPosition(std::int64_t pos) const {
-    EnsureWhole();
+    EnsureWhole(pos);
     return document()->findBlock(DocPosition(pos)).blockNumber();
 }
 
 std::int64_t TResultPane::PositionOfLine(int line) const {
-    EnsureWhole();
+    EnsureWhole(copyShown_ && !running_ && line < headLineCount_ ? 0 : INT64_MAX);
     RebuildIndex();
     if (line < 0 || line >= static_cast<int>(lineStart_.size())) return -1;
     return lineStart_[line];
@@ -678,7 +846,7 @@ void TResultPane::SetRuns(const std::vector<PaneRun>& runs) {
         doc = document()->clone(this);
     } else {
         doc->clear();
-        shownFrom_ = 0;
+        shownFromLine_ = 0;
     }
     QTextCursor c(doc);
     c.beginEditBlock();

@@ -8,6 +8,8 @@
 #include <QRect>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -45,21 +47,36 @@ class TResultPane : public QTextEdit {
     void AppendLine(const std::string& text);
     std::int64_t TextLength() const; // bytes, line breaks counting two
 
-    // A run of many appends (a search): the lines go into a document that no view lays out
-    // line by line, which the pane shows when the run ends, and a copy of its last lines now
-    // and then while it lasts (PublishIfDue), so that the pane's cost per hit stays small. Line,
-    // LineCount, ReplaceLine and AppendLine work on that document meanwhile.
+    // A run of many appends (a search): the lines wait as Shift-JIS text, outside any document,
+    // and go into a document that no view lays out line by line. While the run lasts, the pane
+    // shows a copy of the last lines now and then (PublishIfDue). When it ends, a short run is
+    // shown whole; a long one shows its first lines at once and the rest goes into the document
+    // in the background, a slice at a time, which then takes their place. Touching the pane
+    // (a key, the mouse, the scroll bar, a command) finishes that first. Line, LineCount,
+    // ReplaceLine and AppendLine work on the whole text meanwhile.
     void BeginBulkAppend();
     void PublishIfDue();
     // Tests: how often (1000 ms) and how many of the last lines (2000) a run shows.
     void SetPublishInterval(int ms) { publishIntervalMs_ = ms; }
     void SetPublishTail(int lines) { publishTail_ = lines; }
+    // Tests: a run of more than `afterLines` lines (4000) is finished in the background after
+    // showing its first `headLines` (200, a screenful or more), in slices of `sliceMs` (20 ms),
+    // `sliceLines` (1024) lines at a time.
+    void SetBackgroundFinish(int afterLines, int headLines, int sliceMs, int sliceLines) {
+        finishAfter_ = afterLines;
+        headLines_ = headLines;
+        sliceMs_ = sliceMs;
+        sliceLines_ = sliceLines;
+    }
 
     void EndBulkAppend();
-    bool InBulkAppend() const { return building_ != nullptr; }
+    bool InBulkAppend() const { return running_ && building_ != nullptr; }
+    // Whether the whole text is in the shown document (nothing still going in after a run).
+    bool IsWhole() const { return !building_ || running_; }
     // Ends the run's separate document before the shown copy is changed (a command, typing):
     // the document being built is shown in its place with the same selection, and the lines
     // still to come go straight into it, so that the change is not lost at the next showing.
+    // After a run, finishes the lines still waiting first.
     void AdoptBulkDocument();
 
     // Attributes. Colours are 0x00BBGGRR.
@@ -136,6 +153,8 @@ class TResultPane : public QTextEdit {
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
     void insertFromMimeData(const QMimeData* source) override;
 
@@ -144,7 +163,6 @@ class TResultPane : public QTextEdit {
 
   private:
     void RebuildIndex() const;
-    void EnsureWhole() const;
     // SelectionChanged when the selection is not the one reported last.
     void ReportSelection();
     int reportedAnchor_ = -1, reportedPosition_ = -1;
@@ -166,17 +184,43 @@ class TResultPane : public QTextEdit {
     bool blockSignals_ = false;
     QElapsedTimer bulkClock_;
     bool hasLines_ = false; // AppendLine wrote the first line since the last Clear
+    // The whole text of a run: building_'s lines, then the lines of store_ from storeFrom_ on,
+    // each in the format of storeFormats_ it names.
     QTextDocument* building_ = nullptr;
+    bool running_ = false;
+    struct StoredLine {
+        std::string text;
+        int format;
+    };
+    mutable std::vector<StoredLine> store_;
+    mutable std::size_t storeFrom_ = 0;
+    std::vector<QTextCharFormat> storeFormats_;
+    int Waiting() const { return static_cast<int>(store_.size() - storeFrom_); }
+    // Moves waiting lines (up to `count`) into building_.
+    void FlushStore(std::size_t count = SIZE_MAX) const;
+    // Lines [from, to) of the whole text at the end of `doc`, in their formats.
+    void CopyLines(QTextDocument* doc, int from, int to) const;
     qint64 lastPublishMs_ = 0;
     int publishIntervalMs_ = 1000;
-    // While a run lasts, the shown document is a copy of the built one's last publishTail_
-    // lines, which begin at position shownFrom_ of the built one.
-    int shownFrom_ = 0;
     int publishTail_ = 2000;
-    // During a bulk append, lines of one format wait here and go in with one insertion: a
-    // document takes a run of lines far faster than the same lines one by one.
-    void FlushPending() const;
-    mutable QString pending_;
-    mutable QTextCharFormat pendingFormat_;
-    mutable int pendingLines_ = 0;
+    // A copy of lines of the whole text is shown (the last ones while a run lasts, the first
+    // ones while it finishes); it begins at line shownFromLine_ and, for the first lines, ends
+    // at byte headBytes_ of the whole text.
+    bool copyShown_ = false;
+    int shownFromLine_ = 0;
+    int headLineCount_ = 0;
+    std::int64_t headBytes_ = 0;
+    bool HeadHolds(std::int64_t bytePos) const {
+        return copyShown_ && !running_ && bytePos <= headBytes_;
+    }
+    // Positions and text are those of the whole document: a shown copy gives way to it first,
+    // unless it is a finishing run's first lines and the position lies within them.
+    void EnsureWhole(std::int64_t upTo = INT64_MAX) const;
+    int finishAfter_ = 4000;
+    int headLines_ = 200;
+    int sliceMs_ = 20;
+    int sliceLines_ = 1024;
+    QTimer* finishTimer_ = nullptr;
+    void FinishSlice();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -222,6 +223,134 @@ TEST(ResultPane, BulkAppendShowsTheLastLinesAndACommandMeanwhileWorksOnTheWhole)
     pane.AppendLine("row 6");
     pane.EndBulkAppend();
     EXPECT_EQ(pane.Line(6), "row 6");
+}
+
+// A long run shows its first lines when it ends and the rest goes in a slice at a time; the
+// text, the lines and the positions within those first lines are the whole text's meanwhile,
+// and anything that needs more (a key, a click, a find) finishes it at once.
+class LongRun : public ::testing::Test {
+  public:
+    TResultPane pane;
+    std::vector<std::string> lines; // what the pane must hold, line by line
+
+    void SetUp() override {
+        pane.show();
+        pane.SetBackgroundFinish(5, 3, 0, 4); // first 3 lines, then 4 lines a slice
+    }
+    void Run(int files) {
+        pane.Clear();
+        lines.clear();
+        pane.BeginBulkAppend();
+        pane.AppendLine("");
+        lines.push_back("");
+        for (int f = 0; f < files; ++f) {
+            pane.SetInsertColor(255);
+            pane.SetInsertBold(true);
+            pane.AppendLine(S("メモ表") + std::to_string(f) + ".txt");
+            lines.push_back(S("メモ表") + std::to_string(f) + ".txt");
+            pane.SetInsertColor(0);
+            pane.SetInsertBold(false);
+            for (int h = 0; h < 3; ++h) {
+                pane.AppendLine(S("    ソ能ポ|\\") + std::to_string(h));
+                lines.push_back(S("    ソ能ポ|\\") + std::to_string(h));
+            }
+        }
+        pane.ReplaceLine(0, "summary\r\n");
+        lines[0] = "summary";
+        lines.insert(lines.begin() + 1, "");
+        pane.EndBulkAppend();
+    }
+    std::string Joined() const {
+        std::string all;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            all += (i ? "\r\n" : "") + lines[i];
+        return all;
+    }
+    void WaitWhole() {
+        for (int i = 0; i < 2000 && !pane.IsWhole(); ++i)
+            QTest::qWait(1);
+        ASSERT_TRUE(pane.IsWhole());
+    }
+};
+
+TEST_F(LongRun, FirstLinesNowTheRestInTheBackgroundInTheirFormats) {
+    Run(6); // 26 lines
+    EXPECT_FALSE(pane.IsWhole());
+    EXPECT_FALSE(pane.InBulkAppend());
+    EXPECT_EQ(pane.document()->blockCount(), 3);
+    ASSERT_EQ(pane.LineCount(), static_cast<int>(lines.size()));
+    for (int i = 0; i < pane.LineCount(); ++i)
+        EXPECT_EQ(pane.Line(i), lines[i]) << i;
+    // Positions within the first lines need no more.
+    pane.SetSelStart(0);
+    pane.ScrollCaretIntoView();
+    EXPECT_EQ(pane.SelStart(), 0);
+    const std::int64_t head = pane.PositionOfLine(2);
+    EXPECT_EQ(head, 11);
+    pane.Select(head, 6);
+    EXPECT_EQ(pane.SelText(), S("メモ表"));
+    EXPECT_FALSE(pane.IsWhole());
+
+    WaitWhole();
+    EXPECT_EQ(pane.document()->blockCount(), static_cast<int>(lines.size()));
+    EXPECT_EQ(pane.Text(), Joined());
+    EXPECT_EQ(pane.SelText(), S("メモ表")); // the selection kept
+    EXPECT_EQ(pane.SelStart(), head);
+    for (int line : {2, 6, 22}) {
+        pane.Select(pane.PositionOfLine(line), 6);
+        EXPECT_EQ(pane.SelColor(), 255u) << line;
+        EXPECT_TRUE(pane.SelBold()) << line;
+        pane.Select(pane.PositionOfLine(line + 1), 6);
+        EXPECT_EQ(pane.SelText(), S("    ソ"));
+        EXPECT_EQ(pane.SelColor(), 0u) << line;
+        EXPECT_FALSE(pane.SelBold()) << line;
+    }
+}
+
+TEST_F(LongRun, WhateverNeedsMoreThanTheFirstLinesFinishesAtOnce) {
+    struct Case {
+        const char* what;
+        std::function<void(LongRun&)> touch;
+    } cases[] = {
+        {"key", [](LongRun& t) { QTest::keyClick(&t.pane, Qt::Key_End, Qt::ControlModifier); }},
+        {"click", [](LongRun& t) { QTest::mouseClick(t.pane.viewport(), Qt::LeftButton); }},
+        {"find", [](LongRun& t) { EXPECT_GT(t.pane.FindText(S("表5"), 0), 0); }},
+        {"far selection", [](LongRun& t) { t.pane.Select(t.pane.PositionOfLine(20), 2); }},
+        {"select all", [](LongRun& t) { t.pane.SelectAllText(); }},
+        {"text", [](LongRun& t) { EXPECT_EQ(t.pane.Text(), t.Joined()); }},
+        {"append", [](LongRun& t) { t.pane.AppendLine("more"), t.lines.push_back("more"); }},
+        {"colour", [](LongRun& t) { t.pane.PaintRange(0, 3, 0x8000, true, false); }},
+    };
+    for (const Case& c : cases) {
+        Run(6);
+        ASSERT_FALSE(pane.IsWhole()) << c.what;
+        c.touch(*this);
+        EXPECT_TRUE(pane.IsWhole()) << c.what;
+        EXPECT_EQ(pane.document()->blockCount(), static_cast<int>(lines.size())) << c.what;
+        EXPECT_EQ(pane.Text(), Joined()) << c.what;
+    }
+    // Typed at the end of the whole text, not of the first lines.
+    Run(6);
+    QTest::keyClick(&pane, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(&pane, "z");
+    EXPECT_EQ(pane.Line(pane.LineCount() - 1), lines.back() + "z");
+}
+
+TEST_F(LongRun, ClearOrANewRunDropsOrKeepsWhatIsStillGoingIn) {
+    Run(6);
+    pane.Clear();
+    QTest::qWait(20);
+    EXPECT_TRUE(pane.IsWhole());
+    EXPECT_EQ(pane.Text(), "");
+
+    Run(6);
+    const std::string first = Joined();
+    // A second run appended to the first one (no Clear) keeps every line of the first.
+    pane.BeginBulkAppend();
+    pane.AppendLine("second");
+    pane.EndBulkAppend();
+    WaitWhole();
+    EXPECT_EQ(pane.Text(), first + "\r\nsecond");
 }
 
 // Lines of one format are gathered before they go in: formats, the cap and Clear must hold
