@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <utility>
 
 using app::U;
 
@@ -59,7 +60,9 @@ TForm1::TForm1(const std::string& programDir, QWidget* parent) : QMainWindow(par
     CreateControls();
     CreateMenus();
     ConnectHandlers();
-    Grep1.OnMatch = [this](TGrep& sender, RE_LineInfo_t info) { Grep1Match(sender, info); };
+    Grep1.OnMatch = [this](TGrep& sender, RE_LineInfo_t info) {
+        Grep1Match(sender, std::move(info));
+    };
     Grep1.ProcessMessages = [this] {
         RichEdit1->PublishIfDue();
         app::platform().ProcessEvents();

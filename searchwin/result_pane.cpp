@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -438,7 +439,7 @@ void TResultPane::ReplaceLine(int i, const std::string& text) {
     indexDirty_ = true;
 }
 
-void TResultPane::AppendLine(const std::string& text) {
+void TResultPane::AppendLine(std::string text) {
     if (building_ && !running_) AdoptBulkDocument();
     const std::int64_t add = static_cast<std::int64_t>(text.size()) + 2;
     if (building_ && (hasLines_ || !building_->isEmpty())) {
@@ -447,7 +448,7 @@ void TResultPane::AppendLine(const std::string& text) {
             throw EPaneFull("the result pane is full");
         if (storeFormats_.empty() || !(storeFormats_.back() == insertion_))
             storeFormats_.push_back(insertion_);
-        store_.push_back({text, static_cast<int>(storeFormats_.size()) - 1});
+        store_.push_back({std::move(text), static_cast<int>(storeFormats_.size()) - 1});
         bytes_ += add;
         return;
     }

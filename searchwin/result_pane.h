@@ -44,7 +44,7 @@ class TResultPane : public QTextEdit {
     // Replaces line i's text; `text` may hold line breaks (CR LF, CR or LF) and becomes lines.
     void ReplaceLine(int i, const std::string& text);
     // Appends a line with the insertion attributes; throws EPaneFull past the cap.
-    void AppendLine(const std::string& text);
+    void AppendLine(std::string text);
     std::int64_t TextLength() const; // bytes, line breaks counting two
 
     // A run of many appends (a search): the lines wait as Shift-JIS text, outside any document,

@@ -9,6 +9,7 @@
 
 #include <QTime>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -171,8 +172,12 @@ void TForm1::Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo) {
             RichEdit1->SetInsertBold(false);
         }
         static const std::string star = cp932::FromUtf8("★");
-        RichEdit1->AppendLine(CheckBox3->isChecked() ? "    " + star + LineInfo.Line
-                                                     : "    " + LineInfo.Line);
+        std::string line;
+        line.reserve(6 + LineInfo.Line.size());
+        line += "    ";
+        if (CheckBox3->isChecked()) line += star;
+        line += LineInfo.Line;
+        RichEdit1->AppendLine(std::move(line));
         ++HitCount;
     } catch (...) {
         Sender.Cancel = true;
