@@ -284,7 +284,11 @@ void TResultPane::AdoptBulkDocument() {
     QTextDocument* doc = building_;
     const int anchor = map(document(), doc, old.anchor());
     const int position = map(document(), doc, old.position());
-    const int scroll = verticalScrollBar()->value();
+    // The line at the top of the view, and how far it is scrolled past.
+    const QTextBlock top = cursorForPosition(QPoint(0, 0)).block();
+    const int pastTop =
+        verticalScrollBar()->value() -
+        static_cast<int>(document()->documentLayout()->blockBoundingRect(top).top());
     building_ = nullptr;
     copyShown_ = false;
     blockSignals_ = true;
@@ -293,7 +297,12 @@ void TResultPane::AdoptBulkDocument() {
     c.setPosition(anchor);
     c.setPosition(position, QTextCursor::KeepAnchor);
     setTextCursor(c);
-    if (shownFromLine_ == 0) verticalScrollBar()->setValue(scroll);
+    // The first lines keep their place on the screen (a place far down a run's text would
+    // need the text above it laid out: the caret shows the place then).
+    const QTextBlock same = doc->findBlockByNumber(top.blockNumber());
+    if (shownFromLine_ == 0 && same.isValid())
+        verticalScrollBar()->setValue(
+            static_cast<int>(doc->documentLayout()->blockBoundingRect(same).top()) + pastTop);
     // With a selection the control would give the selected text that format.
     if (!c.hasSelection()) setCurrentCharFormat(insertion_);
     blockSignals_ = false;

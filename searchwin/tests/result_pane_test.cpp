@@ -3,6 +3,7 @@
 #include "codec.h"
 
 #include "qtext.h"
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -274,10 +275,11 @@ class LongRun : public ::testing::Test {
 };
 
 TEST_F(LongRun, FirstLinesNowTheRestInTheBackgroundInTheirFormats) {
-    Run(6); // 26 lines
+    pane.SetBackgroundFinish(5, 8, 0, 4); // first 8 lines, then 4 lines a slice
+    Run(6);                               // 26 lines
     EXPECT_FALSE(pane.IsWhole());
     EXPECT_FALSE(pane.InBulkAppend());
-    EXPECT_EQ(pane.document()->blockCount(), 3);
+    EXPECT_EQ(pane.document()->blockCount(), 8);
     ASSERT_EQ(pane.LineCount(), static_cast<int>(lines.size()));
     for (int i = 0; i < pane.LineCount(); ++i)
         EXPECT_EQ(pane.Line(i), lines[i]) << i;
@@ -291,7 +293,15 @@ TEST_F(LongRun, FirstLinesNowTheRestInTheBackgroundInTheirFormats) {
     EXPECT_EQ(pane.SelText(), S("メモ表"));
     EXPECT_FALSE(pane.IsWhole());
 
+    // Scrolled down the first lines (the program moves there; the user's own scrolling
+    // finishes first): the same line stays at the top of the view.
+    pane.resize(300, 60);
+    pane.verticalScrollBar()->setValue(pane.verticalScrollBar()->maximum());
+    const int topLine = pane.cursorForPosition(QPoint(0, 0)).blockNumber();
+    EXPECT_GT(topLine, 0);
+
     WaitWhole();
+    EXPECT_EQ(pane.cursorForPosition(QPoint(0, 0)).blockNumber(), topLine);
     EXPECT_EQ(pane.document()->blockCount(), static_cast<int>(lines.size()));
     EXPECT_EQ(pane.Text(), Joined());
     EXPECT_EQ(pane.SelText(), S("メモ表")); // the selection kept
