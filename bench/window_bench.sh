@@ -2,9 +2,10 @@
 # The main window's search as a user sees it, beside quelvra-grep on the same folder and keyword:
 # an offscreen run of the real window timed from the press of "検索" to the summary, until the
 # pane is painted, and until every line is in it, for a keyword with about 20 hits and one with
-# about 65,000, over a folder of 25 notes and over one note of the same text; the time a press
-# of the cancel button takes to end a run (pressed halfway through the long one); a check button
-# painting a keyword over a pane of about 28,000 lines. Release and sanitizer builds.
+# about 65,000, over a folder of 25 notes, over one note of the same text and over that note
+# grown to 95 MB by lines without a hit; the time a press of the cancel button takes to end a
+# run (pressed halfway through the long one); a check button painting a keyword over a pane of
+# about 28,000 lines. Release and sanitizer builds.
 #
 #   bench/window_bench.sh [RUNS]      (default 5 runs per figure)
 #
@@ -42,6 +43,14 @@ if [ "$(ls "$OUT/notes" | wc -l)" -ne $((COPIES + 1)) ]; then
     for i in $(seq 1 20); do echo "蜃気楼の記録 $i"; done | iconv -f UTF-8 -t CP932 >"$OUT/notes/rare.txt"
     cat "$OUT/notes/rare.txt" >>"$OUT/one/all.txt"
 fi
+# big/: the single note followed by about 82 MB of lines without Japanese (95 MB in all): the
+# same hits spread over a long read.
+mkdir -p "$OUT/big"
+if [ ! -s "$OUT/big/big.txt" ] || [ "$OUT/one/all.txt" -nt "$OUT/big/big.txt" ]; then
+    cp "$OUT/one/all.txt" "$OUT/big/big.txt"
+    yes 'The quick brown fox jumps over the lazy dog 0123456789 ABCDEFGHIJKLMNOPQRSTUVWXYZ' |
+        head -n 1000000 >>"$OUT/big/big.txt"
+fi
 
 # ---- builds ---------------------------------------------------------------------------------
 build() { # dir, cmake flags...
@@ -67,8 +76,9 @@ for kind in rel test; do
     WB=$(find "$dir" -name window_bench -type f -perm -u+x | head -n 1)
     QG=$(find "$dir" -name quelvra-grep -type f -perm -u+x | head -n 1)
     export ASAN_OPTIONS=detect_leaks=0
-    for folder in notes one; do
+    for folder in notes one big; do
         for kw in 蜃気楼 の; do
+            [ $folder = big ] && [ $kw = 蜃気楼 ] && continue
             line=$(QT_QPA_PLATFORM=offscreen nice "$WB" "$OUT/$folder" "$kw" "$RUNS" 2>/dev/null | grep '^search')
             hits=$(field hits <<<"$line")
             win=$(field summary_ms <<<"$line")
