@@ -152,7 +152,9 @@ void TForm1::SearchBtnClick() {
 
 void TForm1::Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo) {
     try {
-        if (CurrentFile != FileNamePart(CurrentFile)) {
+        // A path still (not yet the file-name part alone): the file's first hit. "/" is never
+        // the second byte of a two-byte character.
+        if (CurrentFile.find('/') != std::string::npos) {
             RichEdit1->AppendLine("");
             RichEdit1->SetInsertColor(255);
             RichEdit1->SetInsertPointSize(12);
