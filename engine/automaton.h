@@ -144,6 +144,9 @@ class TRE_DFA {
     mutable std::once_flag SearchOnce;
     mutable bool SearchEndsAtLineFeed = false;
     mutable std::vector<TCharCode> SearchRequiredCodes;
+    // Sets of byte strings every match holds one string of (see factors.h), found from the
+    // parse tree when the pattern is compiled.
+    std::vector<std::vector<std::string>> RequiredSets;
     // The fast search's tables (start bytes and pairs, classes of codes), made on the first
     // search and kept, so that a folder of many small files does not build them for each.
     mutable std::shared_ptr<const TDFASearchTables> SearchTables;

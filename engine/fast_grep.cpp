@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -176,6 +177,59 @@ std::size_t FindStartSse2(const TStartSpellings& s, const unsigned char* d, std:
     return i;
 }
 
+// The first position in [from, end) where the pair k[0] k[1] starts and the pair k[2] k[3]
+// starts `gap` bytes later, or where the vector loop stopped (the last few positions are left
+// to the caller). Reads nothing at or past `end`.
+__attribute__((target("avx2"))) std::size_t FindTwoPairsAvx2(const unsigned char* d,
+                                                             std::size_t from, std::size_t end,
+                                                             const unsigned char* k,
+                                                             std::size_t gap) {
+    const __m256i a0 = _mm256_set1_epi8(static_cast<char>(k[0])),
+                  a1 = _mm256_set1_epi8(static_cast<char>(k[1])),
+                  b0 = _mm256_set1_epi8(static_cast<char>(k[2])),
+                  b1 = _mm256_set1_epi8(static_cast<char>(k[3]));
+    std::size_t i = from;
+    for (; i + gap + 33 <= end; i += 32) {
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 1));
+        const __m256i y0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + gap));
+        const __m256i y1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + gap + 1));
+        const __m256i m = _mm256_and_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(x0, a0), _mm256_cmpeq_epi8(x1, a1)),
+            _mm256_and_si256(_mm256_cmpeq_epi8(y0, b0), _mm256_cmpeq_epi8(y1, b1)));
+        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(m));
+        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+    return i;
+}
+
+std::size_t FindTwoPairsSse2(const unsigned char* d, std::size_t from, std::size_t end,
+                             const unsigned char* k, std::size_t gap) {
+    const __m128i a0 = _mm_set1_epi8(static_cast<char>(k[0])),
+                  a1 = _mm_set1_epi8(static_cast<char>(k[1])),
+                  b0 = _mm_set1_epi8(static_cast<char>(k[2])),
+                  b1 = _mm_set1_epi8(static_cast<char>(k[3]));
+    std::size_t i = from;
+    for (; i + gap + 17 <= end; i += 16) {
+        const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+        const __m128i y0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + gap));
+        const __m128i y1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + gap + 1));
+        const __m128i m =
+            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(x0, a0), _mm_cmpeq_epi8(x1, a1)),
+                          _mm_and_si128(_mm_cmpeq_epi8(y0, b0), _mm_cmpeq_epi8(y1, b1)));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+    return i;
+}
+
+std::size_t FindTwoPairs(const unsigned char* d, std::size_t from, std::size_t end,
+                         const unsigned char* k, std::size_t gap) {
+    return VectorLevel() >= 2 ? FindTwoPairsAvx2(d, from, end, k, gap)
+                              : FindTwoPairsSse2(d, from, end, k, gap);
+}
+
 std::size_t FindStartVector(const TStartSpellings& s, const unsigned char* d, std::size_t from,
                             std::size_t end) {
     return VectorLevel() >= 2 ? FindStartAvx2(s, d, from, end) : FindStartSse2(s, d, from, end);
@@ -217,6 +271,10 @@ std::size_t FindStartVector(const TStartSpellings&, const unsigned char*, std::s
                             std::size_t) {
     return from;
 }
+std::size_t FindTwoPairs(const unsigned char*, std::size_t from, std::size_t, const unsigned char*,
+                         std::size_t) {
+    return from;
+}
 #endif
 
 class Search {
@@ -243,7 +301,7 @@ class Search {
         if (useLiteral_ && b.rareAt != -2 && b.rareFor == literal_) rareAt_ = b.rareAt;
     }
     void KeepRareChoice(TFastBuffer& b) const {
-        if (!useLiteral_ || rareAt_ == -2 || !rarePair_.pairs.empty()) return;
+        if (!useLiteral_ || rareAt_ == -2 || !rarePair_.pairs.empty() || twoPairs_) return;
         b.rareFor = literal_;
         b.rareAt = rareAt_;
     }
@@ -318,21 +376,34 @@ class Search {
     unsigned char firstByte_ = 0;               // the one, when there is one
     const std::uint64_t* pairStarts_ = nullptr; // see TDFASearchTables
     const TStartSpellings* starts_ = nullptr;   // see TDFASearchTables
-    // A few codes that every match reads (the rarest in the first data; none: empty), each as
-    // bytes with where they occur next, and where the line of the last candidate ends (valid
-    // when the flags say so). A line that lacks one of them holds no match.
+    // A few sets of strings that every match holds one string of (the rarest in the first
+    // data; none: empty), with where one of them occurs next, and where the line of the last
+    // candidate ends (valid when the flags say so). A line that lacks every string of a set
+    // holds no match.
     struct Required {
-        std::string bytes;
-        std::size_t rare = 0; // the index of its byte that memchr looks for
-        TStartSpellings pair; // or its two bytes, looked for with vectors
+        std::vector<std::string> strings;
+        // One string: its byte that memchr looks for, at `rare`, or the pair of its bytes at
+        // `rare` looked for with vectors (`pair`).
+        std::size_t rare = 0;
+        TStartSpellings pair;
+        // Several: how their first bytes are spelled (looked for with vectors when usable),
+        // and which bytes start one.
+        TStartSpellings firsts;
+        std::array<bool, 256> first{};
         std::size_t at = 0;
         bool atValid = false;
     };
-    static constexpr std::size_t kMaxRequired = 3;
+    static constexpr std::size_t kMaxRequired = 6;
     std::vector<Required> required_;
     bool requiredChosen_ = false;
     std::size_t lineEnd_ = 0;
-    std::size_t FindRequired(const Required& r, std::size_t from) const;
+    // Where a string of `r` occurs next from `from` on (n_: nowhere); counts in `stops` the
+    // places where the search stopped to compare.
+    std::size_t FindRequired(const Required& r, std::size_t from,
+                             std::size_t* stops = nullptr) const;
+    // `count`: bytes in the first data; `pairCount`: pairs of bytes there.
+    Required MakeRequired(std::vector<std::string> strings, const std::size_t (&count)[256],
+                          const std::function<std::size_t(unsigned)>& pairCount) const;
     bool lineEndValid_ = false;
     void ChooseRequired();
     // True when no attempt from `p` to the end of its line can accept (the line lacks the
@@ -345,6 +416,10 @@ class Search {
     // rarePairAt_, searched for with vectors (none: memmem).
     TStartSpellings rarePair_;
     std::size_t rarePairAt_ = 0;
+    // With vectors, a literal of three bytes or more: its first pair of bytes and its last
+    // together (no choice to make, nothing to count).
+    bool twoPairs_ = false;
+    unsigned char twoPairsKey_[4] = {};
     const std::vector<bool>* firstCodes_ = nullptr; // see TDFASearchTables
 
     // The one-pass walk. Attempts that have read the same characters in the same state will
@@ -464,6 +539,18 @@ std::size_t Search::NextCandidate(std::size_t from) const {
     if (from >= n_) return n_;
     if (useLiteral_) {
         const std::size_t len = literal_.size();
+        if (twoPairs_) {
+            // Its first two bytes and its last two together, 32 or 16 positions at a time:
+            // hardly anything else has both, however common each byte is.
+            const unsigned char* key = twoPairsKey_;
+            const std::size_t gap = len - 2;
+            for (std::size_t i = from; i < n_; ++i) {
+                i = FindTwoPairs(d_, i, n_, key, gap);
+                if (i >= n_) break;
+                if (i + len <= n_ && std::memcmp(d_ + i, literal_.data(), len) == 0) return i;
+            }
+            return n_;
+        }
         if (rareAt_ == -1 && !rarePair_.pairs.empty()) {
             // The literal's rarest pair of bytes, 32 or 16 positions at a time, then the whole.
             const std::size_t k = rarePairAt_;
@@ -514,62 +601,185 @@ std::size_t Search::NextCandidate(std::size_t from) const {
     return n_;
 }
 
+// Sets up the search for one set of strings; the byte counts are those of the first data.
+Search::Required Search::MakeRequired(std::vector<std::string> strings,
+                                      const std::size_t (&count)[256],
+                                      const std::function<std::size_t(unsigned)>& pairCount) const {
+    Required r;
+    r.strings = std::move(strings);
+    if (r.strings.size() == 1) {
+        const std::string& b = r.strings.front();
+        std::size_t score = static_cast<std::size_t>(-1);
+        for (std::size_t k = 0; k < b.size(); ++k)
+            if (count[static_cast<unsigned char>(b[k])] < score) {
+                score = count[static_cast<unsigned char>(b[k])];
+                r.rare = k;
+            }
+        if (b.size() >= 2 && VectorLevel() > 0) {
+            // A pair of its bytes side by side is rarer than any byte in dense text.
+            for (std::size_t k = 0; k + 1 < b.size() && k < 8; ++k) {
+                const unsigned char x = static_cast<unsigned char>(b[k]),
+                                    y = static_cast<unsigned char>(b[k + 1]);
+                const std::size_t pairs = pairCount(static_cast<unsigned>(x) << 8 | y);
+                // (memchr is the faster while its byte is as rare as the pair.)
+                if (pairs < score) {
+                    score = pairs;
+                    r.rare = k;
+                    r.pair.pairs = {{x, y}};
+                }
+            }
+        }
+        return r;
+    }
+    TStartSpellings& sp = r.firsts;
+    sp.usable = kVectorStarts;
+    for (const std::string& b : r.strings) {
+        const unsigned char x = static_cast<unsigned char>(b[0]);
+        r.first[x] = true;
+        if (b.size() == 1) {
+            if (std::find(sp.singles.begin(), sp.singles.end(), x) == sp.singles.end())
+                sp.singles.push_back(x);
+        } else {
+            const std::array<unsigned char, 2> xy = {x, static_cast<unsigned char>(b[1])};
+            if (std::find(sp.pairs.begin(), sp.pairs.end(), xy) == sp.pairs.end())
+                sp.pairs.push_back(xy);
+        }
+    }
+    // (A pair is as good as its first byte alone when that byte also spells a string.)
+    std::erase_if(sp.pairs, [&](const std::array<unsigned char, 2>& xy) {
+        return std::find(sp.singles.begin(), sp.singles.end(), xy[0]) != sp.singles.end();
+    });
+    if (sp.pairs.size() + sp.singles.size() > kMaxStartSpellings) sp.usable = false;
+    return r;
+}
+
 void Search::ChooseRequired() {
     required_.clear();
     if (useLiteral_ || !dfa_.SearchEndsAtLineFeed) return;
-    // How often each code's bytes occur in the first data: the rarest codes are looked for,
-    // a double-byte one as its pair of bytes.
+    // Every set the pattern is known to need, then every code; how often each occurs in the
+    // first data decides which few are looked for.
+    std::vector<std::vector<std::string>> sets = dfa_.RequiredSets;
+    for (TCharCode c : dfa_.SearchRequiredCodes) {
+        std::vector<std::string> one = {CodeToStr(c)};
+        if (std::find(sets.begin(), sets.end(), one) == sets.end()) sets.push_back(one);
+    }
+    if (sets.empty()) return;
     std::size_t count[256] = {};
     const std::size_t sample = std::min<std::size_t>(n_, 16384);
     for (std::size_t i = 0; i < sample; ++i)
         ++count[d_[i]];
+    // What looking for a set costs in the sample: every place its search stops to compare (a
+    // string found there lets a line through, which costs more than a byte). A set that stops
+    // too often is not worth it.
+    const std::size_t limit = sample / 8 + 16;
     std::vector<std::pair<std::size_t, Required>> scored;
-    for (TCharCode c : dfa_.SearchRequiredCodes) {
-        Required r;
-        r.bytes = CodeToStr(c);
-        std::size_t score = static_cast<std::size_t>(-1);
-        for (std::size_t k = 0; k < r.bytes.size(); ++k)
-            if (count[static_cast<unsigned char>(r.bytes[k])] < score) {
-                score = count[static_cast<unsigned char>(r.bytes[k])];
-                r.rare = k;
-            }
-        if (r.bytes.size() == 2 && VectorLevel() > 0) {
-            const unsigned char a = static_cast<unsigned char>(r.bytes[0]),
-                                b = static_cast<unsigned char>(r.bytes[1]);
-            std::size_t pairs = 0;
-            for (std::size_t i = 0; i + 1 < sample; ++i)
-                pairs += d_[i] == a && d_[i + 1] == b;
-            // (memchr is the faster while its byte is as rare as the pair.)
-            if (pairs < score) {
-                score = pairs;
-                r.pair.pairs = {{a, b}};
-            }
+    const std::size_t whole = n_;
+    // The pairs of bytes a single string may be looked for by, counted in one pass.
+    std::vector<std::uint16_t> keys;
+    for (const std::vector<std::string>& set : sets)
+        if (set.size() == 1)
+            for (std::size_t k = 0; k + 1 < set[0].size() && k < 8; ++k)
+                keys.push_back(
+                    static_cast<std::uint16_t>(static_cast<unsigned char>(set[0][k]) << 8 |
+                                               static_cast<unsigned char>(set[0][k + 1])));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    std::vector<std::size_t> keyCount(keys.size(), 0);
+    if (!keys.empty()) {
+        std::vector<std::uint64_t> wanted(65536 / 64, 0);
+        for (std::uint16_t key : keys)
+            wanted[key >> 6] |= std::uint64_t(1) << (key & 63);
+        for (std::size_t i = 0; i + 1 < sample; ++i) {
+            const unsigned key = static_cast<unsigned>(d_[i]) << 8 | d_[i + 1];
+            if (wanted[key >> 6] >> (key & 63) & 1)
+                ++keyCount[static_cast<std::size_t>(
+                    std::lower_bound(keys.begin(), keys.end(), key) - keys.begin())];
         }
-        scored.emplace_back(score, std::move(r));
+    }
+    const auto pairCount = [&](unsigned key) {
+        return keyCount[static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), key) -
+                                                 keys.begin())];
+    };
+    for (std::vector<std::string>& set : sets) {
+        Required r = MakeRequired(std::move(set), count, pairCount);
+        std::size_t score = 0;
+        if (r.strings.size() > 1 && !(r.firsts.usable && VectorLevel() > 0)) continue;
+        n_ = sample;
+        for (std::size_t stops = 0, found = 0, p = FindRequired(r, 0, &stops);;
+             p = FindRequired(r, p + 1, &stops)) {
+            score = stops + 16 * found;
+            if (p >= n_ || score > limit) break;
+            ++found;
+        }
+        n_ = whole;
+        if (score <= limit) scored.emplace_back(score, std::move(r));
     }
     std::stable_sort(scored.begin(), scored.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
-    for (std::size_t i = 0; i < scored.size() && i < kMaxRequired; ++i)
-        required_.push_back(std::move(scored[i].second));
+    // All that are cheap enough, the cheapest first: a set that is rare at the start of a file
+    // may be common later, where another one is rare, and each set's search goes over the
+    // file at most once (each looks on from where it last found a string).
+    // (A set that one already taken implies adds nothing: 指 beside 指定.)
+    auto implies = [](const Required& t, const Required& s) {
+        for (const std::string& x : t.strings)
+            if (std::none_of(s.strings.begin(), s.strings.end(),
+                             [&](const std::string& y) { return x.find(y) != std::string::npos; }))
+                return false;
+        return true;
+    };
+    for (auto& [score, r] : scored) {
+        if (required_.size() >= kMaxRequired) break;
+        if (std::none_of(required_.begin(), required_.end(),
+                         [&](const Required& t) { return implies(t, r); }))
+            required_.push_back(std::move(r));
+    }
 }
 
-std::size_t Search::FindRequired(const Required& req, std::size_t from) const {
-    const std::size_t len = req.bytes.size();
+std::size_t Search::FindRequired(const Required& req, std::size_t from, std::size_t* stops) const {
+    if (req.strings.size() > 1) {
+        const bool vectors = req.firsts.usable && VectorLevel() > 0;
+        for (std::size_t i = from; i < n_; ++i) {
+            if (vectors) {
+                i = FindStartVector(req.firsts, d_, i, n_);
+                if (i >= n_) break;
+            }
+            if (!req.first[d_[i]]) continue;
+            if (stops) ++*stops;
+            // The strings that begin with this byte, or with this byte and the next (sorted).
+            const char* at = reinterpret_cast<const char*>(d_ + i);
+            const std::string_view one(at, 1), two(at, 2);
+            if (std::binary_search(req.strings.begin(), req.strings.end(), one)) return i;
+            for (auto s = std::lower_bound(req.strings.begin(), req.strings.end(), two);
+                 s != req.strings.end() && s->compare(0, 2, two) == 0; ++s)
+                if (i + s->size() <= n_ && std::memcmp(at, s->data(), s->size()) == 0) return i;
+        }
+        return n_;
+    }
+    const std::string& bytes = req.strings.front();
+    const std::size_t len = bytes.size();
+    const std::size_t k = req.rare;
     if (!req.pair.pairs.empty()) {
         const unsigned char a = req.pair.pairs[0][0], b = req.pair.pairs[0][1];
-        std::size_t i = FindStartVector(req.pair, d_, from, n_);
-        while (i < n_ && !(d_[i] == a && d_[i + 1] == b))
-            ++i;
-        return std::min(i, n_);
+        for (std::size_t r = from + k; r < n_;) {
+            std::size_t i = FindStartVector(req.pair, d_, r, n_);
+            while (i < n_ && !(d_[i] == a && d_[i + 1] == b))
+                ++i;
+            if (i >= n_) return n_;
+            if (stops) ++*stops;
+            const std::size_t p = i - k;
+            if (p + len <= n_ && std::memcmp(d_ + p, bytes.data(), len) == 0) return p;
+            r = i + 1;
+        }
+        return n_;
     }
-    const std::size_t k = req.rare;
-    const unsigned char rare = static_cast<unsigned char>(req.bytes[k]);
+    const unsigned char rare = static_cast<unsigned char>(bytes[k]);
     for (std::size_t r = from + k; r < n_; ++r) {
         const void* hit = std::memchr(d_ + r, rare, n_ - r);
         if (!hit) return n_;
+        if (stops) ++*stops;
         r = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_);
         const std::size_t p = r - k;
-        if (p + len <= n_ && std::memcmp(d_ + p, req.bytes.data(), len) == 0) return p;
+        if (p + len <= n_ && std::memcmp(d_ + p, bytes.data(), len) == 0) return p;
     }
     return n_;
 }
@@ -614,6 +824,16 @@ bool Search::LineCannotMatch(std::size_t p, std::size_t& end) {
 }
 
 void Search::ChooseRareByte() {
+    if (kVectorStarts && VectorLevel() > 0 && literal_.size() >= 3) {
+        const std::size_t len = literal_.size();
+        twoPairs_ = true;
+        rareAt_ = -1;
+        for (std::size_t k = 0; k < 2; ++k) {
+            twoPairsKey_[k] = static_cast<unsigned char>(literal_[k]);
+            twoPairsKey_[2 + k] = static_cast<unsigned char>(literal_[len - 2 + k]);
+        }
+        return;
+    }
     // Byte counts of the first data: a byte of the literal that is rare there is rare in the
     // rest of the file too, as a rule, and memchr finds it faster than memmem finds the whole.
     std::size_t count[256] = {};

@@ -317,6 +317,50 @@ TEST_F(Differential, EveryVectorLevelAgrees) {
     engine::gVectorLevelLimit = 2;
 }
 
+// Lines are passed over when they lack every spelling of a keyword: dense lines of widened
+// spellings and look-alikes (second bytes that read as "\\", "|" or a letter: ソ 表 能 ポ), with
+// the first keyword missing from the start of the file (so that it looks rare there) and
+// frequent later, at every vector level.
+TEST_F(Differential, LinesLackingAKeywordsSpellingsPassedOver) {
+    std::mt19937 rng(53);
+    TGrep grep;
+    const std::vector<std::vector<std::string>> searches = {
+        {J("データ")}, {J("名詞"), J("データ")}, {J("ソ"), J("表"), J("ポ")}, {J("能"), "\\|"},
+        {J("ＯＳ")},   {"S", J("ポ")},
+    };
+    const std::vector<std::string> pieces = {
+        J("データ"), J("ﾃﾞｰﾀ"), J("て゛ーた"), J("でた"), J("デ"), J("タ"), J("名詞"),
+        J("名"),     J("詞"),   J("ソ"),       J("表"),   J("能"), J("ポ"), J("ﾎﾟ"),
+        J("ぽ"),     J("ＯＳ"), J("ｏｓ"),     "OS",      "os",    "S",     "\\",
+        "|",         ",",       J("、"),       J("一般"), J("ア"), J("検")};
+    for (int level = 0; level <= 2; ++level) {
+        engine::gVectorLevelLimit = level;
+        for (std::size_t k = 0; k < searches.size(); ++k) {
+            const bool widen = (k + static_cast<std::size_t>(level)) % 2 == 0;
+            grep.SetUseFuzzyCharDic(widen);
+            grep.SetRegExp(engine::ComposePattern(searches[k]));
+            // The first keyword's first character is left out of the first 40 KB.
+            const std::string absent = searches[k][0].substr(0, 2);
+            std::string bytes;
+            while (bytes.size() < 2 * TTxtFile::BlockSize + 3000) {
+                std::string line;
+                for (int n = 1 + static_cast<int>(rng() % 12); n > 0; --n) {
+                    std::string piece = pieces[rng() % pieces.size()];
+                    if (bytes.size() < 40000 && piece.find(absent) != std::string::npos) continue;
+                    line += piece;
+                }
+                bytes += line + std::vector<std::string>{"\n", "\r\n", "\r"}[rng() % 3];
+            }
+            const std::string reference = Show(Run(grep, bytes, true));
+            const std::string fast = Show(Run(grep, bytes, false));
+            if (fast != reference) engine::gVectorLevelLimit = 2;
+            ASSERT_EQ(fast, reference)
+                << "level " << level << " search " << k << " widening " << widen;
+        }
+    }
+    engine::gVectorLevelLimit = 2;
+}
+
 // Cancelling from the host's events stops both routines at the same block, after the same
 // lines.
 TEST_F(Differential, CancelAtTheSameBlock) {
