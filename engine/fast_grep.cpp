@@ -277,11 +277,44 @@ std::size_t FindTwoPairs(const unsigned char*, std::size_t from, std::size_t, co
 }
 #endif
 
+// A set of strings that every match holds one of (see ChooseRequired), with where one of them
+// occurs next. A line that lacks every string of a set holds no match.
+struct Required {
+    std::vector<std::string> strings;
+    // One string: its byte that memchr looks for, at `rare`, or the pair of its bytes at
+    // `rare` looked for with vectors (`pair`).
+    std::size_t rare = 0;
+    TStartSpellings pair;
+    // Several: how their first bytes are spelled (looked for with vectors when usable),
+    // and which bytes start one.
+    TStartSpellings firsts;
+    std::array<bool, 256> first{};
+    std::size_t at = 0;
+    bool atValid = false;
+};
+
+} // namespace
+
+// See TFastBuffer.
+struct TSearchMemo {
+    std::uint64_t dfaSerial = 0;
+    // The sets of strings a small file chose to look for (see ChooseRequired).
+    bool chosen = false;
+    std::vector<Required> required;
+    // The one-pass walk's sets of states and the steps between them (see Walk).
+    std::vector<std::vector<const TRE_DFAState*>> sets; // set 0 is the empty one
+    std::unordered_map<std::string, int> setIndex;
+    std::vector<std::uint32_t> steps; // set * classes + class -> packed step, kUnknown
+};
+
+namespace {
+
 class Search {
   public:
-    Search(const TRE_DFA& dfa, const bool& cancel, const std::function<void()>& pump,
-           const std::function<void(RE_LineInfo_t&)>& report)
-        : dfa_(dfa), cancel_(cancel), pump_(pump), report_(report) {}
+    Search(const TRE_DFA& dfa, TSearchMemo& memo, const bool& cancel,
+           const std::function<void()>& pump, const std::function<void(RE_LineInfo_t&)>& report)
+        : dfa_(dfa), cancel_(cancel), pump_(pump), report_(report), memo_(memo), sets_(memo.sets),
+          setIndex_(memo.setIndex), steps_(memo.steps) {}
 
     // Sets up the candidate search; false when nothing can match.
     bool Prepare();
@@ -376,23 +409,9 @@ class Search {
     unsigned char firstByte_ = 0;               // the one, when there is one
     const std::uint64_t* pairStarts_ = nullptr; // see TDFASearchTables
     const TStartSpellings* starts_ = nullptr;   // see TDFASearchTables
-    // A few sets of strings that every match holds one string of (the rarest in the first
-    // data; none: empty), with where one of them occurs next, and where the line of the last
-    // candidate ends (valid when the flags say so). A line that lacks every string of a set
-    // holds no match.
-    struct Required {
-        std::vector<std::string> strings;
-        // One string: its byte that memchr looks for, at `rare`, or the pair of its bytes at
-        // `rare` looked for with vectors (`pair`).
-        std::size_t rare = 0;
-        TStartSpellings pair;
-        // Several: how their first bytes are spelled (looked for with vectors when usable),
-        // and which bytes start one.
-        TStartSpellings firsts;
-        std::array<bool, 256> first{};
-        std::size_t at = 0;
-        bool atValid = false;
-    };
+    // A few sets of strings that every match holds one string of (the cheapest to look for in
+    // the first data; none: empty), and where the line of the last candidate ends (valid when
+    // the flags say so).
     static constexpr std::size_t kMaxRequired = 6;
     std::vector<Required> required_;
     bool requiredChosen_ = false;
@@ -428,9 +447,10 @@ class Search {
     // that every state treats alike) is kept once computed.
     const std::uint32_t* classOf_ = nullptr; // code -> class, see TDFASearchTables
     std::size_t classes_ = 0;
-    std::vector<std::vector<const TRE_DFAState*>> sets_; // set 0 is the empty one
-    std::unordered_map<std::string, int> setIndex_;
-    std::vector<std::uint32_t> steps_; // set * classes_ + class -> packed step, kUnknown
+    TSearchMemo& memo_;
+    std::vector<std::vector<const TRE_DFAState*>>& sets_;
+    std::unordered_map<std::string, int>& setIndex_;
+    std::vector<std::uint32_t>& steps_;
     // Candidates before this position are tried one attempt at a time (after a walk found an
     // attempt running on past a line break, where the lines it reports depend on the order of
     // the attempts).
@@ -602,9 +622,8 @@ std::size_t Search::NextCandidate(std::size_t from) const {
 }
 
 // Sets up the search for one set of strings; the byte counts are those of the first data.
-Search::Required Search::MakeRequired(std::vector<std::string> strings,
-                                      const std::size_t (&count)[256],
-                                      const std::function<std::size_t(unsigned)>& pairCount) const {
+Required Search::MakeRequired(std::vector<std::string> strings, const std::size_t (&count)[256],
+                              const std::function<std::size_t(unsigned)>& pairCount) const {
     Required r;
     r.strings = std::move(strings);
     if (r.strings.size() == 1) {
@@ -656,6 +675,22 @@ Search::Required Search::MakeRequired(std::vector<std::string> strings,
 void Search::ChooseRequired() {
     required_.clear();
     if (useLiteral_ || !dfa_.SearchEndsAtLineFeed) return;
+    // A small note takes what an earlier one chose: trying every set would cost it more than
+    // its search (a folder of many notes), and any choice finds the same lines.
+    const bool small = n_ < 16384;
+    if (small && memo_.chosen) {
+        required_ = memo_.required;
+        return;
+    }
+    struct Keep {
+        Search& s;
+        bool small;
+        ~Keep() {
+            if (!small) return;
+            s.memo_.required = s.required_;
+            s.memo_.chosen = true;
+        }
+    } keep{*this, small};
     // Every set the pattern is known to need, then every code; how often each occurs in the
     // first data decides which few are looked for.
     std::vector<std::vector<std::string>> sets = dfa_.RequiredSets;
@@ -1003,7 +1038,13 @@ bool Search::Prepare() {
         firstCodes_ = &t.firstCodes;
         classOf_ = t.classOf.data();
         classes_ = t.classes;
-        ResetSets();
+        // (What the last file of this automaton left is kept.)
+        if (memo_.dfaSerial != dfa_.Serial || sets_.empty()) {
+            memo_.dfaSerial = dfa_.Serial;
+            memo_.chosen = false;
+            memo_.required.clear();
+            ResetSets();
+        }
     }
     return true;
 }
@@ -1294,7 +1335,8 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
         int fd;
         ~Closer() { ::close(fd); }
     } closer{file};
-    Search search(dfa, cancel, pump, report);
+    if (!buffer.memo) buffer.memo = std::make_shared<TSearchMemo>();
+    Search search(dfa, *buffer.memo, cancel, pump, report);
     const bool canMatch = search.Prepare();
     constexpr std::size_t kPad = 3; // a line feed and two zero bytes after the data
 
