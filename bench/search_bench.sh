@@ -328,7 +328,7 @@ big_row "rg, データ" "rg -E shift_jis --no-ignore -c --no-filename -- デー�
 echo
 COMPILE=$("$BUILD/bin/compile_bench" 9)
 echo "$COMPILE"
-compile_ms=$(printf '%s' "$COMPILE" | sed -n 's/.*dictionary on: \([0-9.]*\) ms.*/\1/p')
+compile_ms=$(printf '%s\n' "$COMPILE" | sed -n '/^compile,/ s/.*dictionary on: \([0-9.]*\) ms.*/\1/p' | head -n 1)
 
 # ---- targets --------------------------------------------------------------------------------
 verdict() { awk "BEGIN {exit !($1)}" && echo met || echo MISSED; }

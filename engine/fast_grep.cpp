@@ -704,11 +704,18 @@ void Search::ChooseRequired() {
     for (std::size_t i = 0; i < sample; ++i)
         ++count[d_[i]];
     // What looking for a set costs in the sample: every place its search stops to compare (a
-    // string found there lets a line through, which costs more than a byte). A set that stops
-    // too often is not worth it.
-    const std::size_t limit = sample / 8 + 16;
-    std::vector<std::pair<std::size_t, Required>> scored;
+    // string found there lets a line through, which costs more). A set is worth it when its
+    // search stops at most half as often as the search for the starts of attempts, which runs
+    // anyway and whose every stop costs more (a keyword found on most lines, or whose
+    // spellings begin with common kana, is found as fast by its starts alone).
     const std::size_t whole = n_;
+    n_ = sample;
+    std::size_t starts = 0;
+    for (std::size_t p = NextCandidate(0); p < n_ && starts < sample / 4; p = NextCandidate(p + 1))
+        ++starts;
+    n_ = whole;
+    const std::size_t stopLimit = starts / 2, scoreLimit = sample / 8 + 16;
+    std::vector<std::pair<std::size_t, Required>> scored;
     // The pairs of bytes a single string may be looked for by, counted in one pass.
     std::vector<std::uint16_t> keys;
     for (const std::vector<std::string>& set : sets)
@@ -737,17 +744,15 @@ void Search::ChooseRequired() {
     };
     for (std::vector<std::string>& set : sets) {
         Required r = MakeRequired(std::move(set), count, pairCount);
-        std::size_t score = 0;
         if (r.strings.size() > 1 && !(r.firsts.usable && VectorLevel() > 0)) continue;
         n_ = sample;
-        for (std::size_t stops = 0, found = 0, p = FindRequired(r, 0, &stops);;
-             p = FindRequired(r, p + 1, &stops)) {
-            score = stops + 16 * found;
-            if (p >= n_ || score > limit) break;
+        std::size_t stops = 0, found = 0;
+        const auto worth = [&] { return stops <= stopLimit && stops + 4 * found <= scoreLimit; };
+        for (std::size_t p = FindRequired(r, 0, &stops); p < n_ && worth();
+             p = FindRequired(r, p + 1, &stops))
             ++found;
-        }
         n_ = whole;
-        if (score <= limit) scored.emplace_back(score, std::move(r));
+        if (worth()) scored.emplace_back(stops + 4 * found, std::move(r));
     }
     std::stable_sort(scored.begin(), scored.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
