@@ -230,6 +230,69 @@ std::size_t FindTwoPairs(const unsigned char* d, std::size_t from, std::size_t e
                               : FindTwoPairsSse2(d, from, end, k, gap);
 }
 
+// As FindStart*, but returns the whole block's matches: the block where one starts (`mask`
+// has a bit for every position of it where one does), or where the loop stopped (`mask` 0).
+__attribute__((target("avx2"))) std::size_t FindStartMaskAvx2(const TStartSpellings& s,
+                                                              const unsigned char* d,
+                                                              std::size_t from, std::size_t end,
+                                                              std::uint32_t& mask) {
+    __m256i p0[kMaxStartSpellings], p1[kMaxStartSpellings], one[kMaxStartSpellings];
+    const std::size_t np = s.pairs.size(), ns = s.singles.size();
+    for (std::size_t k = 0; k < np; ++k) {
+        p0[k] = _mm256_set1_epi8(static_cast<char>(s.pairs[k][0]));
+        p1[k] = _mm256_set1_epi8(static_cast<char>(s.pairs[k][1]));
+    }
+    for (std::size_t k = 0; k < ns; ++k)
+        one[k] = _mm256_set1_epi8(static_cast<char>(s.singles[k]));
+    std::size_t i = from;
+    for (; i + 32 <= end; i += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 1));
+        __m256i m = _mm256_setzero_si256();
+        for (std::size_t k = 0; k < np; ++k)
+            m = _mm256_or_si256(
+                m, _mm256_and_si256(_mm256_cmpeq_epi8(a, p0[k]), _mm256_cmpeq_epi8(b, p1[k])));
+        for (std::size_t k = 0; k < ns; ++k)
+            m = _mm256_or_si256(m, _mm256_cmpeq_epi8(a, one[k]));
+        mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(m));
+        if (mask) return i;
+    }
+    mask = 0;
+    return i;
+}
+
+std::size_t FindStartMaskSse2(const TStartSpellings& s, const unsigned char* d, std::size_t from,
+                              std::size_t end, std::uint32_t& mask) {
+    __m128i p0[kMaxStartSpellings], p1[kMaxStartSpellings], one[kMaxStartSpellings];
+    const std::size_t np = s.pairs.size(), ns = s.singles.size();
+    for (std::size_t k = 0; k < np; ++k) {
+        p0[k] = _mm_set1_epi8(static_cast<char>(s.pairs[k][0]));
+        p1[k] = _mm_set1_epi8(static_cast<char>(s.pairs[k][1]));
+    }
+    for (std::size_t k = 0; k < ns; ++k)
+        one[k] = _mm_set1_epi8(static_cast<char>(s.singles[k]));
+    std::size_t i = from;
+    for (; i + 16 <= end; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+        __m128i m = _mm_setzero_si128();
+        for (std::size_t k = 0; k < np; ++k)
+            m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, p0[k]), _mm_cmpeq_epi8(b, p1[k])));
+        for (std::size_t k = 0; k < ns; ++k)
+            m = _mm_or_si128(m, _mm_cmpeq_epi8(a, one[k]));
+        mask = static_cast<std::uint32_t>(_mm_movemask_epi8(m));
+        if (mask) return i;
+    }
+    mask = 0;
+    return i;
+}
+
+std::size_t FindStartMask(const TStartSpellings& s, const unsigned char* d, std::size_t from,
+                          std::size_t end, std::uint32_t& mask) {
+    return VectorLevel() >= 2 ? FindStartMaskAvx2(s, d, from, end, mask)
+                              : FindStartMaskSse2(s, d, from, end, mask);
+}
+
 std::size_t FindStartVector(const TStartSpellings& s, const unsigned char* d, std::size_t from,
                             std::size_t end) {
     return VectorLevel() >= 2 ? FindStartAvx2(s, d, from, end) : FindStartSse2(s, d, from, end);
@@ -440,6 +503,9 @@ class Search {
     bool twoPairs_ = false;
     unsigned char twoPairsKey_[4] = {};
     const std::vector<bool>* firstCodes_ = nullptr; // see TDFASearchTables
+    // The block of data whose starts were last compared, and its matches as bits.
+    mutable std::size_t maskAt_ = static_cast<std::size_t>(-1);
+    mutable std::uint32_t mask_ = 0;
 
     // The one-pass walk. Attempts that have read the same characters in the same state will
     // read the rest alike, so the walk keeps only the set of states the running attempts are
@@ -609,9 +675,21 @@ std::size_t Search::NextCandidate(std::size_t from) const {
     }
     std::size_t i = from;
     if (starts_->usable && VectorLevel() > 0) {
-        // The few ways a start can be spelled, compared 16 or 32 bytes at a time.
-        i = FindStartVector(*starts_, d_, from, n_);
-        if (i < n_) return i;
+        // The few ways a start can be spelled, compared 16 or 32 bytes at a time; the block
+        // last compared serves the calls that follow within it.
+        if (from >= maskAt_ && from - maskAt_ < 32) {
+            const std::uint32_t m = mask_ & (~std::uint32_t(0) << (from - maskAt_));
+            if (m) return maskAt_ + static_cast<std::size_t>(__builtin_ctz(m));
+            i = maskAt_ + (VectorLevel() >= 2 ? 32 : 16);
+            if (i < from) i = from;
+        }
+        std::uint32_t m = 0;
+        i = FindStartMask(*starts_, d_, i, n_, m);
+        if (m) {
+            maskAt_ = i;
+            mask_ = m;
+            return i + static_cast<std::size_t>(__builtin_ctz(m));
+        }
     }
     const std::uint64_t* bits = pairStarts_;
     for (; i < n_; ++i) {
@@ -747,7 +825,9 @@ void Search::ChooseRequired() {
         if (r.strings.size() > 1 && !(r.firsts.usable && VectorLevel() > 0)) continue;
         n_ = sample;
         std::size_t stops = 0, found = 0;
-        const auto worth = [&] { return stops <= stopLimit && stops + 4 * found <= scoreLimit; };
+        // (Several strings cost more at every stop: a quarter of the starts at most.)
+        const std::size_t most = r.strings.size() > 1 ? stopLimit / 2 : stopLimit;
+        const auto worth = [&] { return stops <= most && stops + 4 * found <= scoreLimit; };
         for (std::size_t p = FindRequired(r, 0, &stops); p < n_ && worth();
              p = FindRequired(r, p + 1, &stops))
             ++found;
@@ -1188,6 +1268,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     d_ = data;
     n_ = size;
     base_ = base;
+    maskAt_ = static_cast<std::size_t>(-1);
     hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
     // (Both chosen once, on the first data of the file.)
     if (useLiteral_ && rareAt_ == -2) ChooseRareByte();
