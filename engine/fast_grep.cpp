@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -120,9 +121,14 @@ constexpr std::size_t kMaxStartSpellings = 16;
 constexpr bool kVectorStarts = true;
 
 // The vector instructions in use: the machine's best, or fewer for a test.
-int VectorLevel() {
-    static const int best = __builtin_cpu_supports("avx2") ? 2 : 1;
-    return std::min(best, gVectorLevelLimit.load(std::memory_order_relaxed));
+// (Worked out once at start: it is asked at every candidate.)
+int BestVectorLevel() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? 2 : 1;
+}
+const int kBestVectorLevel = BestVectorLevel();
+inline int VectorLevel() {
+    return std::min(kBestVectorLevel, gVectorLevelLimit.load(std::memory_order_relaxed));
 }
 // The first position in [from, end) where a spelling starts, or where the vector loop stopped
 // (the last few bytes are left to the caller). d[end] must be readable.
@@ -478,6 +484,10 @@ class Search {
     static constexpr std::size_t kMaxRequired = 6;
     std::vector<Required> required_;
     bool requiredChosen_ = false;
+    // Bytes of the current piece passed over by the sets, the size of the last piece, and
+    // when the sets may be chosen again (see Scan).
+    std::size_t passedOver_ = 0, lastPiece_ = 0;
+    std::size_t rechooseAfter_ = 1, piecesToWait_ = 0;
     std::size_t lineEnd_ = 0;
     // Where a string of `r` occurs next from `from` on (n_: nowhere); counts in `stops` the
     // places where the search stopped to compare.
@@ -503,6 +513,7 @@ class Search {
     bool twoPairs_ = false;
     unsigned char twoPairsKey_[4] = {};
     const std::vector<bool>* firstCodes_ = nullptr; // see TDFASearchTables
+    bool longAttempts_ = false;                     // see TDFASearchTables
     // The block of data whose starts were last compared, and its matches as bits.
     mutable std::size_t maskAt_ = static_cast<std::size_t>(-1);
     mutable std::uint32_t mask_ = 0;
@@ -755,7 +766,7 @@ void Search::ChooseRequired() {
     if (useLiteral_ || !dfa_.SearchEndsAtLineFeed) return;
     // A small note takes what an earlier one chose: trying every set would cost it more than
     // its search (a folder of many notes), and any choice finds the same lines.
-    const bool small = n_ < 16384;
+    const bool small = base_ == 0 && n_ < 16384;
     if (small && memo_.chosen) {
         required_ = memo_.required;
         return;
@@ -785,14 +796,16 @@ void Search::ChooseRequired() {
     // string found there lets a line through, which costs more). A set is worth it when its
     // search stops at most half as often as the search for the starts of attempts, which runs
     // anyway and whose every stop costs more (a keyword found on most lines, or whose
-    // spellings begin with common kana, is found as fast by its starts alone).
+    // spellings begin with common kana, is found as fast by its starts alone); at most twice
+    // as often when a start costs the rest of its line.
     const std::size_t whole = n_;
     n_ = sample;
     std::size_t starts = 0;
     for (std::size_t p = NextCandidate(0); p < n_ && starts < sample / 4; p = NextCandidate(p + 1))
         ++starts;
     n_ = whole;
-    const std::size_t stopLimit = starts / 2, scoreLimit = sample / 8 + 16;
+    const std::size_t stopLimit = longAttempts_ ? 2 * starts : starts / 2;
+    const std::size_t scoreLimit = sample / 8 + 16;
     std::vector<std::pair<std::size_t, Required>> scored;
     // The pairs of bytes a single string may be looked for by, counted in one pass.
     std::vector<std::uint16_t> keys;
@@ -1003,9 +1016,37 @@ struct TDFASearchTables {
     // Classes of codes: codes that every state treats alike.
     std::vector<std::uint32_t> classOf;
     std::size_t classes = 0;
+    // Whether an attempt, once started, can read on over any text (keywords in any order,
+    // ".*" between them): each start then costs the rest of its line.
+    bool longAttempts = false;
 };
 
 namespace {
+
+// The first bytes of every character an attempt that starts with `code` can read next, when
+// they are few and the attempt cannot accept on `code` alone; nothing otherwise.
+std::optional<std::vector<unsigned char>> FollowBytes(const TRE_DFA& dfa, TCharCode code) {
+    const TRE_DFAState* s = TRE_DFA::NextState(dfa.InitialState, code);
+    if (!s || s->Accepting) return std::nullopt;
+    std::array<bool, 256> follow{};
+    for (const TRE_DFATransition& t : s->Transitions) {
+        if (t.Hi - t.Lo > 512) return std::nullopt;
+        for (unsigned c = t.Lo; c <= t.Hi; ++c) {
+            if (c == '\n') {
+                follow['\n'] = follow['\r'] = true;
+            } else if (c < 256) {
+                if (c != '\r') follow[c] = true; // (a CR is read as a LF)
+            } else if (IsLead(static_cast<unsigned char>(c >> 8))) {
+                follow[c >> 8] = true;
+            }
+        }
+    }
+    std::vector<unsigned char> bytes;
+    for (unsigned b = 0; b < 256; ++b)
+        if (follow[b]) bytes.push_back(static_cast<unsigned char>(b));
+    if (bytes.size() > 4) return std::nullopt;
+    return bytes;
+}
 
 std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
     auto tables = std::make_shared<TDFASearchTables>();
@@ -1040,9 +1081,12 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
             }
         }
     }
-    // The same as spellings: a start reads its first character as the line cursor does.
-    {
-        TStartSpellings& sp = r.starts;
+    // The same as spellings: a start reads its first character as the line cursor does. A
+    // one-byte start is often also a common second byte (ﾌ is the second byte of many kanji):
+    // spelled with the bytes that can follow it, it stops less, as long as the spellings stay
+    // few.
+    const auto spell = [&](bool follow) {
+        TStartSpellings sp;
         sp.usable = kVectorStarts;
         auto pair = [&sp](unsigned a, unsigned b) {
             sp.pairs.push_back({static_cast<unsigned char>(a), static_cast<unsigned char>(b)});
@@ -1054,9 +1098,13 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
                 sp.singles.push_back('\r');
             } else if (c < 256) {
                 if (c == '\r') continue; // never read: a CR reads as a LF
+                std::optional<std::vector<unsigned char>> next;
                 if (IsLead(static_cast<unsigned char>(c))) {
                     pair(c, '\n');
                     pair(c, '\r');
+                } else if (follow && (next = FollowBytes(dfa, static_cast<TCharCode>(c)))) {
+                    for (unsigned char b : *next)
+                        pair(c, b);
                 } else {
                     sp.singles.push_back(static_cast<unsigned char>(c));
                 }
@@ -1073,7 +1121,10 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
             sp.pairs.clear();
             sp.singles.clear();
         }
-    }
+        return sp;
+    };
+    r.starts = spell(true);
+    if (!r.starts.usable) r.starts = spell(false);
     for (unsigned c = 0; c < 256; ++c)
         if (first[c]) {
             ++r.firstCount;
@@ -1093,6 +1144,10 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
         r.classOf[c] = cls;
     }
     r.classes = cls + 1;
+    for (const auto& state : dfa.StateList)
+        if (state.get() != initial)
+            for (const TRE_DFATransition& t : state->Transitions)
+                if (t.Hi - t.Lo >= 256) r.longAttempts = true;
     return tables;
 }
 
@@ -1123,6 +1178,7 @@ bool Search::Prepare() {
         firstCodes_ = &t.firstCodes;
         classOf_ = t.classOf.data();
         classes_ = t.classes;
+        longAttempts_ = t.longAttempts;
         // (What the last file of this automaton left is kept.)
         if (memo_.dfaSerial != dfa_.Serial || sets_.empty()) {
             memo_.dfaSerial = dfa_.Serial;
@@ -1270,12 +1326,28 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     base_ = base;
     maskAt_ = static_cast<std::size_t>(-1);
     hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
-    // (Both chosen once, on the first data of the file.)
+    // (The literal's byte chosen once, on the first data of the file.)
     if (useLiteral_ && rareAt_ == -2) ChooseRareByte();
-    if (!requiredChosen_) {
+    // The sets to look for are chosen on the first data, and again on a later piece when the
+    // ones chosen passed over less than half of the last piece: text changes along a file (a
+    // word list sorted by kind of word), and a set absent from the first data may be common
+    // further on.
+    // Each choice that did not help waits twice as long for the next.
+    if (!requiredChosen_ ||
+        (!required_.empty() && piecesToWait_ == 0 && passedOver_ * 2 < lastPiece_)) {
+        const bool again = requiredChosen_;
         ChooseRequired();
         requiredChosen_ = true;
+        if (again) {
+            rechooseAfter_ *= 2;
+            piecesToWait_ = rechooseAfter_;
+        }
+    } else if (piecesToWait_ > 0) {
+        --piecesToWait_;
     }
+    if (lastPiece_ > 0 && passedOver_ * 2 >= lastPiece_) rechooseAfter_ = 1;
+    passedOver_ = 0;
+    lastPiece_ = n_;
     lineEndValid_ = false;
     for (Required& r : required_)
         r.atValid = false;
@@ -1305,6 +1377,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
                     if (pairStarts_[key >> 6] >> (key & 63) & 1) break;
                     pos += b == '\r' && d_[pos + 1] == '\n' ? 2 : 1;
                 } else if (LineCannotMatch(pos, end)) {
+                    passedOver_ += end - pos;
                     pos = end;
                 } else {
                     break;
@@ -1317,6 +1390,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         if (p >= n_) break;
         std::size_t lineEnd;
         if (!required_.empty() && LineCannotMatch(p, lineEnd)) {
+            passedOver_ += lineEnd - p;
             pos = Resume(lineEnd); // a line break that is no second byte starts a character
             continue;
         }
