@@ -8,6 +8,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <clocale>
@@ -344,7 +345,10 @@ int main(int argc, char** argv) {
         // Workers take a batch of files at a time, mark each file done without a lock and wake
         // the printing only at the end of a batch it waits for: a folder of many small notes
         // costs no lock or thread switch per file.
-        constexpr std::size_t kBatch = 32, kAhead = 128;
+        // (Fewer at a time when the files are few, so that the last batches do not leave one
+        // thread searching alone.)
+        const std::size_t kBatch = std::clamp<std::size_t>(count / (workers * 8), 1, 32);
+        constexpr std::size_t kAhead = 128;
         std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[count]);
         for (std::size_t i = 0; i < count; ++i)
             done[i].store(false, std::memory_order_relaxed);
