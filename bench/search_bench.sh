@@ -11,6 +11,9 @@
 #
 #   bench/search_bench.sh [RUNS]      (default 5 runs per command)
 #
+# With QUELVRA_BENCH_BEFORE=/path/to/an/older/quelvra-grep the same searches are also timed with
+# that program, in the same runs, for a "before" column.
+#
 # Everything it makes goes under bench/out/ (corpora) and build-bench/ (a Release build).
 set -euo pipefail
 
@@ -78,6 +81,7 @@ command -v ccache >/dev/null && LAUNCHER=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DQUELVRA_TESTS=OFF $LAUNCHER >/dev/null
 cmake --build "$BUILD" -j2 --target quelvra-grep compile_bench >/dev/null
 QG=$BUILD/bin/quelvra-grep
+BEFORE=${QUELVRA_BENCH_BEFORE:-}
 echo "command: bench/search_bench.sh $RUNS ($(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'))"
 
 # ---- timing ---------------------------------------------------------------------------------
@@ -167,9 +171,9 @@ run_corpus() { # label folder
     local label=$1 dir=$2 search kws rg1cmd rg1_t rg1_hits g_t g_hits dict
     echo
     echo "== $label =="
-    printf '%-4s %-24s %8s %6s %8s %8s %7s %8s %6s %8s %8s %8s %8s %7s %7s %7s %7s\n' "dict" \
+    printf '%-4s %-24s %8s %6s %8s %8s %7s %8s %6s %8s %8s %8s %8s %7s %7s %7s %7s %8s\n' "dict" \
         "keywords" "quelvra" "cpu" "hits" "ref" "MB" "rg same" "cpu" "hits" "rg 1kw" "grep -F" \
-        "hits" "rg/q" "cpu" "rg1/q" "q/grep"
+        "hits" "rg/q" "cpu" "rg1/q" "q/grep" "before"
     for search in "${SEARCHES[@]}"; do
         IFS='|' read -r -a kws <<<"$search"
         # rg on the first keyword alone, plain: what a one-keyword search costs it at best.
@@ -192,6 +196,8 @@ run_corpus() { # label folder
             q_t=$(median "$qcmd")
             q_cpu=$(cpu_of_last)
             mem=$(peak_mb "$qcmd")
+            local before_t=-
+            [ -n "$BEFORE" ] && before_t=$(median "LC_ALL=C.UTF-8 $BEFORE $flags $(q "${kws[@]}")")
             # The pattern quelvra compiles, composed and (dictionary on) widened, for rg.
             local exact=""
             [ $dict = off ] && exact=-E
@@ -215,9 +221,9 @@ run_corpus() { # label folder
                     awk -v a="$rg" 'BEGIN {exit !(a <= 1.5)}' || { T_GREP=MISSED; WORST_GREP="$WORST_GREP [$label ${kws[*]}: ${rg}x]"; }
                 fi
             fi
-            printf '%-4s %-24s %8s %6s %8s %8s %7s %8s %6s %8s %8s %8s %8s %7s %7s %7s %7s\n' "$dict" \
+            printf '%-4s %-24s %8s %6s %8s %8s %7s %8s %6s %8s %8s %8s %8s %7s %7s %7s %7s %8s\n' "$dict" \
                 "${kws[*]}" "$q_t" "$q_cpu" "$q_hits" "$ref_hits" "$mem" "$rg_t" "$rg_cpu" "$rg_hits" \
-                "$rg1_t" "$g_t" "$g_hits" "$r3" "$r3cpu" "$r1" "$rg"
+                "$rg1_t" "$g_t" "$g_hits" "$r3" "$r3cpu" "$r1" "$rg" "$before_t"
         done
     done
 }
@@ -293,6 +299,10 @@ for dict in off on; do
     qcmd="LC_ALL=C.UTF-8 $QG $flags $(q ファイル)"
     MT[$dict]=$(median "$qcmd")
     printf '%-28s %10s %8s %8s\n' "quelvra dict $dict" "${MT[$dict]}" "$(bash -c "$qcmd" 2>/dev/null || true)" "$(peak_mb "$qcmd")"
+    if [ -n "$BEFORE" ]; then
+        bcmd="LC_ALL=C.UTF-8 $BEFORE $flags $(q ファイル)"
+        printf '%-28s %10s %8s\n' "before, dict $dict" "$(median "$bcmd")" "$(bash -c "$bcmd" 2>/dev/null || true)"
+    fi
 done
 rgcmd="rg -E shift_jis --no-ignore -c --no-filename -- ファイル $MANY"
 MANY_RG=$(median "$rgcmd")
@@ -322,13 +332,14 @@ big_row "quelvra dict off, データ" "LC_ALL=C.UTF-8 $QG -c -E -d $BIG デー�
 big_row "quelvra dict on, データ" "LC_ALL=C.UTF-8 $QG -c -d $BIG データ"
 big_row "quelvra dict on, 名詞 一般 データ" "LC_ALL=C.UTF-8 $QG -c -d $BIG 名詞 一般 データ"
 QBIG_MEM=$BIG_MEM
+[ -n "$BEFORE" ] && big_row "before, dict on, 名詞 一般 データ" "LC_ALL=C.UTF-8 $BEFORE -c -d $BIG 名詞 一般 データ"
 big_row "rg, データ" "rg -E shift_jis --no-ignore -c --no-filename -- データ $BIG"
 
 # ---- compile time: three ten-character keywords, dictionary on ------------------------------
 echo
 COMPILE=$("$BUILD/bin/compile_bench" 9)
 echo "$COMPILE"
-compile_ms=$(printf '%s' "$COMPILE" | sed -n 's/.*dictionary on: \([0-9.]*\) ms.*/\1/p')
+compile_ms=$(printf '%s\n' "$COMPILE" | sed -n '/^compile,/ s/.*dictionary on: \([0-9.]*\) ms.*/\1/p' | head -n 1)
 
 # ---- targets --------------------------------------------------------------------------------
 verdict() { awk "BEGIN {exit !($1)}" && echo met || echo MISSED; }
@@ -352,5 +363,6 @@ echo "Median of $RUNS runs, wall seconds; MB: peak resident memory of one run. r
 echo "the pattern quelvra compiles (composed, and widened when the dictionary is on); rg 1kw: rg"
 echo "with the first keyword alone. cpu: median processor seconds (user and system) of the same"
 echo "runs. rg/q and rg1/q: how many times faster quelvra is (wall; the cpu column beside rg/q is"
-echo "the same ratio in processor time); q/grep: quelvra's time over grep -F's (one keyword)."
+echo "the same ratio in processor time); q/grep: quelvra's time over grep -F's (one keyword);"
+echo "before: the program of QUELVRA_BENCH_BEFORE, when given."
 echo "Targets are judged on wall time."

@@ -8,6 +8,8 @@
 #include <iconv.h>
 #include <langinfo.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <condition_variable>
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -224,7 +227,6 @@ struct FileResult {
     bool failed = false;
     bool engineError = false; // the message is the engine's (Shift-JIS), not our own
     std::string message;
-    bool done = false;
 };
 
 void SearchFile(TGrep& grep, const std::string& path, const std::string& header, const Options& o,
@@ -336,19 +338,28 @@ int main(int argc, char** argv) {
         const std::size_t count = files.size();
         std::vector<FileResult> results(count);
         // Files are searched side by side, each worker with a grep of its own, and printed in
-        // the list's order as they are done.
+        // the list's order as they are done. The printing thread is one of the workers: it
+        // searches a batch itself rather than wait, so that nothing sleeps while a file is left.
         std::size_t workers = std::min<std::size_t>(std::thread::hardware_concurrency(), 4);
-        if (workers < 2 || count < 2) workers = 0;
-        // Workers take a few files at a time and wake the printing only when it waits for one
-        // of them: a folder of many small notes costs no thread switch per file.
-        constexpr std::size_t kBatch = 8, kAhead = 64;
+        if (workers < 2 || count < 2) workers = 1;
+        // Workers take a batch of files at a time, mark each file done without a lock and wake
+        // the printing only at the end of a batch it waits for: a folder of many small notes
+        // costs no lock or thread switch per file.
+        // (Fewer at a time when the files are few, so that the last batches do not leave one
+        // thread searching alone.)
+        const std::size_t kBatch = std::clamp<std::size_t>(count / (workers * 8), 1, 32);
+        constexpr std::size_t kAhead = 128;
+        std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[count]);
+        for (std::size_t i = 0; i < count; ++i)
+            done[i].store(false, std::memory_order_relaxed);
         std::mutex m;
         std::condition_variable cvMain, cvWork;
         std::size_t next = 0, printed = 0, idle = 0;
         std::size_t waitingFor = count;
         bool stop = false;
         std::vector<std::thread> threads;
-        for (std::size_t w = 0; w < workers; ++w)
+        grep.UseReference = reference;
+        for (std::size_t w = 1; w < workers; ++w)
             threads.emplace_back([&] {
                 TGrep g;
                 g.UseReference = reference;
@@ -369,18 +380,13 @@ int main(int argc, char** argv) {
                         next = end;
                     }
                     for (std::size_t i = first; i < end; ++i) {
-                        FileResult r;
-                        searchOne(g, i, r);
-                        std::lock_guard lock(m);
-                        results[i] = std::move(r);
-                        results[i].done = true;
-                        // At the end of the batch, if the printing waits for one of it.
-                        if (i + 1 == end && waitingFor >= first && waitingFor < end)
-                            cvMain.notify_one();
+                        searchOne(g, i, results[i]);
+                        done[i].store(true, std::memory_order_release);
                     }
+                    std::lock_guard lock(m);
+                    if (waitingFor >= first && waitingFor < end) cvMain.notify_one();
                 }
             });
-        grep.UseReference = reference;
         auto finish = [&] {
             {
                 std::lock_guard lock(m);
@@ -392,18 +398,34 @@ int main(int argc, char** argv) {
         };
         for (std::size_t i = 0; i < count; ++i) {
             FileResult r;
-            if (workers == 0) {
+            if (workers == 1) {
                 searchOne(grep, i, r);
             } else {
-                std::unique_lock lock(m);
-                waitingFor = i;
-                cvMain.wait(lock, [&] { return results[i].done; });
-                waitingFor = count;
+                while (!done[i].load(std::memory_order_acquire)) {
+                    std::unique_lock lock(m);
+                    if (next < count) {
+                        const std::size_t first = next, end = std::min(count, first + kBatch);
+                        next = end;
+                        lock.unlock();
+                        for (std::size_t k = first; k < end; ++k) {
+                            searchOne(grep, k, results[k]);
+                            done[k].store(true, std::memory_order_release);
+                        }
+                        continue;
+                    }
+                    waitingFor = i;
+                    cvMain.wait(lock, [&] { return done[i].load(std::memory_order_acquire); });
+                    waitingFor = count;
+                }
                 r = std::move(results[i]);
-                printed = i + 1;
-                const bool wake = idle > 0;
-                lock.unlock();
-                if (wake) cvWork.notify_all();
+                // Workers held back by the printing go on once a batch has been printed.
+                if ((i + 1) % kBatch == 0 || i + 1 == count) {
+                    std::unique_lock lock(m);
+                    printed = i + 1;
+                    const bool wake = idle > 0;
+                    lock.unlock();
+                    if (wake) cvWork.notify_all();
+                }
             }
             hits += r.hits;
             Write(r.out, stdout);

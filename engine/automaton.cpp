@@ -4,6 +4,7 @@
 #include "errors.h"
 
 #include <algorithm>
+#include <atomic>
 #include <variant>
 
 namespace engine {
@@ -101,6 +102,11 @@ void TRE_NFA::GenerateStateList(TRENode* root, int entry, int exit) {
 }
 
 // ---- DFA --------------------------------------------------------------------------------
+
+std::uint64_t TRE_DFA::NextSerial() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 void TRE_DFA::Closure(TRE_NFAStateSet& set) {
     const std::size_t count = nfa_->StateList.size();

@@ -144,11 +144,18 @@ class TRE_DFA {
     mutable std::once_flag SearchOnce;
     mutable bool SearchEndsAtLineFeed = false;
     mutable std::vector<TCharCode> SearchRequiredCodes;
+    // Sets of byte strings every match holds one string of (see factors.h), found from the
+    // parse tree when the pattern is compiled.
+    std::vector<std::vector<std::string>> RequiredSets;
     // The fast search's tables (start bytes and pairs, classes of codes), made on the first
     // search and kept, so that a folder of many small files does not build them for each.
     mutable std::shared_ptr<const TDFASearchTables> SearchTables;
+    // A number no other automaton of the process has: what a search keeps from file to file
+    // (see TFastBuffer) is known to belong to this one, even where another takes its address.
+    const std::uint64_t Serial = NextSerial();
 
   private:
+    static std::uint64_t NextSerial();
     void Closure(TRE_NFAStateSet& set);
     TRE_DFAState* FindOrAddState(TRE_NFAStateSet set);
     void DetectLiteral();

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -119,9 +121,14 @@ constexpr std::size_t kMaxStartSpellings = 16;
 constexpr bool kVectorStarts = true;
 
 // The vector instructions in use: the machine's best, or fewer for a test.
-int VectorLevel() {
-    static const int best = __builtin_cpu_supports("avx2") ? 2 : 1;
-    return std::min(best, gVectorLevelLimit.load(std::memory_order_relaxed));
+// (Worked out once at start: it is asked at every candidate.)
+int BestVectorLevel() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? 2 : 1;
+}
+const int kBestVectorLevel = BestVectorLevel();
+inline int VectorLevel() {
+    return std::min(kBestVectorLevel, gVectorLevelLimit.load(std::memory_order_relaxed));
 }
 // The first position in [from, end) where a spelling starts, or where the vector loop stopped
 // (the last few bytes are left to the caller). d[end] must be readable.
@@ -176,6 +183,122 @@ std::size_t FindStartSse2(const TStartSpellings& s, const unsigned char* d, std:
     return i;
 }
 
+// The first position in [from, end) where the pair k[0] k[1] starts and the pair k[2] k[3]
+// starts `gap` bytes later, or where the vector loop stopped (the last few positions are left
+// to the caller). Reads nothing at or past `end`.
+__attribute__((target("avx2"))) std::size_t FindTwoPairsAvx2(const unsigned char* d,
+                                                             std::size_t from, std::size_t end,
+                                                             const unsigned char* k,
+                                                             std::size_t gap) {
+    const __m256i a0 = _mm256_set1_epi8(static_cast<char>(k[0])),
+                  a1 = _mm256_set1_epi8(static_cast<char>(k[1])),
+                  b0 = _mm256_set1_epi8(static_cast<char>(k[2])),
+                  b1 = _mm256_set1_epi8(static_cast<char>(k[3]));
+    std::size_t i = from;
+    for (; i + gap + 33 <= end; i += 32) {
+        const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 1));
+        const __m256i y0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + gap));
+        const __m256i y1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + gap + 1));
+        const __m256i m = _mm256_and_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(x0, a0), _mm256_cmpeq_epi8(x1, a1)),
+            _mm256_and_si256(_mm256_cmpeq_epi8(y0, b0), _mm256_cmpeq_epi8(y1, b1)));
+        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(m));
+        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+    return i;
+}
+
+std::size_t FindTwoPairsSse2(const unsigned char* d, std::size_t from, std::size_t end,
+                             const unsigned char* k, std::size_t gap) {
+    const __m128i a0 = _mm_set1_epi8(static_cast<char>(k[0])),
+                  a1 = _mm_set1_epi8(static_cast<char>(k[1])),
+                  b0 = _mm_set1_epi8(static_cast<char>(k[2])),
+                  b1 = _mm_set1_epi8(static_cast<char>(k[3]));
+    std::size_t i = from;
+    for (; i + gap + 17 <= end; i += 16) {
+        const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+        const __m128i y0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + gap));
+        const __m128i y1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + gap + 1));
+        const __m128i m =
+            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(x0, a0), _mm_cmpeq_epi8(x1, a1)),
+                          _mm_and_si128(_mm_cmpeq_epi8(y0, b0), _mm_cmpeq_epi8(y1, b1)));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
+        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+    return i;
+}
+
+std::size_t FindTwoPairs(const unsigned char* d, std::size_t from, std::size_t end,
+                         const unsigned char* k, std::size_t gap) {
+    return VectorLevel() >= 2 ? FindTwoPairsAvx2(d, from, end, k, gap)
+                              : FindTwoPairsSse2(d, from, end, k, gap);
+}
+
+// As FindStart*, but returns the whole block's matches: the block where one starts (`mask`
+// has a bit for every position of it where one does), or where the loop stopped (`mask` 0).
+__attribute__((target("avx2"))) std::size_t FindStartMaskAvx2(const TStartSpellings& s,
+                                                              const unsigned char* d,
+                                                              std::size_t from, std::size_t end,
+                                                              std::uint32_t& mask) {
+    __m256i p0[kMaxStartSpellings], p1[kMaxStartSpellings], one[kMaxStartSpellings];
+    const std::size_t np = s.pairs.size(), ns = s.singles.size();
+    for (std::size_t k = 0; k < np; ++k) {
+        p0[k] = _mm256_set1_epi8(static_cast<char>(s.pairs[k][0]));
+        p1[k] = _mm256_set1_epi8(static_cast<char>(s.pairs[k][1]));
+    }
+    for (std::size_t k = 0; k < ns; ++k)
+        one[k] = _mm256_set1_epi8(static_cast<char>(s.singles[k]));
+    std::size_t i = from;
+    for (; i + 32 <= end; i += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 1));
+        __m256i m = _mm256_setzero_si256();
+        for (std::size_t k = 0; k < np; ++k)
+            m = _mm256_or_si256(
+                m, _mm256_and_si256(_mm256_cmpeq_epi8(a, p0[k]), _mm256_cmpeq_epi8(b, p1[k])));
+        for (std::size_t k = 0; k < ns; ++k)
+            m = _mm256_or_si256(m, _mm256_cmpeq_epi8(a, one[k]));
+        mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(m));
+        if (mask) return i;
+    }
+    mask = 0;
+    return i;
+}
+
+std::size_t FindStartMaskSse2(const TStartSpellings& s, const unsigned char* d, std::size_t from,
+                              std::size_t end, std::uint32_t& mask) {
+    __m128i p0[kMaxStartSpellings], p1[kMaxStartSpellings], one[kMaxStartSpellings];
+    const std::size_t np = s.pairs.size(), ns = s.singles.size();
+    for (std::size_t k = 0; k < np; ++k) {
+        p0[k] = _mm_set1_epi8(static_cast<char>(s.pairs[k][0]));
+        p1[k] = _mm_set1_epi8(static_cast<char>(s.pairs[k][1]));
+    }
+    for (std::size_t k = 0; k < ns; ++k)
+        one[k] = _mm_set1_epi8(static_cast<char>(s.singles[k]));
+    std::size_t i = from;
+    for (; i + 16 <= end; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
+        __m128i m = _mm_setzero_si128();
+        for (std::size_t k = 0; k < np; ++k)
+            m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, p0[k]), _mm_cmpeq_epi8(b, p1[k])));
+        for (std::size_t k = 0; k < ns; ++k)
+            m = _mm_or_si128(m, _mm_cmpeq_epi8(a, one[k]));
+        mask = static_cast<std::uint32_t>(_mm_movemask_epi8(m));
+        if (mask) return i;
+    }
+    mask = 0;
+    return i;
+}
+
+std::size_t FindStartMask(const TStartSpellings& s, const unsigned char* d, std::size_t from,
+                          std::size_t end, std::uint32_t& mask) {
+    return VectorLevel() >= 2 ? FindStartMaskAvx2(s, d, from, end, mask)
+                              : FindStartMaskSse2(s, d, from, end, mask);
+}
+
 std::size_t FindStartVector(const TStartSpellings& s, const unsigned char* d, std::size_t from,
                             std::size_t end) {
     return VectorLevel() >= 2 ? FindStartAvx2(s, d, from, end) : FindStartSse2(s, d, from, end);
@@ -217,13 +340,50 @@ std::size_t FindStartVector(const TStartSpellings&, const unsigned char*, std::s
                             std::size_t) {
     return from;
 }
+std::size_t FindTwoPairs(const unsigned char*, std::size_t from, std::size_t, const unsigned char*,
+                         std::size_t) {
+    return from;
+}
 #endif
+
+// A set of strings that every match holds one of (see ChooseRequired), with where one of them
+// occurs next. A line that lacks every string of a set holds no match.
+struct Required {
+    std::vector<std::string> strings;
+    // One string: its byte that memchr looks for, at `rare`, or the pair of its bytes at
+    // `rare` looked for with vectors (`pair`).
+    std::size_t rare = 0;
+    TStartSpellings pair;
+    // Several: how their first bytes are spelled (looked for with vectors when usable),
+    // and which bytes start one.
+    TStartSpellings firsts;
+    std::array<bool, 256> first{};
+    std::size_t at = 0;
+    bool atValid = false;
+};
+
+} // namespace
+
+// See TFastBuffer.
+struct TSearchMemo {
+    std::uint64_t dfaSerial = 0;
+    // The sets of strings a small file chose to look for (see ChooseRequired).
+    bool chosen = false;
+    std::vector<Required> required;
+    // The one-pass walk's sets of states and the steps between them (see Walk).
+    std::vector<std::vector<const TRE_DFAState*>> sets; // set 0 is the empty one
+    std::unordered_map<std::string, int> setIndex;
+    std::vector<std::uint32_t> steps; // set * classes + class -> packed step, kUnknown
+};
+
+namespace {
 
 class Search {
   public:
-    Search(const TRE_DFA& dfa, const bool& cancel, const std::function<void()>& pump,
-           const std::function<void(RE_LineInfo_t&)>& report)
-        : dfa_(dfa), cancel_(cancel), pump_(pump), report_(report) {}
+    Search(const TRE_DFA& dfa, TSearchMemo& memo, const bool& cancel,
+           const std::function<void()>& pump, const std::function<void(RE_LineInfo_t&)>& report)
+        : dfa_(dfa), cancel_(cancel), pump_(pump), report_(report), memo_(memo), sets_(memo.sets),
+          setIndex_(memo.setIndex), steps_(memo.steps) {}
 
     // Sets up the candidate search; false when nothing can match.
     bool Prepare();
@@ -243,7 +403,7 @@ class Search {
         if (useLiteral_ && b.rareAt != -2 && b.rareFor == literal_) rareAt_ = b.rareAt;
     }
     void KeepRareChoice(TFastBuffer& b) const {
-        if (!useLiteral_ || rareAt_ == -2 || !rarePair_.pairs.empty()) return;
+        if (!useLiteral_ || rareAt_ == -2 || !rarePair_.pairs.empty() || twoPairs_) return;
         b.rareFor = literal_;
         b.rareAt = rareAt_;
     }
@@ -318,21 +478,24 @@ class Search {
     unsigned char firstByte_ = 0;               // the one, when there is one
     const std::uint64_t* pairStarts_ = nullptr; // see TDFASearchTables
     const TStartSpellings* starts_ = nullptr;   // see TDFASearchTables
-    // A few codes that every match reads (the rarest in the first data; none: empty), each as
-    // bytes with where they occur next, and where the line of the last candidate ends (valid
-    // when the flags say so). A line that lacks one of them holds no match.
-    struct Required {
-        std::string bytes;
-        std::size_t rare = 0; // the index of its byte that memchr looks for
-        TStartSpellings pair; // or its two bytes, looked for with vectors
-        std::size_t at = 0;
-        bool atValid = false;
-    };
-    static constexpr std::size_t kMaxRequired = 3;
+    // A few sets of strings that every match holds one string of (the cheapest to look for in
+    // the first data; none: empty), and where the line of the last candidate ends (valid when
+    // the flags say so).
+    static constexpr std::size_t kMaxRequired = 6;
     std::vector<Required> required_;
     bool requiredChosen_ = false;
+    // Bytes of the current piece passed over by the sets, the size of the last piece, and
+    // when the sets may be chosen again (see Scan).
+    std::size_t passedOver_ = 0, lastPiece_ = 0;
+    std::size_t rechooseAfter_ = 1, piecesToWait_ = 0;
     std::size_t lineEnd_ = 0;
-    std::size_t FindRequired(const Required& r, std::size_t from) const;
+    // Where a string of `r` occurs next from `from` on (n_: nowhere); counts in `stops` the
+    // places where the search stopped to compare.
+    std::size_t FindRequired(const Required& r, std::size_t from,
+                             std::size_t* stops = nullptr) const;
+    // `count`: bytes in the first data; `pairCount`: pairs of bytes there.
+    Required MakeRequired(std::vector<std::string> strings, const std::size_t (&count)[256],
+                          const std::function<std::size_t(unsigned)>& pairCount) const;
     bool lineEndValid_ = false;
     void ChooseRequired();
     // True when no attempt from `p` to the end of its line can accept (the line lacks the
@@ -345,7 +508,15 @@ class Search {
     // rarePairAt_, searched for with vectors (none: memmem).
     TStartSpellings rarePair_;
     std::size_t rarePairAt_ = 0;
+    // With vectors, a literal of three bytes or more: its first pair of bytes and its last
+    // together (no choice to make, nothing to count).
+    bool twoPairs_ = false;
+    unsigned char twoPairsKey_[4] = {};
     const std::vector<bool>* firstCodes_ = nullptr; // see TDFASearchTables
+    bool longAttempts_ = false;                     // see TDFASearchTables
+    // The block of data whose starts were last compared, and its matches as bits.
+    mutable std::size_t maskAt_ = static_cast<std::size_t>(-1);
+    mutable std::uint32_t mask_ = 0;
 
     // The one-pass walk. Attempts that have read the same characters in the same state will
     // read the rest alike, so the walk keeps only the set of states the running attempts are
@@ -353,9 +524,10 @@ class Search {
     // that every state treats alike) is kept once computed.
     const std::uint32_t* classOf_ = nullptr; // code -> class, see TDFASearchTables
     std::size_t classes_ = 0;
-    std::vector<std::vector<const TRE_DFAState*>> sets_; // set 0 is the empty one
-    std::unordered_map<std::string, int> setIndex_;
-    std::vector<std::uint32_t> steps_; // set * classes_ + class -> packed step, kUnknown
+    TSearchMemo& memo_;
+    std::vector<std::vector<const TRE_DFAState*>>& sets_;
+    std::unordered_map<std::string, int>& setIndex_;
+    std::vector<std::uint32_t>& steps_;
     // Candidates before this position are tried one attempt at a time (after a walk found an
     // attempt running on past a line break, where the lines it reports depend on the order of
     // the attempts).
@@ -464,6 +636,18 @@ std::size_t Search::NextCandidate(std::size_t from) const {
     if (from >= n_) return n_;
     if (useLiteral_) {
         const std::size_t len = literal_.size();
+        if (twoPairs_) {
+            // Its first two bytes and its last two together, 32 or 16 positions at a time:
+            // hardly anything else has both, however common each byte is.
+            const unsigned char* key = twoPairsKey_;
+            const std::size_t gap = len - 2;
+            for (std::size_t i = from; i < n_; ++i) {
+                i = FindTwoPairs(d_, i, n_, key, gap);
+                if (i >= n_) break;
+                if (i + len <= n_ && std::memcmp(d_ + i, literal_.data(), len) == 0) return i;
+            }
+            return n_;
+        }
         if (rareAt_ == -1 && !rarePair_.pairs.empty()) {
             // The literal's rarest pair of bytes, 32 or 16 positions at a time, then the whole.
             const std::size_t k = rarePairAt_;
@@ -502,9 +686,21 @@ std::size_t Search::NextCandidate(std::size_t from) const {
     }
     std::size_t i = from;
     if (starts_->usable && VectorLevel() > 0) {
-        // The few ways a start can be spelled, compared 16 or 32 bytes at a time.
-        i = FindStartVector(*starts_, d_, from, n_);
-        if (i < n_) return i;
+        // The few ways a start can be spelled, compared 16 or 32 bytes at a time; the block
+        // last compared serves the calls that follow within it.
+        if (from >= maskAt_ && from - maskAt_ < 32) {
+            const std::uint32_t m = mask_ & (~std::uint32_t(0) << (from - maskAt_));
+            if (m) return maskAt_ + static_cast<std::size_t>(__builtin_ctz(m));
+            i = maskAt_ + (VectorLevel() >= 2 ? 32 : 16);
+            if (i < from) i = from;
+        }
+        std::uint32_t m = 0;
+        i = FindStartMask(*starts_, d_, i, n_, m);
+        if (m) {
+            maskAt_ = i;
+            mask_ = m;
+            return i + static_cast<std::size_t>(__builtin_ctz(m));
+        }
     }
     const std::uint64_t* bits = pairStarts_;
     for (; i < n_; ++i) {
@@ -514,62 +710,209 @@ std::size_t Search::NextCandidate(std::size_t from) const {
     return n_;
 }
 
+// Sets up the search for one set of strings; the byte counts are those of the first data.
+Required Search::MakeRequired(std::vector<std::string> strings, const std::size_t (&count)[256],
+                              const std::function<std::size_t(unsigned)>& pairCount) const {
+    Required r;
+    r.strings = std::move(strings);
+    if (r.strings.size() == 1) {
+        const std::string& b = r.strings.front();
+        std::size_t score = static_cast<std::size_t>(-1);
+        for (std::size_t k = 0; k < b.size(); ++k)
+            if (count[static_cast<unsigned char>(b[k])] < score) {
+                score = count[static_cast<unsigned char>(b[k])];
+                r.rare = k;
+            }
+        if (b.size() >= 2 && VectorLevel() > 0) {
+            // A pair of its bytes side by side is rarer than any byte in dense text.
+            for (std::size_t k = 0; k + 1 < b.size() && k < 8; ++k) {
+                const unsigned char x = static_cast<unsigned char>(b[k]),
+                                    y = static_cast<unsigned char>(b[k + 1]);
+                const std::size_t pairs = pairCount(static_cast<unsigned>(x) << 8 | y);
+                // (memchr is the faster while its byte is as rare as the pair.)
+                if (pairs < score) {
+                    score = pairs;
+                    r.rare = k;
+                    r.pair.pairs = {{x, y}};
+                }
+            }
+        }
+        return r;
+    }
+    TStartSpellings& sp = r.firsts;
+    sp.usable = kVectorStarts;
+    for (const std::string& b : r.strings) {
+        const unsigned char x = static_cast<unsigned char>(b[0]);
+        r.first[x] = true;
+        if (b.size() == 1) {
+            if (std::find(sp.singles.begin(), sp.singles.end(), x) == sp.singles.end())
+                sp.singles.push_back(x);
+        } else {
+            const std::array<unsigned char, 2> xy = {x, static_cast<unsigned char>(b[1])};
+            if (std::find(sp.pairs.begin(), sp.pairs.end(), xy) == sp.pairs.end())
+                sp.pairs.push_back(xy);
+        }
+    }
+    // (A pair is as good as its first byte alone when that byte also spells a string.)
+    std::erase_if(sp.pairs, [&](const std::array<unsigned char, 2>& xy) {
+        return std::find(sp.singles.begin(), sp.singles.end(), xy[0]) != sp.singles.end();
+    });
+    if (sp.pairs.size() + sp.singles.size() > kMaxStartSpellings) sp.usable = false;
+    return r;
+}
+
 void Search::ChooseRequired() {
     required_.clear();
     if (useLiteral_ || !dfa_.SearchEndsAtLineFeed) return;
-    // How often each code's bytes occur in the first data: the rarest codes are looked for,
-    // a double-byte one as its pair of bytes.
+    // A small note takes what an earlier one chose: trying every set would cost it more than
+    // its search (a folder of many notes), and any choice finds the same lines.
+    const bool small = base_ == 0 && n_ < 16384;
+    if (small && memo_.chosen) {
+        required_ = memo_.required;
+        return;
+    }
+    struct Keep {
+        Search& s;
+        bool small;
+        ~Keep() {
+            if (!small) return;
+            s.memo_.required = s.required_;
+            s.memo_.chosen = true;
+        }
+    } keep{*this, small};
+    // Every set the pattern is known to need, then every code; how often each occurs in the
+    // first data decides which few are looked for.
+    std::vector<std::vector<std::string>> sets = dfa_.RequiredSets;
+    for (TCharCode c : dfa_.SearchRequiredCodes) {
+        std::vector<std::string> one = {CodeToStr(c)};
+        if (std::find(sets.begin(), sets.end(), one) == sets.end()) sets.push_back(one);
+    }
+    if (sets.empty()) return;
     std::size_t count[256] = {};
     const std::size_t sample = std::min<std::size_t>(n_, 16384);
     for (std::size_t i = 0; i < sample; ++i)
         ++count[d_[i]];
+    // What looking for a set costs in the sample: every place its search stops to compare (a
+    // string found there lets a line through, which costs more). A set is worth it when its
+    // search stops at most half as often as the search for the starts of attempts, which runs
+    // anyway and whose every stop costs more (a keyword found on most lines, or whose
+    // spellings begin with common kana, is found as fast by its starts alone); at most twice
+    // as often when a start costs the rest of its line.
+    const std::size_t whole = n_;
+    n_ = sample;
+    std::size_t starts = 0;
+    for (std::size_t p = NextCandidate(0); p < n_ && starts < sample / 4; p = NextCandidate(p + 1))
+        ++starts;
+    n_ = whole;
+    const std::size_t stopLimit = longAttempts_ ? 2 * starts : starts / 2;
+    const std::size_t scoreLimit = sample / 8 + 16;
     std::vector<std::pair<std::size_t, Required>> scored;
-    for (TCharCode c : dfa_.SearchRequiredCodes) {
-        Required r;
-        r.bytes = CodeToStr(c);
-        std::size_t score = static_cast<std::size_t>(-1);
-        for (std::size_t k = 0; k < r.bytes.size(); ++k)
-            if (count[static_cast<unsigned char>(r.bytes[k])] < score) {
-                score = count[static_cast<unsigned char>(r.bytes[k])];
-                r.rare = k;
-            }
-        if (r.bytes.size() == 2 && VectorLevel() > 0) {
-            const unsigned char a = static_cast<unsigned char>(r.bytes[0]),
-                                b = static_cast<unsigned char>(r.bytes[1]);
-            std::size_t pairs = 0;
-            for (std::size_t i = 0; i + 1 < sample; ++i)
-                pairs += d_[i] == a && d_[i + 1] == b;
-            // (memchr is the faster while its byte is as rare as the pair.)
-            if (pairs < score) {
-                score = pairs;
-                r.pair.pairs = {{a, b}};
-            }
+    // The pairs of bytes a single string may be looked for by, counted in one pass.
+    std::vector<std::uint16_t> keys;
+    for (const std::vector<std::string>& set : sets)
+        if (set.size() == 1)
+            for (std::size_t k = 0; k + 1 < set[0].size() && k < 8; ++k)
+                keys.push_back(
+                    static_cast<std::uint16_t>(static_cast<unsigned char>(set[0][k]) << 8 |
+                                               static_cast<unsigned char>(set[0][k + 1])));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    std::vector<std::size_t> keyCount(keys.size(), 0);
+    if (!keys.empty()) {
+        std::vector<std::uint64_t> wanted(65536 / 64, 0);
+        for (std::uint16_t key : keys)
+            wanted[key >> 6] |= std::uint64_t(1) << (key & 63);
+        for (std::size_t i = 0; i + 1 < sample; ++i) {
+            const unsigned key = static_cast<unsigned>(d_[i]) << 8 | d_[i + 1];
+            if (wanted[key >> 6] >> (key & 63) & 1)
+                ++keyCount[static_cast<std::size_t>(
+                    std::lower_bound(keys.begin(), keys.end(), key) - keys.begin())];
         }
-        scored.emplace_back(score, std::move(r));
+    }
+    const auto pairCount = [&](unsigned key) {
+        return keyCount[static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), key) -
+                                                 keys.begin())];
+    };
+    for (std::vector<std::string>& set : sets) {
+        Required r = MakeRequired(std::move(set), count, pairCount);
+        if (r.strings.size() > 1 && !(r.firsts.usable && VectorLevel() > 0)) continue;
+        n_ = sample;
+        std::size_t stops = 0, found = 0;
+        // (Several strings cost more at every stop: a quarter of the starts at most.)
+        const std::size_t most = r.strings.size() > 1 ? stopLimit / 2 : stopLimit;
+        const auto worth = [&] { return stops <= most && stops + 4 * found <= scoreLimit; };
+        for (std::size_t p = FindRequired(r, 0, &stops); p < n_ && worth();
+             p = FindRequired(r, p + 1, &stops))
+            ++found;
+        n_ = whole;
+        if (worth()) scored.emplace_back(stops + 4 * found, std::move(r));
     }
     std::stable_sort(scored.begin(), scored.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
-    for (std::size_t i = 0; i < scored.size() && i < kMaxRequired; ++i)
-        required_.push_back(std::move(scored[i].second));
+    // All that are cheap enough, the cheapest first: a set that is rare at the start of a file
+    // may be common later, where another one is rare, and each set's search goes over the
+    // file at most once (each looks on from where it last found a string).
+    // (A set that one already taken implies adds nothing: 指 beside 指定.)
+    auto implies = [](const Required& t, const Required& s) {
+        for (const std::string& x : t.strings)
+            if (std::none_of(s.strings.begin(), s.strings.end(),
+                             [&](const std::string& y) { return x.find(y) != std::string::npos; }))
+                return false;
+        return true;
+    };
+    for (auto& [score, r] : scored) {
+        if (required_.size() >= kMaxRequired) break;
+        if (std::none_of(required_.begin(), required_.end(),
+                         [&](const Required& t) { return implies(t, r); }))
+            required_.push_back(std::move(r));
+    }
 }
 
-std::size_t Search::FindRequired(const Required& req, std::size_t from) const {
-    const std::size_t len = req.bytes.size();
+std::size_t Search::FindRequired(const Required& req, std::size_t from, std::size_t* stops) const {
+    if (req.strings.size() > 1) {
+        const bool vectors = req.firsts.usable && VectorLevel() > 0;
+        for (std::size_t i = from; i < n_; ++i) {
+            if (vectors) {
+                i = FindStartVector(req.firsts, d_, i, n_);
+                if (i >= n_) break;
+            }
+            if (!req.first[d_[i]]) continue;
+            if (stops) ++*stops;
+            // The strings that begin with this byte, or with this byte and the next (sorted).
+            const char* at = reinterpret_cast<const char*>(d_ + i);
+            const std::string_view one(at, 1), two(at, 2);
+            if (std::binary_search(req.strings.begin(), req.strings.end(), one)) return i;
+            for (auto s = std::lower_bound(req.strings.begin(), req.strings.end(), two);
+                 s != req.strings.end() && s->compare(0, 2, two) == 0; ++s)
+                if (i + s->size() <= n_ && std::memcmp(at, s->data(), s->size()) == 0) return i;
+        }
+        return n_;
+    }
+    const std::string& bytes = req.strings.front();
+    const std::size_t len = bytes.size();
+    const std::size_t k = req.rare;
     if (!req.pair.pairs.empty()) {
         const unsigned char a = req.pair.pairs[0][0], b = req.pair.pairs[0][1];
-        std::size_t i = FindStartVector(req.pair, d_, from, n_);
-        while (i < n_ && !(d_[i] == a && d_[i + 1] == b))
-            ++i;
-        return std::min(i, n_);
+        for (std::size_t r = from + k; r < n_;) {
+            std::size_t i = FindStartVector(req.pair, d_, r, n_);
+            while (i < n_ && !(d_[i] == a && d_[i + 1] == b))
+                ++i;
+            if (i >= n_) return n_;
+            if (stops) ++*stops;
+            const std::size_t p = i - k;
+            if (p + len <= n_ && std::memcmp(d_ + p, bytes.data(), len) == 0) return p;
+            r = i + 1;
+        }
+        return n_;
     }
-    const std::size_t k = req.rare;
-    const unsigned char rare = static_cast<unsigned char>(req.bytes[k]);
+    const unsigned char rare = static_cast<unsigned char>(bytes[k]);
     for (std::size_t r = from + k; r < n_; ++r) {
         const void* hit = std::memchr(d_ + r, rare, n_ - r);
         if (!hit) return n_;
+        if (stops) ++*stops;
         r = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_);
         const std::size_t p = r - k;
-        if (p + len <= n_ && std::memcmp(d_ + p, req.bytes.data(), len) == 0) return p;
+        if (p + len <= n_ && std::memcmp(d_ + p, bytes.data(), len) == 0) return p;
     }
     return n_;
 }
@@ -614,6 +957,16 @@ bool Search::LineCannotMatch(std::size_t p, std::size_t& end) {
 }
 
 void Search::ChooseRareByte() {
+    if (kVectorStarts && VectorLevel() > 0 && literal_.size() >= 3) {
+        const std::size_t len = literal_.size();
+        twoPairs_ = true;
+        rareAt_ = -1;
+        for (std::size_t k = 0; k < 2; ++k) {
+            twoPairsKey_[k] = static_cast<unsigned char>(literal_[k]);
+            twoPairsKey_[2 + k] = static_cast<unsigned char>(literal_[len - 2 + k]);
+        }
+        return;
+    }
     // Byte counts of the first data: a byte of the literal that is rare there is rare in the
     // rest of the file too, as a rule, and memchr finds it faster than memmem finds the whole.
     std::size_t count[256] = {};
@@ -663,9 +1016,37 @@ struct TDFASearchTables {
     // Classes of codes: codes that every state treats alike.
     std::vector<std::uint32_t> classOf;
     std::size_t classes = 0;
+    // Whether an attempt, once started, can read on over any text (keywords in any order,
+    // ".*" between them): each start then costs the rest of its line.
+    bool longAttempts = false;
 };
 
 namespace {
+
+// The first bytes of every character an attempt that starts with `code` can read next, when
+// they are few and the attempt cannot accept on `code` alone; nothing otherwise.
+std::optional<std::vector<unsigned char>> FollowBytes(const TRE_DFA& dfa, TCharCode code) {
+    const TRE_DFAState* s = TRE_DFA::NextState(dfa.InitialState, code);
+    if (!s || s->Accepting) return std::nullopt;
+    std::array<bool, 256> follow{};
+    for (const TRE_DFATransition& t : s->Transitions) {
+        if (t.Hi - t.Lo > 512) return std::nullopt;
+        for (unsigned c = t.Lo; c <= t.Hi; ++c) {
+            if (c == '\n') {
+                follow['\n'] = follow['\r'] = true;
+            } else if (c < 256) {
+                if (c != '\r') follow[c] = true; // (a CR is read as a LF)
+            } else if (IsLead(static_cast<unsigned char>(c >> 8))) {
+                follow[c >> 8] = true;
+            }
+        }
+    }
+    std::vector<unsigned char> bytes;
+    for (unsigned b = 0; b < 256; ++b)
+        if (follow[b]) bytes.push_back(static_cast<unsigned char>(b));
+    if (bytes.size() > 4) return std::nullopt;
+    return bytes;
+}
 
 std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
     auto tables = std::make_shared<TDFASearchTables>();
@@ -700,9 +1081,12 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
             }
         }
     }
-    // The same as spellings: a start reads its first character as the line cursor does.
-    {
-        TStartSpellings& sp = r.starts;
+    // The same as spellings: a start reads its first character as the line cursor does. A
+    // one-byte start is often also a common second byte (ﾌ is the second byte of many kanji):
+    // spelled with the bytes that can follow it, it stops less, as long as the spellings stay
+    // few.
+    const auto spell = [&](bool follow) {
+        TStartSpellings sp;
         sp.usable = kVectorStarts;
         auto pair = [&sp](unsigned a, unsigned b) {
             sp.pairs.push_back({static_cast<unsigned char>(a), static_cast<unsigned char>(b)});
@@ -714,9 +1098,13 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
                 sp.singles.push_back('\r');
             } else if (c < 256) {
                 if (c == '\r') continue; // never read: a CR reads as a LF
+                std::optional<std::vector<unsigned char>> next;
                 if (IsLead(static_cast<unsigned char>(c))) {
                     pair(c, '\n');
                     pair(c, '\r');
+                } else if (follow && (next = FollowBytes(dfa, static_cast<TCharCode>(c)))) {
+                    for (unsigned char b : *next)
+                        pair(c, b);
                 } else {
                     sp.singles.push_back(static_cast<unsigned char>(c));
                 }
@@ -733,7 +1121,10 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
             sp.pairs.clear();
             sp.singles.clear();
         }
-    }
+        return sp;
+    };
+    r.starts = spell(true);
+    if (!r.starts.usable) r.starts = spell(false);
     for (unsigned c = 0; c < 256; ++c)
         if (first[c]) {
             ++r.firstCount;
@@ -753,6 +1144,10 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
         r.classOf[c] = cls;
     }
     r.classes = cls + 1;
+    for (const auto& state : dfa.StateList)
+        if (state.get() != initial)
+            for (const TRE_DFATransition& t : state->Transitions)
+                if (t.Hi - t.Lo >= 256) r.longAttempts = true;
     return tables;
 }
 
@@ -783,7 +1178,14 @@ bool Search::Prepare() {
         firstCodes_ = &t.firstCodes;
         classOf_ = t.classOf.data();
         classes_ = t.classes;
-        ResetSets();
+        longAttempts_ = t.longAttempts;
+        // (What the last file of this automaton left is kept.)
+        if (memo_.dfaSerial != dfa_.Serial || sets_.empty()) {
+            memo_.dfaSerial = dfa_.Serial;
+            memo_.chosen = false;
+            memo_.required.clear();
+            ResetSets();
+        }
     }
     return true;
 }
@@ -922,13 +1324,30 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
     d_ = data;
     n_ = size;
     base_ = base;
+    maskAt_ = static_cast<std::size_t>(-1);
     hasCR_ = std::memchr(d_, '\r', n_) != nullptr;
-    // (Both chosen once, on the first data of the file.)
+    // (The literal's byte chosen once, on the first data of the file.)
     if (useLiteral_ && rareAt_ == -2) ChooseRareByte();
-    if (!requiredChosen_) {
+    // The sets to look for are chosen on the first data, and again on a later piece when the
+    // ones chosen passed over less than half of the last piece: text changes along a file (a
+    // word list sorted by kind of word), and a set absent from the first data may be common
+    // further on.
+    // Each choice that did not help waits twice as long for the next.
+    if (!requiredChosen_ ||
+        (!required_.empty() && piecesToWait_ == 0 && passedOver_ * 2 < lastPiece_)) {
+        const bool again = requiredChosen_;
         ChooseRequired();
         requiredChosen_ = true;
+        if (again) {
+            rechooseAfter_ *= 2;
+            piecesToWait_ = rechooseAfter_;
+        }
+    } else if (piecesToWait_ > 0) {
+        --piecesToWait_;
     }
+    if (lastPiece_ > 0 && passedOver_ * 2 >= lastPiece_) rechooseAfter_ = 1;
+    passedOver_ = 0;
+    lastPiece_ = n_;
     lineEndValid_ = false;
     for (Required& r : required_)
         r.atValid = false;
@@ -958,6 +1377,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
                     if (pairStarts_[key >> 6] >> (key & 63) & 1) break;
                     pos += b == '\r' && d_[pos + 1] == '\n' ? 2 : 1;
                 } else if (LineCannotMatch(pos, end)) {
+                    passedOver_ += end - pos;
                     pos = end;
                 } else {
                     break;
@@ -970,6 +1390,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         if (p >= n_) break;
         std::size_t lineEnd;
         if (!required_.empty() && LineCannotMatch(p, lineEnd)) {
+            passedOver_ += lineEnd - p;
             pos = Resume(lineEnd); // a line break that is no second byte starts a character
             continue;
         }
@@ -1074,7 +1495,8 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
         int fd;
         ~Closer() { ::close(fd); }
     } closer{file};
-    Search search(dfa, cancel, pump, report);
+    if (!buffer.memo) buffer.memo = std::make_shared<TSearchMemo>();
+    Search search(dfa, *buffer.memo, cancel, pump, report);
     const bool canMatch = search.Prepare();
     constexpr std::size_t kPad = 3; // a line feed and two zero bytes after the data
 

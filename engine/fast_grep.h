@@ -14,6 +14,8 @@
 
 namespace engine {
 
+struct TSearchMemo;
+
 // Searches `fileName` with `dfa`. Returns false, having read nothing, when the file is too
 // large to hold in memory (the caller then uses the block reader). Throws what the block
 // reader throws: EFileNotFound, EInOutError, EGrepCancel (`cancel` is tested after every block
@@ -29,6 +31,10 @@ class TFastBuffer {
     // literal: a small file takes it over instead of counting its own bytes.
     std::string rareFor;
     int rareAt = -2;
+    // What the searches of one automaton learn and the next file of it reuses (the sets of
+    // strings chosen to look for, the steps of the one-pass walk): a folder of many small
+    // notes does not work them out again for each.
+    std::shared_ptr<TSearchMemo> memo;
 
   private:
     std::unique_ptr<unsigned char[]> data_;

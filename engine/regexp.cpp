@@ -2,6 +2,7 @@
 
 #include "codec.h"
 #include "errors.h"
+#include "factors.h"
 
 namespace engine {
 
@@ -79,6 +80,7 @@ void TRegularExpression::Compile(const std::string& key) {
             nfa.Build();
             auto dfa = std::make_unique<TRE_DFA>(nfa);
             dfa->Build();
+            dfa->RequiredSets = RequiredStrings(parser.ParseTree().Root);
             cache_[current_].dfa = std::move(dfa);
         } catch (const ETooComplex&) {
             throw ERegExpParser(cp932::FromUtf8("正規表現が複雑すぎます"),

@@ -231,4 +231,32 @@ TEST_F(QuelvraGrep, AFileThatCannotBeOpenedEndsTheSearchAfterTheHitsSoFar) {
                      "　　検索キーワード　　　東京　　　　　　　3個マッチしました\n");
 }
 
+// A folder of more notes than a worker takes at once: the hits come out in the list's order
+// whichever thread searched them, and a note that cannot be opened halfway ends the search
+// right after the hits before it.
+TEST_F(QuelvraGrep, ManyNotesKeepTheirOrderAndAFailureStopsWhereItIs) {
+    fs::create_directories(dir_ / "many");
+    std::string expected, upToFailure;
+    for (int i = 0; i < 300; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "n%03d.txt", i);
+        std::string text = "nothing\n";
+        if (i % 7 == 0) {
+            text = "hit " + std::to_string(i) + "\nnothing\nhit again\n";
+            expected +=
+                "\n" + std::string(name) + "\n    hit " + std::to_string(i) + "\n    hit again\n";
+        }
+        std::ofstream(dir_ / "many" / name, std::ios::binary) << text;
+        if (i == 200) upToFailure = expected;
+    }
+    const std::string folder = (dir_ / "many").string();
+    Result r = Run({"-d", folder, "hit"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, expected);
+    fs::create_directories(dir_ / "many" / "n200a.txt");
+    r = Run({"-d", folder, "hit"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, upToFailure);
+}
+
 } // namespace

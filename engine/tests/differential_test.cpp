@@ -317,6 +317,58 @@ TEST_F(Differential, EveryVectorLevelAgrees) {
     engine::gVectorLevelLimit = 2;
 }
 
+// Lines are passed over when they lack every spelling of a keyword: dense lines where the last
+// keyword's spellings (the starts of most attempts) are everywhere and the first keyword's are
+// rare and only in the second half, with look-alikes (second bytes that read as "\\", "|" or a
+// letter: ソ 表 能 ポ), at every vector level.
+TEST_F(Differential, LinesLackingAKeywordsSpellingsPassedOver) {
+    std::mt19937 rng(53);
+    TGrep grep;
+    struct Search {
+        std::vector<std::string> keywords;
+        std::vector<std::string> rare, common; // spellings of the first and the last keyword
+    };
+    const std::vector<Search> searches = {
+        {{"S", J("表")}, {"S", "s", J("Ｓ"), J("ｓ")}, {J("表")}},
+        {{J("データ"), J("ソ")},
+         {J("データ"), J("ﾃﾞｰﾀ"), J("て゛ーた"), J("でた")},
+         {J("ソ"), J("そ"), J("ｿ")}},
+        {{J("ポ"), J("能")}, {J("ポ"), J("ぽ"), J("ﾎﾟ"), J("ほ゜")}, {J("能")}},
+        {{J("ＯＳ"), J("名詞")}, {"OS", "os", J("ＯＳ"), J("ｏｓ")}, {J("名詞")}},
+        {{J("名詞"), J("一般"), J("データ")}, {J("名詞")}, {J("データ"), J("一般"), "1"}},
+    };
+    const std::vector<std::string> neutral = {",",     J("、"), J("ア"), J("検"), J("名"),
+                                              J("で"), J("て"), J("ほ"), "\\",    "|",
+                                              "o",     "O",     J("ﾃ"),  J("ﾎ"),  J("ー")};
+    for (int level = 0; level <= 2; ++level) {
+        engine::gVectorLevelLimit = level;
+        for (std::size_t k = 0; k < searches.size(); ++k) {
+            for (bool widen : {false, true}) {
+                grep.SetUseFuzzyCharDic(widen);
+                grep.SetRegExp(engine::ComposePattern(searches[k].keywords));
+                std::string bytes;
+                while (bytes.size() < 2 * TTxtFile::BlockSize + 3000) {
+                    std::string line;
+                    for (int n = 1 + static_cast<int>(rng() % 16); n > 0; --n) {
+                        const unsigned pick = rng() % 100;
+                        const auto& from = pick < 3 && bytes.size() > 60000 ? searches[k].rare
+                                           : pick < 40                      ? searches[k].common
+                                                                            : neutral;
+                        line += from[rng() % from.size()];
+                    }
+                    bytes += line + std::vector<std::string>{"\n", "\r\n", "\r"}[rng() % 3];
+                }
+                const std::string reference = Show(Run(grep, bytes, true));
+                const std::string fast = Show(Run(grep, bytes, false));
+                if (fast != reference) engine::gVectorLevelLimit = 2;
+                ASSERT_EQ(fast, reference)
+                    << "level " << level << " search " << k << " widening " << widen;
+            }
+        }
+    }
+    engine::gVectorLevelLimit = 2;
+}
+
 // Cancelling from the host's events stops both routines at the same block, after the same
 // lines.
 TEST_F(Differential, CancelAtTheSameBlock) {
