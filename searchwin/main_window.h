@@ -16,6 +16,7 @@
 #include "inigt.h"
 #include "keyword_window.h"
 #include "mail_and_hp.h"
+#include "search_ahead.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -30,6 +31,7 @@
 #include <QRadioButton>
 #include <QToolButton>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -105,10 +107,16 @@ class TForm1 : public QMainWindow {
 
     // The grep.
     TGrep Grep1;
+    // Whether a run searches files further down the list on another core (tests switch it off
+    // to compare), and how many files the last run searched there.
+    bool SearchAhead = true;
+    std::size_t LastRunSearchedAhead = 0;
 
     // ---- Search run (search_run.cpp) ----
     void SearchBtnClick();
     void Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo);
+    // The hits of file i of the run, searched on the other core, into the pane as Grep1's own.
+    void HandOnHitsFoundAhead(TSearchAhead& ahead, std::size_t i);
     void BitBtn5Click();
     void BeginSearch();
     void EndSearch();

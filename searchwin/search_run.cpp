@@ -6,9 +6,12 @@
 #include "qtext.h"
 #include "query.h"
 #include "result_pane.h"
+#include "search_ahead.h"
 
 #include <QTime>
 #include <cstdio>
+#include <memory>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -133,11 +136,34 @@ void TForm1::SearchBtnClick() {
         items.push_back(app::FromQ(ListBox1->item(i)->text()));
     const std::string folder = DataFolder;
     const size_t n = items.size();
+    LastRunSearchedAhead = 0;
     try {
+        // Files further down the list are searched on another core meanwhile; their hits come
+        // into the pane when the run reaches them, in the list's order.
+        std::unique_ptr<TSearchAhead> ahead;
+        if (SearchAhead && n >= 2 && std::thread::hardware_concurrency() >= 2) {
+            std::vector<std::string> paths;
+            paths.reserve(n);
+            for (const std::string& item : items)
+                paths.push_back(ProgramPath(folder + "/" + item));
+            ahead = std::make_unique<TSearchAhead>(Grep1, std::move(paths),
+                                                   static_cast<std::size_t>(RichEdit1->MaxLines()),
+                                                   RichEdit1->MaxBytes());
+        }
+        struct Count {
+            std::unique_ptr<TSearchAhead>& ahead;
+            std::size_t& into;
+            ~Count() {
+                if (ahead) into = ahead->FilesSearchedAhead();
+            }
+        } count{ahead, LastRunSearchedAhead};
         for (size_t i = 0; i < n; ++i) {
             Label2->setText(QStringLiteral(" ") + QString::number(static_cast<qulonglong>(n - i)));
             CurrentFile = folder + "/" + items[i];
-            Grep1.Grep(ProgramPath(CurrentFile));
+            if (!ahead || ahead->TakeOwn(i))
+                Grep1.Grep(ProgramPath(CurrentFile));
+            else
+                HandOnHitsFoundAhead(*ahead, i);
         }
     } catch (const EGrepCancel&) {
         if (!closeAfterSearch_) app::platform().ShowMessage(Msg().cancelled);
@@ -148,6 +174,30 @@ void TForm1::SearchBtnClick() {
         app::platform().ShowMessage(cp932::FromUtf8Lossy(e.what()));
     }
     EndSearch();
+}
+
+void TForm1::HandOnHitsFoundAhead(TSearchAhead& ahead, std::size_t i) {
+    // As the grep does for a file: events now and then (and before the first hit), the cancel
+    // flag tested after each, the hits one by one, the file's error after its hits.
+    auto pump = [this] {
+        if (Grep1.ProcessMessages) Grep1.ProcessMessages();
+    };
+    Grep1.Cancel = false;
+    pump();
+    if (Grep1.Cancel) throw EGrepCancel();
+    TSearchAhead::TFileHits* found = ahead.Wait(i, pump, [this] { return Grep1.Cancel; });
+    if (!found) throw EGrepCancel();
+    std::size_t k = 0;
+    for (RE_LineInfo_t& hit : found->hits) {
+        if (++k % 256 == 0) {
+            pump();
+            if (Grep1.Cancel) throw EGrepCancel();
+        }
+        Grep1.OnMatch(Grep1, std::move(hit));
+        if (Grep1.Cancel) throw EGrepCancel();
+    }
+    found->hits = {};
+    if (found->error) std::rethrow_exception(found->error);
 }
 
 void TForm1::Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo) {

@@ -350,3 +350,57 @@ TEST(SampleData, TokyoIsFoundInTheSampleNotes) {
 }
 
 } // namespace
+
+namespace {
+
+// Files further down the list are searched on another core: the pane, the hit count and the
+// messages are those of a run that searches one file after the other, also when a file
+// vanished after the list was made or the run is cancelled part-way.
+TEST_F(SearchRunTest, SearchingAheadGivesWhatFileAfterFileGives) {
+    for (int i = 0; i < 40; ++i) {
+        std::string text;
+        for (int h = 0; h < i % 5; ++h)
+            text += "ソ表能ポ" + std::to_string(h) + " 東京\r\n" + "なし\r\n";
+        Write("data/f" + std::to_string(100 + i) + ".txt", text);
+    }
+    ChooseFolder(QStringLiteral("data"));
+    fs::remove(root_ / "data/f130.txt"); // listed, gone when the run comes to it
+    Type(Form().ComboBox1, QStringLiteral("東京"));
+    struct Outcome {
+        std::vector<std::string> lines, messages;
+        int hits;
+    };
+    auto run = [&](bool ahead, int cancelAt) {
+        Form().SearchAhead = ahead;
+        platform_.messages.clear();
+        // A slow window (each pump takes a moment) lets the other thread get ahead.
+        platform_.onPump = [&, cancelAt] {
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            if (cancelAt >= 0 && Form().Searching() &&
+                Form().CurrentFile.find("f" + std::to_string(100 + cancelAt)) !=
+                    std::string::npos &&
+                Form().BitBtn5->isVisible())
+                QTest::mouseClick(Form().BitBtn5, Qt::LeftButton);
+        };
+        Search();
+        platform_.onPump = nullptr;
+        return Outcome{PaneLines(), platform_.MessageTexts(), Form().HitCount};
+    };
+    for (int cancelAt : {-1, 22}) {
+        const Outcome one = run(false, cancelAt);
+        EXPECT_EQ(Form().LastRunSearchedAhead, 0u);
+        const Outcome two = run(true, cancelAt);
+        EXPECT_GT(Form().LastRunSearchedAhead, 0u) << cancelAt;
+        EXPECT_EQ(two.lines, one.lines) << cancelAt;
+        EXPECT_EQ(two.messages, one.messages) << cancelAt;
+        EXPECT_EQ(two.hits, one.hits) << cancelAt;
+        ASSERT_EQ(one.messages.size(), 1u);
+        if (cancelAt < 0)
+            EXPECT_EQ(one.messages[0], S("ファイルが見つかりません"));
+        else
+            EXPECT_EQ(one.messages[0], S("検索中断しました"));
+        EXPECT_GT(one.hits, 20);
+    }
+}
+
+} // namespace
