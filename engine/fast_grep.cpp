@@ -132,30 +132,15 @@ inline int VectorLevel() {
 }
 // The first position in [from, end) where a spelling starts, or where the vector loop stopped
 // (the last few bytes are left to the caller). d[end] must be readable.
+__attribute__((target("avx2"))) std::size_t FindStartMaskAvx2(const TStartSpellings& s,
+                                                              const unsigned char* d,
+                                                              std::size_t from, std::size_t end,
+                                                              std::uint32_t& mask);
 __attribute__((target("avx2"))) std::size_t
 FindStartAvx2(const TStartSpellings& s, const unsigned char* d, std::size_t from, std::size_t end) {
-    __m256i p0[kMaxStartSpellings], p1[kMaxStartSpellings], one[kMaxStartSpellings];
-    const std::size_t np = s.pairs.size(), ns = s.singles.size();
-    for (std::size_t k = 0; k < np; ++k) {
-        p0[k] = _mm256_set1_epi8(static_cast<char>(s.pairs[k][0]));
-        p1[k] = _mm256_set1_epi8(static_cast<char>(s.pairs[k][1]));
-    }
-    for (std::size_t k = 0; k < ns; ++k)
-        one[k] = _mm256_set1_epi8(static_cast<char>(s.singles[k]));
-    std::size_t i = from;
-    for (; i + 32 <= end; i += 32) {
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i + 1));
-        __m256i m = _mm256_setzero_si256();
-        for (std::size_t k = 0; k < np; ++k)
-            m = _mm256_or_si256(
-                m, _mm256_and_si256(_mm256_cmpeq_epi8(a, p0[k]), _mm256_cmpeq_epi8(b, p1[k])));
-        for (std::size_t k = 0; k < ns; ++k)
-            m = _mm256_or_si256(m, _mm256_cmpeq_epi8(a, one[k]));
-        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(m));
-        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(mask));
-    }
-    return i;
+    std::uint32_t mask = 0;
+    const std::size_t i = FindStartMaskAvx2(s, d, from, end, mask);
+    return mask ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : i;
 }
 
 std::size_t FindStartSse2(const TStartSpellings& s, const unsigned char* d, std::size_t from,
