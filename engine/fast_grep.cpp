@@ -143,29 +143,13 @@ FindStartAvx2(const TStartSpellings& s, const unsigned char* d, std::size_t from
     return mask ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : i;
 }
 
+std::size_t FindStartMaskSse2(const TStartSpellings& s, const unsigned char* d, std::size_t from,
+                              std::size_t end, std::uint32_t& mask);
 std::size_t FindStartSse2(const TStartSpellings& s, const unsigned char* d, std::size_t from,
                           std::size_t end) {
-    __m128i p0[kMaxStartSpellings], p1[kMaxStartSpellings], one[kMaxStartSpellings];
-    const std::size_t np = s.pairs.size(), ns = s.singles.size();
-    for (std::size_t k = 0; k < np; ++k) {
-        p0[k] = _mm_set1_epi8(static_cast<char>(s.pairs[k][0]));
-        p1[k] = _mm_set1_epi8(static_cast<char>(s.pairs[k][1]));
-    }
-    for (std::size_t k = 0; k < ns; ++k)
-        one[k] = _mm_set1_epi8(static_cast<char>(s.singles[k]));
-    std::size_t i = from;
-    for (; i + 16 <= end; i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 1));
-        __m128i m = _mm_setzero_si128();
-        for (std::size_t k = 0; k < np; ++k)
-            m = _mm_or_si128(m, _mm_and_si128(_mm_cmpeq_epi8(a, p0[k]), _mm_cmpeq_epi8(b, p1[k])));
-        for (std::size_t k = 0; k < ns; ++k)
-            m = _mm_or_si128(m, _mm_cmpeq_epi8(a, one[k]));
-        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m));
-        if (mask) return i + static_cast<std::size_t>(__builtin_ctz(mask));
-    }
-    return i;
+    std::uint32_t mask = 0;
+    const std::size_t i = FindStartMaskSse2(s, d, from, end, mask);
+    return mask ? i + static_cast<std::size_t>(__builtin_ctz(mask)) : i;
 }
 
 // The first position in [from, end) where the pair k[0] k[1] starts and the pair k[2] k[3]
