@@ -108,7 +108,7 @@ class TForm1 : public QMainWindow {
     // The grep.
     TGrep Grep1;
     // Whether a run searches files further down the list on another core (tests switch it off
-    // to compare), and how many files the last run searched there.
+    // to compare), and how many files of the last run had their hits from there.
     bool SearchAhead = true;
     std::size_t LastRunSearchedAhead = 0;
 

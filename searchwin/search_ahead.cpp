@@ -112,7 +112,6 @@ void TSearchAhead::Run(std::unique_ptr<TGrep> grep) {
         } catch (...) {
             into->error = std::current_exception();
         }
-        searchedAhead_.fetch_add(1);
         {
             std::lock_guard lock(m_);
             done_[k].store(true, std::memory_order_release);

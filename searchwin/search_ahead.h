@@ -48,9 +48,6 @@ class TSearchAhead {
     TFileHits* Wait(std::size_t i, const std::function<void()>& pump,
                     const std::function<bool()>& stop);
 
-    // How many files the other thread searched (tests).
-    std::size_t FilesSearchedAhead() const { return searchedAhead_.load(); }
-
   private:
     void Run(std::unique_ptr<engine::TGrep> grep);
 
@@ -64,7 +61,6 @@ class TSearchAhead {
     std::vector<TFileHits> results_;
     std::atomic<std::size_t> windowAt_{0};
     std::atomic<bool> stop_{false};
-    std::atomic<std::size_t> searchedAhead_{0};
     std::mutex m_;
     std::condition_variable changed_;
     std::thread thread_;

@@ -150,13 +150,6 @@ void TForm1::SearchBtnClick() {
                                                    static_cast<std::size_t>(RichEdit1->MaxLines()),
                                                    RichEdit1->MaxBytes());
         }
-        struct Count {
-            std::unique_ptr<TSearchAhead>& ahead;
-            std::size_t& into;
-            ~Count() {
-                if (ahead) into = ahead->FilesSearchedAhead();
-            }
-        } count{ahead, LastRunSearchedAhead};
         for (size_t i = 0; i < n; ++i) {
             Label2->setText(QStringLiteral(" ") + QString::number(static_cast<qulonglong>(n - i)));
             CurrentFile = folder + "/" + items[i];
@@ -197,6 +190,7 @@ void TForm1::HandOnHitsFoundAhead(TSearchAhead& ahead, std::size_t i) {
         if (Grep1.Cancel) throw EGrepCancel();
     }
     found->hits = {};
+    ++LastRunSearchedAhead;
     if (found->error) std::rethrow_exception(found->error);
 }
 
