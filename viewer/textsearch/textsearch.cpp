@@ -19,8 +19,9 @@ constexpr bool IsLead(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
-constexpr unsigned char kVoicedMark = 0xDE;     // ﾞ
-constexpr unsigned char kSemiVoicedMark = 0xDF; // ﾟ
+constexpr unsigned char kVoicedMark = 0xDE;       // ﾞ
+constexpr unsigned char kSemiVoicedMark = 0xDF;   // ﾟ
+constexpr std::uint16_t kFullWidthSpace = 0x8140; // 　
 
 struct Tables {
     std::array<unsigned char, 256> upper{};
@@ -156,13 +157,19 @@ class Searcher {
 
     CharStarts& Starts() { return starts_; }
 
-    // Whether the character at `pos` (a character start) is a word character.
-    bool IsWordChar(std::int32_t pos) { return starts_.IsDouble(pos) || !T().delimiter[b_[pos]]; }
+    // Whether the character at `pos` (a character start) is a word character: a byte outside
+    // the delimiter set, or a two-byte character other than the full-width space, which
+    // separates words in Japanese text as a blank does.
+    bool IsWordChar(std::int32_t pos) {
+        if (starts_.IsDouble(pos)) return Code(b_ + pos) != kFullWidthSpace;
+        return !T().delimiter[b_[pos]];
+    }
     bool IsWordStart(std::int32_t pos) {
         if (pos >= size_ || !starts_.IsStart(pos) || !IsWordChar(pos)) return false;
         if (pos == 0) return true;
-        // The character before: a trail byte belongs to a two-byte (word) character.
-        return starts_.IsStart(pos - 1) && T().delimiter[b_[pos - 1]];
+        // The character before: a single byte, or the two bytes ending at a trail byte.
+        if (starts_.IsStart(pos - 1)) return T().delimiter[b_[pos - 1]];
+        return Code(b_ + pos - 2) == kFullWidthSpace;
     }
     bool IsWordEnd(std::int32_t pos) { return pos >= size_ || !IsWordChar(pos); }
 

@@ -40,7 +40,8 @@ bool SameCharIgnoreCase(const char* pattern, const char* text);
 // Moves `position` to the nearest word start at or after it (direction +1) or at or before it
 // (-1), one byte at a time while `remaining` > 0, taking one from `remaining` per byte. Returns
 // whether the position reached is a word start. A word start is a word character (a two-byte
-// character, or a byte outside the delimiter set) that begins the buffer or follows a delimiter.
+// character other than the full-width space, or a byte outside the delimiter set) that begins
+// the buffer or follows a delimiter byte or a full-width space.
 bool SkipToWordStart(std::string_view buffer, std::int32_t& position, std::int32_t& remaining,
                      int direction);
 

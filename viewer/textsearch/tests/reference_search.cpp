@@ -108,9 +108,13 @@ bool Find(std::string_view buffer, std::int32_t& start, std::int32_t& length,
         }
         return t - pos;
     };
-    auto wordChar = [&](long i) { return doubleAt(i) || !IsDelimiter(b(i)); };
+    // Words are separated by delimiter bytes and by the full-width space.
+    auto fullWidthSpace = [&](long i) { return b(i) == 0x81 && b(i + 1) == 0x40; };
+    auto wordChar = [&](long i) { return doubleAt(i) ? !fullWidthSpace(i) : !IsDelimiter(b(i)); };
     auto wordStart = [&](long i) {
-        return wordChar(i) && (i == 0 || (!isTrail(i - 1) && IsDelimiter(b(i - 1))));
+        if (!wordChar(i)) return false;
+        if (i == 0) return true;
+        return isTrail(i - 1) ? fullWidthSpace(i - 2) : IsDelimiter(b(i - 1));
     };
     auto tryAt = [&](long cur) -> bool {
         if (cur >= L || isTrail(cur)) return false;

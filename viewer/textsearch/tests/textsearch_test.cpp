@@ -240,6 +240,16 @@ TEST(FindInBuffer, WholeWords) {
         {"漢字 漢字を", "漢字", D | W, 0, 0, 0, 4},
         {"漢字を 漢字", "漢字", D | W, 0, 0, 7, 4},
         {"ﾃｽﾄ ﾃｽﾄ", "ﾃｽﾄ", 0 | W, 7, 0, 4, 3},
+        // The full-width space (81 40) separates words as a blank does, on either side and both
+        // ways; another character ending in 40 ("@") does not.
+        {"表示　漢字　能", "漢字", D | W, 0, 0, 6, 4},
+        {"表示　漢字　能", "漢字", W, 14, 0, 6, 4},
+        {"漢字　cat", "cat", D | W, 0, 0, 6, 3},
+        {"cat　漢字", "cat", W, 9, 0, 0, 3},
+        {"ァcat　ソcat cat", "cat", D | W, 0, 0, 13, 3}, // ァ is 83 40
+        {"　ポ", "ポ", D | W, 0, 0, 2, 2},
+        {"ポ　", "ポ", W, 4, 0, 0, 2},
+        {"表示漢字　", "漢字", D | W, 0, 0, -1, 0},
     };
     for (const Search& c : cases)
         Check(c);
@@ -304,9 +314,9 @@ std::string RandomText(std::mt19937& rng, const std::vector<std::string>& alphab
 TEST(FindInBuffer, AgreesWithThePlainRestatementOnRandomText) {
     std::vector<std::string> alphabet;
     for (const char* u :
-         {"a",  "A",  "b",  "B",  "z",  " ",  "_",  "\\", "|",  "\r", "\n", "\t", "ｱ",
-          "ｶ",  "ﾊ",  "ｳ",  "ﾞ",  "ﾟ",  "ア", "ガ", "カ", "パ", "ヴ", "ソ", "表", "能",
-          "ポ", "ａ", "Ａ", "ｂ", "Ｂ", "　", "σ",  "Σ",  "ⅰ",  "Ⅰ",  "ぁ", "。"})
+         {"a",  "A",  "b",  "B",  "z",  " ",  "_",  "\\", "|",  "\r", "\n", "\t", "ｱ",  "ｶ",
+          "ﾊ",  "ｳ",  "ﾞ",  "ﾟ",  "ア", "ガ", "カ", "パ", "ヴ", "ソ", "表", "能", "ポ", "ａ",
+          "Ａ", "ｂ", "Ｂ", "　", "σ",  "Σ",  "ⅰ",  "Ⅰ",  "ぁ", "。", "ァ", "@"})
         alphabet.push_back(S(u));
     alphabet.push_back("\xEE\xEF"); // ⅰ in its other position
     std::mt19937 rng(20261210);
