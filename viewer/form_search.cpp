@@ -160,6 +160,7 @@ void TFormSearch::FormShow() {
     if (history_.size() > kHistoryMax) history_.resize(kHistoryMax);
     FillHistory();
     if (!history_.empty()) ComboBox1->setCurrentIndex(0);
+    if (!startText_.empty()) ComboBox1->setEditText(app::ToQ(startText_));
     ComboBox1->setFocus();
     ComboBox1->lineEdit()->selectAll();
 }
@@ -173,11 +174,14 @@ void TFormSearch::FillHistory() {
 void TFormSearch::btnOKClick() {
     const QString typed = ComboBox1->currentText();
     if (!typed.isEmpty()) {
-        // The history's own bytes when the field still shows the item chosen from it.
+        // The history's own bytes when the field still shows the item chosen from it, the
+        // start text's when it still shows that.
         const int index = ComboBox1->currentIndex();
         if (index >= 0 && index < static_cast<int>(history_.size()) &&
             ComboBox1->itemText(index) == typed)
             searchText_ = history_[static_cast<size_t>(index)];
+        else if (!startText_.empty() && typed == app::ToQ(startText_))
+            searchText_ = startText_;
         else
             searchText_ = app::FromQ(typed);
         for (auto it = history_.begin(); it != history_.end(); ++it)
@@ -212,10 +216,12 @@ void TFormSearch::btnHelpClick() {
                         "改行・スペースを無視：語の途中の改行・空白・タブを飛ばして探します。"));
 }
 
-bool ShowSearchDialog(std::string& text, TSearchOptions& options, QWidget* parent) {
+bool ShowSearchDialog(std::string& text, TSearchOptions& options, QWidget* parent,
+                      const std::string& startText) {
     text.clear();
     options = 0;
     TFormSearch dialog(parent);
+    dialog.SetStartText(startText);
     const int result = dialog.exec();
     if (result != QDialog::Accepted || dialog.SearchText().empty()) return false;
     text = dialog.SearchText();

@@ -45,6 +45,9 @@ class TFormSearch : public QDialog {
     int DirectionIndex() const;
     // The history, most recent first (Shift-JIS).
     const std::vector<std::string>& History() const { return history_; }
+    // The text the field shows when the dialog comes up, instead of the most recent one; ""
+    // for the most recent.
+    void SetStartText(const std::string& text) { startText_ = text; }
 
     void FormShow();
     void btnOKClick();
@@ -58,10 +61,12 @@ class TFormSearch : public QDialog {
 
     QButtonGroup* direction_;
     std::string searchText_;
+    std::string startText_;
     std::vector<std::string> history_;
 };
 
-// Shows a fresh search dialog modally. True with the text and option word when the user pressed
-// OK with a search text; false with both empty otherwise.
+// Shows a fresh search dialog modally, its field showing `startText` (the most recent text when
+// that is empty). True with the text and option word when the user pressed OK with a search
+// text; false with both empty otherwise.
 bool ShowSearchDialog(std::string& text, textsearch::TSearchOptions& options,
-                      QWidget* parent = nullptr);
+                      QWidget* parent = nullptr, const std::string& startText = {});

@@ -354,19 +354,25 @@ void TForm4::Editor1Change() {
 }
 
 void TForm4::BitBtn2Click() {
+    // The tool buttons take no focus: the field may never have been left.
+    Edit2Exit();
     if (FSearchText.empty()) return;
     FSearchOptions = static_cast<TSearchOptions>(FSearchOptions & ~soDown);
     SearchAgain();
 }
 
 void TForm4::BitBtn3Click() {
+    Edit2Exit();
     if (FSearchText.empty()) return;
     FSearchOptions = static_cast<TSearchOptions>(FSearchOptions | soDown);
     SearchAgain();
 }
 
 void TForm4::BitBtn4Click() {
-    if (ShowSearchDialog(FSearchText, FSearchOptions, this)) SearchAgain();
+    // The dialog starts from what the field shows.
+    Edit2Exit();
+    const std::string shown = FSearchText;
+    if (ShowSearchDialog(FSearchText, FSearchOptions, this, shown)) SearchAgain();
 }
 
 bool TForm4::SearchAgain() {

@@ -12,11 +12,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <functional>
 
 namespace fs = std::filesystem;
@@ -38,11 +40,15 @@ class ViewerOpenTest : public WindowFixture {
         WindowFixture::TearDown();
     }
     // The caret on the pane line `utf8`, the open button, and `body` run on the viewer once it
-    // is up; the viewer is closed with its own button afterwards, whatever the body did.
+    // is up; the viewer is closed with its own button afterwards unless the body closed it.
     void OpenWith(const char* utf8, std::function<void(TForm4&)> body) {
         const int line = LineOf(utf8);
         ASSERT_GE(line, 0) << utf8;
         Pane().SetSelStart(Pane().PositionOfLine(line) + 4);
+        OpenAtCaret(std::move(body));
+    }
+    // The open button with the pane's caret where it is; `body` as for OpenWith.
+    void OpenAtCaret(std::function<void(TForm4&)> body) {
         bool ran = false;
         auto* poll = new QTimer(&Form());
         int tries = 0;
@@ -55,7 +61,7 @@ class ViewerOpenTest : public WindowFixture {
                 poll->stop();
                 ran = true;
                 body(*viewer);
-                QTest::mouseClick(viewer->BitBtn5, Qt::LeftButton);
+                if (viewer->isVisible()) QTest::mouseClick(viewer->BitBtn5, Qt::LeftButton);
             } else if (++tries > 500) {
                 poll->stop();
             }
@@ -73,6 +79,25 @@ class ViewerOpenTest : public WindowFixture {
             QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
             QApplication::sendEvent(w, &release);
         }
+    }
+    // The window made the active one, as when the user clicks it.
+    static void Activate(QWidget& w) {
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    }
+    // Text the input method hands to the focused widget, as Japanese is typed.
+    static void Commit(const char* utf8) {
+        QInputMethodEvent commit;
+        commit.setCommitString(QString::fromUtf8(utf8));
+        QApplication::sendEvent(QApplication::focusWidget(), &commit);
+    }
+    // The search-text field clicked, its text selected and `utf8` typed over it.
+    static void TypeSearch(TForm4& v, const char* utf8) {
+        QTest::mouseClick(v.Edit2, Qt::LeftButton);
+        ASSERT_EQ(QApplication::focusWidget(), v.Edit2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        Commit(utf8);
+        ASSERT_EQ(v.Edit2->text(), QString::fromUtf8(utf8));
     }
     static std::pair<int, int> Selection(TForm4& v) {
         return {v.Editor1->SelStart(), v.Editor1->SelLength()};
@@ -155,6 +180,38 @@ TEST_F(ViewerOpenTest, AHitOpensHighlightedSearchableAndATypedCorrectionIsSaved)
     // Back in the main window: the hit line is selected again.
     EXPECT_EQ(Pane().SelText(), S("ガイドの表示を確かめる"));
     EXPECT_EQ(platform_.waitCursorDepth, 0);
+}
+
+TEST_F(ViewerOpenTest, TheSearchButtonsSearchWhatTheFieldShows) {
+    SearchFor("ガイド");
+    OpenWith("    ガイドの表示を確かめる", [&](TForm4& v) {
+        Activate(v);
+        // Typed into the field, then "↓" clicked: the field keeps the focus, never left.
+        TypeSearch(v, "ソ能ポ");
+        QTest::mouseClick(v.BitBtn3, Qt::LeftButton);
+        EXPECT_EQ(QApplication::focusWidget(), v.Edit2);
+        EXPECT_EQ(v.Editor1->SelText(), S("ソ能ポ"));
+        EXPECT_EQ(v.Edit2->text(), QString::fromUtf8("ソ能ポ"));
+        // And "↑".
+        TypeSearch(v, "ガイド");
+        QTest::mouseClick(v.BitBtn2, Qt::LeftButton);
+        EXPECT_EQ(Selection(v), std::make_pair(10, 6));
+        // "検　索" opens on the typed text; OK searches it.
+        TypeSearch(v, "表示");
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<TFormSearch*>(QApplication::activeModalWidget());
+            if (!d) return;
+            seen = true;
+            EXPECT_EQ(d->ComboBox1->currentText(), QString::fromUtf8("表示"));
+            QTest::mouseClick(d->btnOK, Qt::LeftButton);
+        });
+        QTest::mouseClick(v.BitBtn4, Qt::LeftButton);
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(Selection(v), std::make_pair(18, 4));
+        EXPECT_EQ(v.Edit2->text(), QString::fromUtf8("表示"));
+    });
+    EXPECT_TRUE(platform_.messages.empty());
 }
 
 TEST_F(ViewerOpenTest, AnHtmlHitShowsItsTextWithoutTagsAndNeverSavesIt) {

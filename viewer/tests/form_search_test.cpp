@@ -38,7 +38,7 @@ class FormSearchTest : public ::testing::Test {
     }
     // Runs ShowSearchDialog, letting `user` work the dialog once it is up.
     bool RunDialog(std::function<void(TFormSearch&)> user, std::string& text,
-                   TSearchOptions& options) {
+                   TSearchOptions& options, const std::string& startText = {}) {
         bool seen = false;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<TFormSearch*>(QApplication::activeModalWidget());
@@ -46,7 +46,7 @@ class FormSearchTest : public ::testing::Test {
             seen = true;
             user(*dialog);
         });
-        const bool result = ShowSearchDialog(text, options);
+        const bool result = ShowSearchDialog(text, options, nullptr, startText);
         EXPECT_TRUE(seen);
         return result;
     }
@@ -186,6 +186,23 @@ TEST_F(FormSearchTest, ChosenHistoryItemKeepsItsBytes) {
                           options));
     EXPECT_EQ(text, item);
     EXPECT_EQ(Stored("SearchItems", "Text"), item);
+}
+
+TEST_F(FormSearchTest, TheCallersTextIsShownAndKeepsItsBytes) {
+    Store("SearchItems", "Text", S("表示\r\nabc"));
+    // ≒ in its second code position: through Unicode it would come back as 81 E0.
+    const std::string start = "\x87\x90" + S("ソ能");
+    std::string text;
+    TSearchOptions options;
+    EXPECT_TRUE(RunDialog(
+        [&](TFormSearch& d) {
+            EXPECT_EQ(d.ComboBox1->currentText(), app::ToQ(start));
+            EXPECT_EQ(d.ComboBox1->count(), 2); // the history is still offered
+            QTest::mouseClick(d.btnOK, Qt::LeftButton);
+        },
+        text, options, start));
+    EXPECT_EQ(text, start);
+    EXPECT_EQ(Stored("SearchItems", "Text"), start + S("\r\n表示\r\nabc"));
 }
 
 TEST_F(FormSearchTest, CancelStoresNothingAndEmptyOkStoresOptionsOnly) {

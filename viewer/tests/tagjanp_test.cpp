@@ -70,17 +70,17 @@ class ViewerTest : public ::testing::Test {
         return *form_;
     }
     std::string Text() { return form_->Editor1->Lines().Text(); }
-    // The search-text field typed into and left, as the user does.
-    void TypeSearch(const char* utf8) {
+    // The viewer made the active window, the search-text field clicked, its text selected and
+    // `ascii` typed over it, as the user does; the field keeps the focus.
+    void TypeSearch(const char* ascii) {
         TForm4& f = *form_;
-        f.Edit2->setFocus();
-        f.Edit2->clear();
-        for (const QChar ch : app::U(utf8)) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
-            QApplication::sendEvent(f.Edit2, &press);
-        }
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(f.Edit2, &out);
+        f.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+        QTest::mouseClick(f.Edit2, Qt::LeftButton);
+        ASSERT_EQ(QApplication::focusWidget(), f.Edit2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(ascii));
+        ASSERT_EQ(f.Edit2->text(), QString::fromLatin1(ascii));
     }
     std::pair<int, int> Selection() {
         return {form_->Editor1->SelStart(), form_->Editor1->SelLength()};
@@ -164,27 +164,35 @@ TEST_F(ViewerTest, SearchesDownAndUpWithTheDialogsOptions) {
     EXPECT_EQ(Selection(), std::make_pair(20, 6));
     EXPECT_FALSE(f.FSearchOptions & soDown);
 
-    // A typed search text, taken when the field is left.
+    // A typed search text, searched by "↓" while the field still has the focus (the tool
+    // buttons take none).
     TypeSearch("guide");
-    EXPECT_EQ(f.FSearchText, "guide");
     QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), f.Edit2);
+    EXPECT_EQ(f.FSearchText, "guide");
     EXPECT_EQ(Selection(), std::make_pair(28, 5)); // GUIDE, case folded
+    EXPECT_EQ(platform_.messages.size(), 1u);
 }
 
-TEST_F(ViewerTest, ACancelledDialogLeavesNothingToSearchFor) {
+TEST_F(ViewerTest, TheSearchDialogStartsFromTheFieldAndACancelLeavesTheField) {
     Write(Note("d.txt"), "abc\r\nabc\r\n");
     TForm4& f = Open("d.txt", "abc");
-    f.activateWindow();
-    f.Edit2->setFocus();
-    QTimer::singleShot(0, [] {
-        if (auto* d = qobject_cast<TFormSearch*>(QApplication::activeModalWidget()))
-            QTest::mouseClick(d->btnCancel, Qt::LeftButton);
+    TypeSearch("bc");
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<TFormSearch*>(QApplication::activeModalWidget());
+        if (!d) return;
+        seen = true;
+        EXPECT_EQ(d->ComboBox1->currentText(), QStringLiteral("bc"));
+        QTest::mouseClick(d->btnCancel, Qt::LeftButton);
     });
     QTest::mouseClick(f.BitBtn4, Qt::LeftButton);
+    EXPECT_TRUE(seen);
     EXPECT_EQ(f.FSearchText, "");
     EXPECT_EQ(f.FSearchOptions, 0);
+    // The field still shows the text, and "↓" searches it.
     QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
-    EXPECT_EQ(Selection(), std::make_pair(0, 3));
+    EXPECT_EQ(Selection(), std::make_pair(6, 2));
     EXPECT_TRUE(platform_.messages.empty());
 }
 
