@@ -3,6 +3,7 @@
 // library only.
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -45,12 +46,13 @@ inline int ExcerptHeight(int editorHeight, int rows) {
     return editorHeight - 80 < wanted ? editorHeight - 80 : wanted;
 }
 
-// The top row that brings a found row near the middle, or -1 when it is well inside the view:
-// between one fifth and four fifths of the visible rows.
-inline int RecentredTopRow(int row, int topRow, int visibleRows) {
+// The top row that brings a found row a third of the way down the view (or as near as the text's
+// start allows), or nullopt when it is well inside the view: between one fifth and four fifths
+// of the visible rows.
+inline std::optional<int> RecentredTopRow(int row, int topRow, int visibleRows) {
     const int d = row - topRow;
-    if (d > visibleRows * 4 / 5 || d < visibleRows / 5) return row - visibleRows / 3;
-    return -1;
+    if (d > visibleRows * 4 / 5 || d < visibleRows / 5) return std::max(0, row - visibleRows / 3);
+    return std::nullopt;
 }
 
 } // namespace viewer

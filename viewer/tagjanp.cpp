@@ -307,8 +307,12 @@ void TForm4::FormActivate() {
     if (!FindInBuffer(text, start, length, hit_.HitLineText, soDown | soMatchCase)) {
         app::platform().ShowMessage(S("ジャンプする行の指定を間違えているようです。"));
     } else {
+        // Rows as the window's width wraps them, so that the hit is brought to where it will
+        // stay.
+        FormCanResize();
         Editor1->SetSelStart(start);
         Editor1->SetSelLength(length);
+        RecentreOnCaret();
     }
     if (text.find("</") != std::string::npos) {
         BitBtn7->setEnabled(true);
@@ -385,10 +389,16 @@ bool TForm4::SearchAgain() {
     }
     Editor1->SetSelStart(start);
     Editor1->SetSelLength(length);
-    const int top =
-        viewer::RecentredTopRow(Editor1->Row(), Editor1->TopRow(), Editor1->VisibleRowCount());
-    if (top >= 0) Editor1->SetTopRow(std::max(0, top));
+    RecentreOnCaret();
     return true;
+}
+
+void TForm4::RecentreOnCaret() {
+    // The editor scrolls to its caret only while it has the focus; a found text is shown
+    // whatever has it.
+    if (const std::optional<int> top =
+            viewer::RecentredTopRow(Editor1->Row(), Editor1->TopRow(), Editor1->VisibleRowCount()))
+        Editor1->SetTopRow(*top);
 }
 
 void TForm4::BitBtn1Click() {

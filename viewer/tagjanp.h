@@ -85,6 +85,8 @@ class TForm4 : public QDialog {
 
   private:
     void LoadReserveWords();
+    // Brings Editor1's caret row near the middle unless it is well inside the view.
+    void RecentreOnCaret();
     void Editor1ChangeEvent(editor::TObject* Sender);
 
     TViewerHit hit_;

@@ -182,6 +182,23 @@ TEST_F(ViewerOpenTest, AHitOpensHighlightedSearchableAndATypedCorrectionIsSaved)
     EXPECT_EQ(platform_.waitCursorDepth, 0);
 }
 
+TEST_F(ViewerOpenTest, AHitFarDownALongNoteIsOnScreenWhenTheViewerComesUp) {
+    std::string note;
+    for (int k = 0; k < 300; ++k)
+        note += (k == 200 ? std::string("目印のある行") : "行 " + std::to_string(k)) + "\r\n";
+    Write("data/long.txt", note);
+    SearchFor("目印");
+    OpenWith("    目印のある行", [&](TForm4& v) {
+        EXPECT_EQ(v.Editor1->SelText(), S("目印のある行"));
+        const int rows = v.Editor1->VisibleRowCount();
+        ASSERT_GT(rows, 5);
+        EXPECT_EQ(v.Editor1->Row(), 200);
+        // A third of the way down, as the search puts what it finds.
+        EXPECT_EQ(v.Editor1->TopRow(), 200 - rows / 3);
+    });
+    EXPECT_TRUE(platform_.messages.empty());
+}
+
 TEST_F(ViewerOpenTest, TheSearchButtonsSearchWhatTheFieldShows) {
     SearchFor("ガイド");
     OpenWith("    ガイドの表示を確かめる", [&](TForm4& v) {

@@ -81,13 +81,26 @@ TEST(ExcerptHeightAndRecentring, FollowTheirRules) {
     EXPECT_EQ(ExcerptHeight(400, 3), 74);
     EXPECT_EQ(ExcerptHeight(400, 100), 320);
     // 20 visible rows: rows 4..16 below the top stay, others put the row a third down.
-    EXPECT_EQ(RecentredTopRow(110, 100, 20), -1);
-    EXPECT_EQ(RecentredTopRow(104, 100, 20), -1);
-    EXPECT_EQ(RecentredTopRow(116, 100, 20), -1);
-    EXPECT_EQ(RecentredTopRow(117, 100, 20), 111);
-    EXPECT_EQ(RecentredTopRow(119, 100, 20), 113);
-    EXPECT_EQ(RecentredTopRow(103, 100, 20), 97);
-    EXPECT_EQ(RecentredTopRow(5, 0, 20), -1);
+    struct Case {
+        int row, top;
+        std::optional<int> want;
+    } cases[] = {
+        {110, 100, std::nullopt},
+        {104, 100, std::nullopt},
+        {116, 100, std::nullopt},
+        {117, 100, 111},
+        {119, 100, 113},
+        {103, 100, 97},
+        {5, 0, std::nullopt},
+        // Rows in the first third of the text go as far down as the top of the text allows.
+        {3, 200, 0},
+        {5, 200, 0},
+        {6, 200, 0},
+        {7, 200, 1},
+        {2, 0, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RecentredTopRow(c.row, c.top, 20), c.want) << c.row << " " << c.top;
 }
 
 class SaveNoteTest : public ::testing::Test {

@@ -199,20 +199,29 @@ TEST_F(ViewerTest, TheSearchDialogStartsFromTheFieldAndACancelLeavesTheField) {
 TEST_F(ViewerTest, FarHitsAreBroughtToAThirdOfTheView) {
     std::string note;
     for (int k = 0; k < 300; ++k)
-        note += "line " + std::to_string(k) + "\r\n";
+        note += (k == 3 ? std::string("early") : "line " + std::to_string(k)) + "\r\n";
     note += "target\r\n";
     Write(Note("e.txt"), note);
-    TForm4& f = Open("e.txt", "line 0");
+    // The hit line itself, as the viewer opens.
+    TForm4& f = Open("e.txt", "line 200");
+    const int v = f.Editor1->VisibleRowCount();
+    ASSERT_GE(v, 12);
+    EXPECT_EQ(f.Editor1->Row(), 200);
+    EXPECT_EQ(f.Editor1->TopRow(), 200 - v / 3);
     TypeSearch("target");
     QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
-    const int v = f.Editor1->VisibleRowCount();
-    ASSERT_GT(v, 5);
     EXPECT_EQ(f.Editor1->TopRow(), 300 - v / 3);
     // One within the middle band does not scroll.
     f.Editor1->SetTopRow(300 - v / 2);
     TypeSearch("line 299");
     QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
     EXPECT_EQ(f.Editor1->TopRow(), 300 - v / 2);
+    // One in the first third of the note: as far down as the note's start allows.
+    TypeSearch("early");
+    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    EXPECT_EQ(f.Editor1->Row(), 3);
+    EXPECT_EQ(f.Editor1->TopRow(), 0);
+    EXPECT_TRUE(platform_.messages.empty());
 }
 
 TEST_F(ViewerTest, ACorrectionIsSavedWithExactlyThatChange) {
