@@ -91,7 +91,8 @@ void TForm1::BitBtn9Click() {
     TResultPane& pane = *RichEdit1;
     app::platform().SetWaitCursor(true);
     const std::int64_t caret = pane.SelStart();
-    const std::string line = pane.Line(pane.LineOfPosition(caret));
+    const int caretLine = pane.LineOfPosition(caret);
+    const std::string line = pane.Line(caretLine);
     HitLineText = TrimControls(line);
     // With "★" checked the hit lines begin with it; a line that does not (a header) keeps its
     // first character whole.
@@ -99,14 +100,16 @@ void TForm1::BitBtn9Click() {
     if (CheckBox3->isChecked() && HitLineText.compare(0, star.size(), star) == 0)
         HitLineText.erase(0, star.size());
 
-    // The nearest header above the caret: the last line end of the form ".ext" CR LF in a
-    // window that reaches a little past the caret (a short header under the caret counts),
-    // stepping back 256 bytes at a time.
+    // The nearest header at or above the caret: the last line end of the form ".ext" CR LF
+    // before the end of the caret's own line (a header under the caret counts, the next
+    // block's header never does), stepping back 256 bytes at a time.
     const std::string marker = "." + DataExt + "\r\n";
     const auto m = static_cast<std::int64_t>(marker.size());
+    const std::int64_t lineEnd =
+        pane.PositionOfLine(caretLine) + static_cast<std::int64_t>(line.size()) + 2;
     int headerLine = 0;
     for (std::int64_t q = caret; q > 0;) {
-        const std::int64_t end = q + m + 14;
+        const std::int64_t end = std::min(q + m + 14, lineEnd);
         const std::int64_t start = std::max<std::int64_t>(0, q - 256);
         std::int64_t last = -1;
         for (std::int64_t at = pane.FindText(marker, start, end); at >= 0;

@@ -73,10 +73,15 @@ TEST_F(OpenHitTest, CaretOnAHeaderLineOpensThatFile) {
     ASSERT_EQ(shown_.size(), 1u);
     EXPECT_EQ(shown_[0].name, "b.txt");
     EXPECT_EQ(shown_[0].line, "b.txt");
-    // The first file's hit under the second header's caret: the header above it, not below.
-    OpenAt("    first hit", 2);
-    ASSERT_EQ(shown_.size(), 2u);
-    EXPECT_EQ(shown_[1].name, "a.txt");
+    // The first file's hit just above the second header: wherever the caret is on the line,
+    // the header above it, never the next one below.
+    for (const std::int64_t offset : {0, 2, 9, 12, 13}) {
+        shown_.clear();
+        OpenAt("    first hit", offset);
+        ASSERT_EQ(shown_.size(), 1u);
+        EXPECT_EQ(shown_[0].name, "a.txt") << "caret at " << offset;
+        EXPECT_EQ(shown_[0].line, "first hit");
+    }
 }
 
 TEST_F(OpenHitTest, HeaderFarAboveACaretInALongBlockIsFound) {

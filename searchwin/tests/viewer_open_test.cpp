@@ -231,6 +231,38 @@ TEST_F(ViewerOpenTest, TheSearchButtonsSearchWhatTheFieldShows) {
     EXPECT_TRUE(platform_.messages.empty());
 }
 
+TEST_F(ViewerOpenTest, TheCaretAtTheEndOfABlocksLastHitOpensThatBlocksNote) {
+    // b.txt: a short header right after the last hit line of a.txt's block.
+    Write("data/b.txt", "ガイド\r\n");
+    SearchFor("ガイド");
+    struct Case {
+        const char* line;
+        Qt::Key key; // where on the line the caret is put
+        const char* title;
+        const char* selected;
+    } cases[] = {
+        {"    ｶﾞｲﾄﾞ 二つ目", Qt::Key_End, "/data/a.txt", "ｶﾞｲﾄﾞ 二つ目"},
+        {"b.txt", Qt::Key_Home, "/data/b.txt", ""},
+        {"b.txt", Qt::Key_End, "/data/b.txt", ""},
+        {"    ガイド", Qt::Key_End, "/data/b.txt", "ガイド"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const int line = LineOf(c.line);
+        ASSERT_GE(line, 0);
+        Activate(Form());
+        Pane().setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), &Pane());
+        Pane().SetSelStart(Pane().PositionOfLine(line) + 1);
+        QTest::keyClick(QApplication::focusWidget(), c.key);
+        OpenAtCaret([&](TForm4& v) {
+            EXPECT_EQ(v.windowTitle(), app::PathToQ(Root() + c.title));
+            EXPECT_EQ(v.Editor1->SelText(), S(c.selected));
+        });
+    }
+    EXPECT_TRUE(platform_.messages.empty());
+}
+
 TEST_F(ViewerOpenTest, AnHtmlHitShowsItsTextWithoutTagsAndNeverSavesIt) {
     // An HTML folder, the browser not chosen: the viewer shows the note.
     Form().RadioButton2->setChecked(true);
