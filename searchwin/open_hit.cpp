@@ -231,6 +231,8 @@ void TForm1::BitBtn10Click() {
 
 void ShowHitInViewer(TForm1& form) {
     TForm4 viewer({form.HitFilePath, form.HitFileName, form.HitLineText}, form.ProgramDir(), &form);
+    // The viewer keeps its placement in the main window's settings file.
+    viewer.IniGT4.SetFileName(form.IniGT1.Path());
     viewer.LoadNote();
     // The hourglass covers the loading only: the viewer waits on the user, who would otherwise
     // see it over the whole reading and editing. The opener lifts it again when this returns.

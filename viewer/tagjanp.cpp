@@ -10,8 +10,8 @@
 #include "platform.h"
 #include "qtext.h"
 
-#include <QCloseEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSplitter>
 #include <QTimer>
@@ -250,10 +250,20 @@ void TForm4::changeEvent(QEvent* event) {
         FormActivate();
 }
 
-void TForm4::closeEvent(QCloseEvent* event) {
+void TForm4::done(int result) {
+    // "閉じる" and the window's close box both end here; the placement is kept either way.
     if (!closed_) FormClose();
     closed_ = true;
-    QDialog::closeEvent(event);
+    QDialog::done(result);
+}
+
+void TForm4::keyPressEvent(QKeyEvent* event) {
+    // Escape does not close the viewer: that would drop the corrections without a word.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TForm4::FormShow() {

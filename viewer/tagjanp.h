@@ -75,10 +75,12 @@ class TForm4 : public QDialog {
     void BitBtn7Click();
     void Editor1Change();
     bool SearchAgain();
+    // Ends the modal loop, however the viewer is closed; the placement is written first.
+    void done(int result) override;
 
   protected:
     void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -263,6 +263,44 @@ TEST_F(ViewerOpenTest, TheCaretAtTheEndOfABlocksLastHitOpensThatBlocksNote) {
     EXPECT_TRUE(platform_.messages.empty());
 }
 
+TEST_F(ViewerOpenTest, OnlyTheCloseButtonAndTheCloseBoxCloseTheViewerAndBothKeepItsPlacement) {
+    SearchFor("ガイド");
+    const fs::path settings = cp932::PathToNative(Form().IniGT1.Path());
+    const std::string corrected = "x" + S(note_);
+    // Escape in the field and in the document: the viewer stays, the correction with it.
+    OpenWith("    ガイドの表示を確かめる", [&](TForm4& v) {
+        Activate(v);
+        // A click on the first character of the document, then a typed correction.
+        const QPoint first(v.Editor1->ColX(0) + 1, v.Editor1->RowY(0) + 2);
+        QTest::mouseClick(v.Editor1->viewport(), Qt::LeftButton, {}, first);
+        ASSERT_EQ(QApplication::focusWidget(), v.Editor1);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+        QTest::mouseClick(v.Edit2, Qt::LeftButton);
+        ASSERT_EQ(QApplication::focusWidget(), v.Edit2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_TRUE(v.isVisible()) << "Escape in the search field";
+        QTest::mouseClick(v.Editor1->viewport(), Qt::LeftButton, {}, first);
+        ASSERT_EQ(QApplication::focusWidget(), v.Editor1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_TRUE(v.isVisible()) << "Escape in the document";
+        EXPECT_EQ(v.Editor1->Lines().Text(), corrected);
+        EXPECT_TRUE(v.BitBtn1->isEnabled());
+        // Resized, then closed with the window's close box.
+        v.resize(700, 400);
+        ASSERT_TRUE(v.windowHandle()->close());
+        EXPECT_FALSE(v.isVisible());
+    });
+    EXPECT_NE(ReadFile(settings).find("[form4]"), std::string::npos);
+    // The next viewer comes up as the last one was left; "閉じる" keeps the placement too.
+    OpenWith("    ガイドの表示を確かめる", [&](TForm4& v) {
+        EXPECT_EQ(v.size(), QSize(700, 400));
+        v.resize(650, 380);
+    });
+    OpenWith("    ガイドの表示を確かめる",
+             [&](TForm4& v) { EXPECT_EQ(v.size(), QSize(650, 380)); });
+    EXPECT_EQ(OnDisk("data/a.txt"), S(note_));
+}
+
 TEST_F(ViewerOpenTest, AnHtmlHitShowsItsTextWithoutTagsAndNeverSavesIt) {
     // An HTML folder, the browser not chosen: the viewer shows the note.
     Form().RadioButton2->setChecked(true);
