@@ -102,7 +102,13 @@ TEST_F(FormSearchTest, StoredSettingsAreShownAndBadValuesFallBack) {
     ASSERT_EQ(d.ComboBox1->count(), 3);
     EXPECT_EQ(d.ComboBox1->currentText(), app::U("表示"));
     EXPECT_EQ(d.ComboBox1->itemText(2), app::U("ソフト"));
-    EXPECT_TRUE(d.ComboBox1->hasFocus() || !QApplication::focusWidget());
+    // Once the dialog is the active window the field has the focus, its text selected: what
+    // the user types replaces it.
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    EXPECT_TRUE(d.ComboBox1->hasFocus());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("xyz"));
+    EXPECT_EQ(d.ComboBox1->currentText(), QStringLiteral("xyz"));
 
     Store("Options", "Direction", "x");
     TFormSearch again;
