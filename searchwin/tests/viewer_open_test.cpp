@@ -298,6 +298,12 @@ TEST_F(ViewerOpenTest, OnlyTheCloseButtonAndTheCloseBoxCloseTheViewerAndBothKeep
     });
     OpenWith("    ガイドの表示を確かめる",
              [&](TForm4& v) { EXPECT_EQ(v.size(), QSize(650, 380)); });
+    // The main window's own settings, written as it closes, leave the viewer's in place.
+    CloseForm();
+    Form().ShowViewer = ShowHitInViewer;
+    SearchFor("ガイド");
+    OpenWith("    ガイドの表示を確かめる",
+             [&](TForm4& v) { EXPECT_EQ(v.size(), QSize(650, 380)); });
     EXPECT_EQ(OnDisk("data/a.txt"), S(note_));
 }
 
