@@ -229,13 +229,18 @@ void TForm1::SpeedButton1Click() {
         return;
     }
     if (!chosen || chosen->empty()) return;
+    OpenFolder(*chosen);
+}
+
+void TForm1::OpenFolder(const std::string& folder) {
+    OptionsChanged = true;
     try {
         FolderSource = 100;
         Edit1->show();
-        Edit1->setText(app::ToQ(*chosen));
-        DialogFolder = *chosen;
-        DataFolder = *chosen;
-        ListChosenFolder(*chosen);
+        Edit1->setText(app::ToQ(folder));
+        DialogFolder = folder;
+        DataFolder = folder;
+        ListChosenFolder(folder);
     } catch (...) {
     }
 }

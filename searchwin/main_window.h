@@ -137,6 +137,9 @@ class TForm1 : public QMainWindow {
     void ComboBox3Click();
     void ComboBox3Change();
     void SpeedButton1Click();
+    // Takes `folder` (absolute, Shift-JIS) as the data folder, as the folder dialog's OK does:
+    // shown in Edit1, where the dialog starts next, listed. The folder given on the command line.
+    void OpenFolder(const std::string& folder);
     void CheckBox2Click();
     void RadioButton1Click();
     void RadioButton2Click();

@@ -223,6 +223,33 @@ TEST_F(FolderListTest, FolderDialogChoosesAnyFolderAndCancelChangesNothing) {
     }
 }
 
+// The folder given on the command line, taken once the settings are restored: listed with the
+// subfolder choice of the last session, shown as a picked folder, remembered for the dialog.
+TEST_F(FolderListTest, FolderGivenAtStartIsTakenAsIfPicked) {
+    Write("data/a.txt");
+    Write("ノート/a.txt");
+    Write("ノート/下/b.txt");
+    Write("Searchwin_tests.ini", "[check]\r\ncheckbox2=1\r\n");
+    TForm1& f = Form();
+    const std::string folder = Root() + "/" + S("ノート");
+    f.OpenFolder(folder);
+    EXPECT_EQ(f.FolderSource, 100);
+    EXPECT_FALSE(f.Edit1->isHidden());
+    EXPECT_EQ(app::FromQ(f.Edit1->text()), folder);
+    EXPECT_EQ(Items(), (std::vector<std::string>{"a.txt", S("下/b.txt")}));
+    EXPECT_TRUE(platform_.messages.empty());
+
+    platform_.folderAnswers.push_back(std::nullopt);
+    QTest::mouseClick(f.SpeedButton1, Qt::LeftButton);
+    EXPECT_EQ(platform_.folderStarts.back(), folder);
+
+    // A folder that is not there says so as the dialog's choice would, and lists nothing.
+    f.OpenFolder(Root() + "/gone");
+    EXPECT_EQ(f.ListBox1->count(), 0);
+    ASSERT_EQ(platform_.messages.size(), 1u);
+    EXPECT_EQ(platform_.messages[0].text, NotFound());
+}
+
 TEST_F(FolderListTest, SubfolderModeChangesTheFolderButtonsLook) {
     Write("data/a.txt");
     TForm1& f = Form();
