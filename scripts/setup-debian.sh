@@ -8,6 +8,7 @@ packages=(
     libgtest-dev
     fonts-ipafont-gothic
     xvfb xauth
+    desktop-file-utils appstream man-db
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi
 
