@@ -1,4 +1,7 @@
-// The program as a user starts it: one instance per executable name, signals close the window.
+// The program as a user starts it: its command line, one instance per executable name, signals
+// close the window.
+#include "command_line.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
@@ -211,6 +214,59 @@ TEST_F(ProgramTest, HelpVersionAndWrongCommandLines) {
         EXPECT_NE(r.err.find("Usage: quelvra"), std::string::npos);
         EXPECT_EQ(SettingsText(), "") << "no window was made";
     }
+}
+
+TEST(CommandLine, AFolderAtMostAndTheUsualOptions) {
+    using A = TCommandLine::Action;
+    struct Case {
+        std::vector<std::string> args;
+        A action;
+        const char* folder;
+    } const cases[] = {
+        {{}, A::Run, ""},
+        {{"notes"}, A::Run, "notes"},
+        {{"ノート"}, A::Run, "ノート"},
+        {{"--", "-notes"}, A::Run, "-notes"},
+        {{"-"}, A::Run, "-"},
+        {{"-h"}, A::Help, ""},
+        {{"notes", "--help"}, A::Help, ""},
+        {{"--version", "--bogus"}, A::Version, ""},
+        {{"--", "--help"}, A::Run, "--help"},
+        {{"--bogus"}, A::Error, ""},
+        {{"-x"}, A::Error, ""},
+        {{"a", "b"}, A::Error, ""},
+        {{"--", "a", "b"}, A::Error, ""},
+        {{""}, A::Error, ""},
+    };
+    for (const Case& c : cases) {
+        std::string what;
+        for (const auto& a : c.args)
+            what += "[" + a + "]";
+        SCOPED_TRACE(what);
+        const TCommandLine line = ParseCommandLine(c.args);
+        EXPECT_EQ(line.action, c.action);
+        EXPECT_EQ(line.folder, c.folder);
+        EXPECT_EQ(line.error.empty(), c.action != A::Error);
+    }
+}
+
+TEST(CommandLine, FoldersAreMadeAbsoluteAndPlain) {
+    struct Case {
+        const char* given;
+        const char* start;
+        const char* expected;
+    } const cases[] = {
+        {"notes", "/w", "/w/notes"},
+        {"notes/", "/w", "/w/notes"},
+        {"./a/../b//", "/w", "/w/b"},
+        {".", "/w", "/w"},
+        {"..", "/w/v", "/w"},
+        {"/abs/./x/../y", "/w", "/abs/y"},
+        {"/", "/w", "/"},
+        {"ノート", "/w", "/w/ノート"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AbsoluteFolder(c.given, c.start), fs::path(c.expected)) << c.given;
 }
 
 } // namespace
