@@ -1,27 +1,13 @@
 #include "profile.h"
 
 #include "codec.h"
+#include "files.h"
 
-#include <atomic>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <random>
-#include <sstream>
-#include <system_error>
 #include <vector>
-
-#if defined(__unix__) || defined(__APPLE__)
-#include <unistd.h>
-#endif
-
-namespace fs = std::filesystem;
 
 namespace app {
 namespace {
-
-std::atomic<long long> g_failAfter{-1};
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -107,17 +93,7 @@ Line Parse(const std::string& raw) {
 
 // The file's bytes; nullopt when there is no file to read (missing, a folder, unreadable).
 std::optional<std::string> ReadAll(const std::string& path) {
-    const fs::path p(cp932::PathToNative(path));
-    std::error_code ec;
-    if (!fs::is_regular_file(p, ec)) return std::nullopt;
-    std::ifstream in(p, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text;
-    char buf[8192];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0)
-        text.append(buf, static_cast<size_t>(in.gcount()));
-    if (in.bad()) return std::nullopt;
-    return text;
+    return files::ReadRegular(cp932::PathToNative(path));
 }
 
 // The file's lines without their line ends (CR LF or LF).
@@ -179,64 +155,6 @@ bool EndsInLoneLeadByte(const std::string& s) {
     return false;
 }
 
-// Writes text to a new file beside `target` and renames it over the target.
-bool ReplaceFile(const std::string& target, const std::string& text) {
-    fs::path dest(cp932::PathToNative(target));
-    std::error_code ec;
-    // A link is followed, so the file it points to is replaced and the link stays.
-    if (fs::is_symlink(dest, ec)) {
-        const fs::path resolved = fs::weakly_canonical(dest, ec);
-        if (ec) return false;
-        dest = resolved;
-    }
-    const bool exists = fs::exists(dest, ec);
-    if (exists) {
-        if (!fs::is_regular_file(dest, ec)) return false;
-        // A file the user may not write stays as it is, even though its folder would allow the
-        // rename.
-        std::FILE* probe = std::fopen(dest.c_str(), "r+b");
-        if (!probe) return false;
-        std::fclose(probe);
-    }
-
-    static std::random_device seed;
-    std::mt19937_64 rng(seed());
-    fs::path temp;
-    std::FILE* f = nullptr;
-    for (int attempt = 0; attempt < 8 && !f; ++attempt) {
-        std::ostringstream name;
-        name << dest.filename().string() << '.' << std::hex << rng() << ".tmp";
-        temp = dest.parent_path() / name.str();
-        f = std::fopen(temp.c_str(), "wbx"); // never an existing file
-    }
-    if (!f) return false;
-
-    bool ok = true;
-    const long long failAfter = g_failAfter.load();
-    if (failAfter >= 0 && static_cast<long long>(text.size()) > failAfter) {
-        std::fwrite(text.data(), 1, static_cast<size_t>(failAfter), f);
-        ok = false;
-    } else {
-        ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    }
-    ok = std::fflush(f) == 0 && ok;
-#if defined(__unix__) || defined(__APPLE__)
-    // The data must be on the disk before the rename makes it the settings file.
-    ok = ok && ::fsync(::fileno(f)) == 0;
-#endif
-    ok = std::fclose(f) == 0 && ok;
-    if (ok && exists) {
-        fs::permissions(temp, fs::status(dest, ec).permissions(), ec);
-        ec.clear();
-    }
-    if (ok) {
-        fs::rename(temp, dest, ec);
-        ok = !ec;
-    }
-    if (!ok) fs::remove(temp, ec);
-    return ok;
-}
-
 } // namespace
 
 std::string GetProfileString(const std::string& section, const std::string& key,
@@ -283,13 +201,7 @@ bool WriteProfileString(const std::string& section, const std::string& key,
     for (const auto& l : lines)
         text += l + "\r\n";
     if (text == old) return true; // already so on the disk
-    return ReplaceFile(path, text);
+    return files::Replace(cp932::PathToNative(path), text) == 0;
 }
-
-namespace profile_testing {
-void FailWritesAfter(long long bytes) {
-    g_failAfter = bytes;
-}
-} // namespace profile_testing
 
 } // namespace app

@@ -9,9 +9,8 @@
 //   compare exactly), and blanks around them do not count;
 // - at most kMaxProfileValue bytes of a value come back (never half of a two-byte character);
 // - a write replaces the value of the key or adds the key, adding the section when missing.
-// A write replaces the whole file atomically: the new text goes to a file beside it, which is
-// then renamed over the old one, so a crash or a full disk never leaves a half-written or empty
-// settings file behind.
+// A write replaces the whole file as one step (files::Replace), so a crash or a full disk never
+// leaves a half-written or empty settings file behind.
 // Paths are Shift-JIS with "/" separators.
 #pragma once
 
@@ -31,11 +30,5 @@ std::string GetProfileString(const std::string& section, const std::string& key,
 // end) is refused: a write never adds a line that no read can reach.
 bool WriteProfileString(const std::string& section, const std::string& key,
                         const std::string& value, const std::string& path);
-
-namespace profile_testing {
-// Makes every following write fail once `bytes` bytes of the new file have been written, as a
-// full disk would; a negative value turns this off.
-void FailWritesAfter(long long bytes);
-} // namespace profile_testing
 
 } // namespace app

@@ -1,14 +1,13 @@
 #include "lines.h"
 
 #include "editor_model.h"
+#include "files.h"
 #include "wrap.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace editor {
@@ -19,26 +18,23 @@ constexpr size_t kBlock = 8192;
 constexpr char kCtrlZ = 26;
 
 std::string Cause() {
-    return std::strerror(errno);
+    return files::ErrorText(errno);
 }
 
-// Reads a file in blocks, calling Line(bytes, ended) for each line: ended is false for text
-// after the last line end. A line end is CR, LF or CR LF (also when the CR ends one block and
-// the LF begins the next); Ctrl-Z ends the text. The blocks are read with their length, so a
-// NUL byte of the file is an ordinary byte of its line: rows keep NUL bytes as they are, and
-// saving writes them back unchanged.
-template <class F> void ScanLines(std::FILE* File, const std::string& Name, F&& Line) {
+// Reads a file in blocks through Read(into, max) (the number of bytes read, 0 at the end),
+// calling Line(bytes, ended) for each line: ended is false for text after the last line end. A
+// line end is CR, LF or CR LF (also when the CR ends one block and the LF begins the next);
+// Ctrl-Z ends the text. The blocks are read with their length, so a NUL byte of the file is an
+// ordinary byte of its line: rows keep NUL bytes as they are, and saving writes them back
+// unchanged.
+template <class R, class F> void ScanLines(R&& Read, F&& Line) {
     std::string buf(kBlock, '\0');
     std::string carry;
     bool afterCr = false;
     bool ended = false;
     while (!ended) {
-        size_t n = std::fread(buf.data(), 1, kBlock, File);
-        if (n == 0) {
-            if (std::ferror(File))
-                throw EFOpenError("Cannot read file \"" + Name + "\". " + Cause());
-            break;
-        }
+        size_t n = Read(buf.data(), kBlock);
+        if (n == 0) break;
         size_t start = 0;
         for (size_t i = 0; i < n; ++i) {
             const char c = buf[i];
@@ -64,11 +60,6 @@ template <class F> void ScanLines(std::FILE* File, const std::string& Name, F&& 
     }
     if (!carry.empty()) Line(carry, false);
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 } // namespace
 
@@ -201,12 +192,8 @@ void TEditorStrings::SetTextStr(std::string_view Value) {
     FEditor.List().LoadText(Value);
 }
 
-void TEditorStrings::LoadFromFile(const std::string& FileName) {
+template <class R> void TEditorStrings::Load(R&& Read) {
     TEditorScreenStrings& L = FEditor.List();
-    TUpdateBracket b(*this);
-    L.Clear();
-    FilePtr f(std::fopen(FileName.c_str(), "rb"));
-    if (!f) throw EFOpenError("Cannot open file \"" + FileName + "\". " + Cause());
     try {
         // One pass: each line is cut into rows as it is read (when wrapping), so that the text
         // is never held twice.
@@ -228,7 +215,7 @@ void TEditorStrings::LoadFromFile(const std::string& FileName) {
             batch.emplace_back(std::string(row), attr);
             if (batch.size() >= 4096) flush();
         };
-        ScanLines(f.get(), FileName, [&](const std::string& line, bool ended) {
+        ScanLines(Read, [&](const std::string& line, bool ended) {
             const int last = ended ? LineEnd : EndOfText;
             if (!cut || StrWidth(line, metrics) < metrics.WrapByte) {
                 add(line, last);
@@ -249,51 +236,45 @@ void TEditorStrings::LoadFromFile(const std::string& FileName) {
     L.FileLoaded();
 }
 
+void TEditorStrings::LoadFromFile(const std::string& FileName) {
+    TEditorScreenStrings& L = FEditor.List();
+    TUpdateBracket b(*this);
+    L.Clear();
+    // Regular files only, opened without waiting: a FIFO or a device is no text to show.
+    const int fd = files::OpenRegular(FileName);
+    if (fd < 0) throw EFOpenError("Cannot open file \"" + FileName + "\". " + Cause());
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    Load([&](char* into, size_t max) {
+        for (;;) {
+            const ssize_t n = ::read(fd, into, max);
+            if (n >= 0) return static_cast<size_t>(n);
+            if (errno != EINTR)
+                throw EFOpenError("Cannot read file \"" + FileName + "\". " + Cause());
+        }
+    });
+}
+
+void TEditorStrings::LoadFromBuffer(std::string_view Bytes) {
+    TUpdateBracket b(*this);
+    FEditor.List().Clear();
+    size_t at = 0;
+    Load([&](char* into, size_t max) {
+        const size_t n = std::min(max, Bytes.size() - at);
+        std::memcpy(into, Bytes.data() + at, n);
+        at += n;
+        return n;
+    });
+}
+
 void TEditorStrings::SaveToFile(const std::string& FileName) const {
-    const std::string text = GetTextStr();
-    auto fail = [&](const std::string& what) {
-        return EFCreateError(what + " \"" + FileName + "\". " + Cause());
-    };
-    auto writeAll = [&](int fd) {
-        size_t done = 0;
-        while (done < text.size()) {
-            ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return false;
-            done += static_cast<size_t>(w);
-        }
-        return true;
-    };
-    // The new text goes to a file beside the old one, which it then replaces: a full disk or a
-    // failing write leaves the old file whole. A link, or a folder that takes no new file, is
-    // written in place.
-    struct stat st {};
-    const bool exists = ::lstat(FileName.c_str(), &st) == 0;
-    if (!exists || S_ISREG(st.st_mode)) {
-        std::string tmp = FileName + ".XXXXXX";
-        int fd = ::mkstemp(tmp.data());
-        if (fd >= 0) {
-            bool ok = writeAll(fd);
-            if (exists) {
-                ::fchmod(fd, st.st_mode & 07777);
-            } else {
-                mode_t mask = ::umask(0);
-                ::umask(mask);
-                ::fchmod(fd, 0666 & ~mask);
-            }
-            ok = ::close(fd) == 0 && ok;
-            if (ok && ::rename(tmp.c_str(), FileName.c_str()) == 0) return;
-            int saved = errno;
-            ::unlink(tmp.c_str());
-            errno = saved;
-            throw fail("Cannot write file");
-        }
-    }
-    int fd = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (fd < 0) throw fail("Cannot create file");
-    bool ok = writeAll(fd);
-    ok = ::close(fd) == 0 && ok;
-    if (!ok) throw fail("Cannot write file");
+    // As one step: a full disk or a failing write leaves the old file whole, and the file keeps
+    // its permissions, attributes and links.
+    const int error = files::Replace(FileName, GetTextStr());
+    if (error != 0)
+        throw EFCreateError("Cannot write file \"" + FileName + "\". " + files::ErrorText(error));
 }
 
 void TEditorStrings::SetUpdateState(bool Updating) {

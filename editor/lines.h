@@ -7,6 +7,7 @@
 #include "classes.h"
 
 #include <string>
+#include <string_view>
 
 namespace editor {
 
@@ -43,10 +44,13 @@ class TEditorStrings : public TStrings {
     void SetText(std::string_view Value) { SetTextStr(Value); }
 
     // The file's bytes as they are, lines ending at CR, LF or CR LF, the text ending at a
-    // Ctrl-Z. Raises EFOpenError when the file cannot be read; the text is cleared then.
+    // Ctrl-Z. Only a regular file (or a link to one) is read, and nothing is waited on. Raises
+    // EFOpenError when the file cannot be read; the text is cleared then.
     void LoadFromFile(const std::string& FileName);
-    // Writes GetTextStr unchanged. Raises EFCreateError when the file cannot be written; the
-    // file is then left as it was.
+    // A file's bytes already read, taken as LoadFromFile takes them.
+    void LoadFromBuffer(std::string_view Bytes);
+    // Writes GetTextStr unchanged, replacing the file as one step. Raises EFCreateError when
+    // the file cannot be written; the file is then left as it was.
     void SaveToFile(const std::string& FileName) const;
 
     // The first row of a logical line; the row count for Index = the line count.
@@ -59,6 +63,8 @@ class TEditorStrings : public TStrings {
     // Replaces Count rows from Row with Text and puts the caret CaretInText bytes into Text.
     void Replace(int Row, int Count, const std::string& Text, int CaretInText);
     void CheckIndex(int Index) const;
+    // Fills the emptied rows from Read(into, max), as LoadFromFile describes.
+    template <class R> void Load(R&& Read);
 
     TEditorModel& FEditor;
     int FUpdating = 0;

@@ -1,6 +1,7 @@
 #include "txtfile.h"
 
 #include "codec.h"
+#include "files.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -59,20 +60,12 @@ int TTxtFile::OpenDescriptor(const std::string& fileName, std::uint64_t* size) {
     // Without blocking: a FIFO would wait for a writer before the first block or the event
     // pump ran, so that nothing could end the search. Only a regular file is a note; anything
     // else (FIFO, socket, device, folder) counts as a file that could not be opened.
-    const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) throw EFileNotFound(OpenFailureMessage(errno));
     struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        throw EFileNotFound(OpenFailureMessage(err));
+    const int fd = files::OpenRegular(native, &st);
+    if (fd < 0) {
+        if (errno == ENODEV) throw EFileNotFound(Msg("通常のファイルではありません"));
+        throw EFileNotFound(OpenFailureMessage(errno));
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw EFileNotFound(S_ISDIR(st.st_mode) ? OpenFailureMessage(EISDIR)
-                                                : Msg("通常のファイルではありません"));
-    }
-    // (O_NONBLOCK has no effect on the reads of a regular file: it may stay.)
     if (size) *size = static_cast<std::uint64_t>(st.st_size);
     return fd;
 }

@@ -1,5 +1,6 @@
 // Saving and loading the pane; the six file slots.
 #include "codec.h"
+#include "files.h"
 #include "main_window.h"
 #include "platform.h"
 #include "qtext.h"
@@ -165,39 +166,6 @@ bool TForm1::SavePane(const std::string& path) {
     options.plainPoints = RichEdit1->FontPointSize();
     const std::string data = rtf::Write(RichEdit1->Runs(), options);
 
-    std::error_code ec;
-    fs::path target(cp932::PathToNative(path));
-    if (target.empty() || fs::is_directory(target, ec)) return false;
-    if (fs::is_symlink(target, ec)) {
-        target = fs::canonical(target, ec); // the file the link names is the one replaced
-        if (ec) return false;
-    }
-    if (fs::exists(target, ec)) {
-        // Opened for writing without truncation, which changes nothing: a read-only file stays
-        // as it is.
-        std::fstream probe(target, std::ios::in | std::ios::out | std::ios::binary);
-        if (!probe) return false;
-    }
-    // Written beside the target and moved over it: a failed write leaves the old file whole.
-    fs::path temp = target;
-    temp += ".saving~";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(data.data(), static_cast<std::streamsize>(data.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    if (fs::exists(target, ec)) // the replacement keeps the old file's permissions
-        fs::permissions(temp, fs::status(target, ec).permissions(), ec);
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
+    // As one step: a failed write leaves the old file whole.
+    return files::Replace(cp932::PathToNative(path), data) == 0;
 }

@@ -2,7 +2,7 @@
 // file, change flags, damaged files and files that cannot be written.
 #include "window_fixture.h"
 
-#include "profile.h"
+#include "files.h"
 #include "result_pane.h"
 
 #include <QDir>
@@ -12,7 +12,7 @@ namespace {
 class WindowSettingsTest : public WindowFixture {
   protected:
     void TearDown() override {
-        app::profile_testing::FailWritesAfter(-1);
+        files::testing_hooks::StopWritesAfter(-1);
         WindowFixture::TearDown();
     }
     std::filesystem::path IniPath() const { return root_ / "Searchwin_tests.ini"; }
@@ -225,7 +225,7 @@ TEST_F(WindowSettingsTest, UnwritableFileStillClosesAndKeepsWhatWasThere) {
     EXPECT_TRUE(f.CheckBox3->isChecked());
     QTest::mouseClick(f.CheckBox3, Qt::LeftButton);
     f.HistoryChanged = f.SlotsChanged = f.FontColorsChanged = true;
-    app::profile_testing::FailWritesAfter(0); // every write fails, as in a read-only folder
+    files::testing_hooks::StopWritesAfter(0); // every write fails, as in a read-only folder
     CloseForm();
     EXPECT_EQ(IniText(), before);
 }

@@ -2,7 +2,7 @@
 #include "inigt.h"
 
 #include "codec.h"
-#include "profile.h"
+#include "files.h"
 
 #include <filesystem>
 #include <fstream>
@@ -29,7 +29,7 @@ class IniGTTest : public ::testing::Test {
         ini_.Loaded();
     }
     void TearDown() override {
-        app::profile_testing::FailWritesAfter(-1);
+        files::testing_hooks::StopWritesAfter(-1);
         fs::remove_all(dir_);
     }
     std::string FileText() const {
@@ -270,7 +270,7 @@ TEST_F(IniGTTest, WindowPlacementUsesEightKeysWithEdges) {
 
 TEST_F(IniGTTest, RefusedWriteRaisesWithThePath) {
     ini_.WriteInteger("s", "k", 1);
-    app::profile_testing::FailWritesAfter(0);
+    files::testing_hooks::StopWritesAfter(0);
     try {
         ini_.WriteInteger("s", "k", 2);
         FAIL() << "no exception";
@@ -278,7 +278,7 @@ TEST_F(IniGTTest, RefusedWriteRaisesWithThePath) {
         EXPECT_EQ(std::string(e.what()), ini_.Path() + S(" に書き込めません"));
     }
     EXPECT_THROW(ini_.WriteString("s", "new", "v"), EIniFileException);
-    app::profile_testing::FailWritesAfter(-1);
+    files::testing_hooks::StopWritesAfter(-1);
     EXPECT_EQ(ini_.ReadInteger("s", "k", 0), 1) << "the file on disk is as before";
 }
 

@@ -2,6 +2,7 @@
 #include "profile.h"
 
 #include "codec.h"
+#include "files.h"
 
 #include <filesystem>
 #include <fstream>
@@ -28,7 +29,7 @@ class ProfileTest : public ::testing::Test {
         path_ = cp932::PathFromNative((dir_ / "Test.ini").string());
     }
     void TearDown() override {
-        app::profile_testing::FailWritesAfter(-1);
+        files::testing_hooks::StopWritesAfter(-1);
         fs::remove_all(dir_);
     }
     void WriteFile(const std::string& bytes) {
@@ -169,13 +170,13 @@ TEST_F(ProfileTest, WrittenNamesReadBackAndUnreadableOnesAreRefused) {
 TEST_F(ProfileTest, FailedWriteLeavesTheOldFileIntact) {
     const std::string before = "[form]\r\nk=old\r\nother=kept\r\n";
     WriteFile(before);
-    app::profile_testing::FailWritesAfter(5); // the disk fills up after five bytes
+    files::testing_hooks::StopWritesAfter(5); // the disk fills up after five bytes
     EXPECT_FALSE(Put("form", "k", "new"));
     EXPECT_EQ(FileText(), before);
     EXPECT_EQ(FilesInDir(), 1u) << "no temporary file is left behind";
     // A value that is already so needs no write and succeeds.
     EXPECT_TRUE(Put("form", "k", "old"));
-    app::profile_testing::FailWritesAfter(-1);
+    files::testing_hooks::StopWritesAfter(-1);
     EXPECT_TRUE(Put("form", "k", "new"));
     EXPECT_EQ(Get("form", "k"), "new");
     EXPECT_EQ(Get("form", "other"), "kept");
