@@ -17,6 +17,14 @@ enum class MessageKind {
     Confirm, // caption "確認" with the information icon
 };
 
+// A question with two answers, asked in a modal box with the caption "確認".
+struct Question {
+    std::string text;        // Shift-JIS
+    std::string yes;         // the caption of the button that answers yes
+    std::string no;          // the one that answers no; Escape and the close box answer no too
+    bool defaultYes = false; // which button Enter presses
+};
+
 // The clipboard format of a box, named after "TEditor Box Type".
 inline constexpr const char* BoxMimeType = "application/x-teditor-box-type";
 
@@ -26,6 +34,8 @@ class Platform {
 
     // A modal message box with one OK button.
     virtual void ShowMessage(const std::string& text, MessageKind kind = MessageKind::Plain) = 0;
+    // Asks the question; true when the user answered yes.
+    virtual bool Ask(const Question& question) = 0;
     // The hourglass cursor over the whole application, on or off.
     virtual void SetWaitCursor(bool on) = 0;
     // Runs the pending user-interface events (the long loops' event pump).

@@ -16,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
@@ -62,6 +63,22 @@ class QtPlatform final : public Platform {
             box.setWindowTitle(QApplication::applicationDisplayName());
         }
         box.exec();
+    }
+
+    bool Ask(const Question& question) override {
+        QMessageBox box(DialogParent());
+        box.setWindowTitle(U("確認"));
+        box.setIcon(QMessageBox::Question);
+        box.setText(ToQ(question.text));
+        QPushButton* yes = box.addButton(ToQ(question.yes), QMessageBox::AcceptRole);
+        QPushButton* no = box.addButton(ToQ(question.no), QMessageBox::RejectRole);
+        box.setDefaultButton(question.defaultYes ? yes : no);
+        box.setEscapeButton(no);
+        // A wait cursor set by the caller would hide that an answer is awaited.
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
+        box.exec();
+        QApplication::restoreOverrideCursor();
+        return box.clickedButton() == yes;
     }
 
     void SetWaitCursor(bool on) override {

@@ -28,6 +28,15 @@ class FakePlatform final : public Platform {
         messages.push_back({text, kind});
         if (onMessage) onMessage(text);
     }
+    // Answers from `answers`, in order; once they are used up, the default button.
+    bool Ask(const Question& question) override {
+        questions.push_back(question);
+        if (onQuestion) onQuestion(question);
+        if (answers.empty()) return question.defaultYes;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
     void SetWaitCursor(bool on) override { waitCursorDepth += on ? 1 : -1; }
     void ProcessEvents() override {
         ++pumpCount;
@@ -117,6 +126,9 @@ class FakePlatform final : public Platform {
     std::map<std::pair<std::string, std::string>, std::string> userValues; // (group, name)
     int userWrites = 0;
     std::function<void(const std::string&)> onMessage;
+    std::vector<Question> questions; // asked, in order
+    std::deque<bool> answers;        // the user's answers to come
+    std::function<void(const Question&)> onQuestion;
     std::function<void()> onPump;
     int waitCursorDepth = 0;
     long pumpCount = 0;
