@@ -233,7 +233,13 @@ void ShowHitInViewer(TForm1& form) {
     TForm4 viewer({form.HitFilePath, form.HitFileName, form.HitLineText}, form.ProgramDir(), &form);
     // The viewer keeps its placement in the main window's settings file.
     viewer.IniGT4.SetFileName(form.IniGT1.Path());
-    viewer.LoadNote();
+    try {
+        viewer.LoadNote();
+    } catch (const ENotANote& e) {
+        // A FIFO or a device where the note was: said as it is, not as a wrong caret place.
+        app::platform().ShowMessage(e.what());
+        return;
+    }
     // The hourglass covers the loading only: the viewer waits on the user, who would otherwise
     // see it over the whole reading and editing. The opener lifts it again when this returns.
     app::platform().SetWaitCursor(false);

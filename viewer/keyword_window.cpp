@@ -2,6 +2,7 @@
 #include "keyword_window.h"
 
 #include "codec.h"
+#include "files.h"
 #include "fonts.h"
 #include "platform.h"
 #include "qtext.h"
@@ -10,9 +11,7 @@
 #include <QPlainTextEdit>
 #include <QStyle>
 #include <QToolButton>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
 
 namespace {
 
@@ -87,25 +86,21 @@ std::string TForm2::ColorIniPath() const {
 
 void TForm2::FormCreate() {
     const std::string native = cp932::PathToNative(ColorIniPath());
-    std::error_code ec;
-    if (!std::filesystem::exists(native, ec) && !ec) {
+    const std::optional<std::string> text = files::ReadRegular(native);
+    if (!text && (errno == ENOENT || errno == ENOTDIR)) {
         app::platform().ShowMessage(cp932::FromUtf8("color.iniを作成しました"));
         // An empty list, saved as it stands; a folder that cannot be written is no reason to
         // stop.
-        std::ofstream(native, std::ios::binary);
+        files::Replace(native, "");
         return;
     }
-    std::ifstream in(native, std::ios::binary);
-    std::string text;
-    if (in && std::filesystem::is_regular_file(native, ec))
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in || in.bad() || !std::filesystem::is_regular_file(native, ec)) {
+    if (!text) {
         // There but unreadable: said so, and never replaced by an empty list.
         app::platform().ShowMessage(cp932::FromUtf8("color.iniを読み込めません"));
         return;
     }
     QStringList lines;
-    for (const std::string& line : SplitLines(text))
+    for (const std::string& line : SplitLines(*text))
         lines << app::ToQ(line);
     Memo1->setPlainText(lines.join(QLatin1Char('\n')));
 }
@@ -192,20 +187,9 @@ void TForm2::FormClose() {
         std::string text;
         for (const std::string& line : Lines())
             text += line + "\r\n";
-        // Written beside the list and then put in its place, so that a full disk never leaves
-        // half a list; a folder that cannot be written: the window closes all the same.
-        const std::string native = cp932::PathToNative(ColorIniPath());
-        const std::string temp = native + ".new";
-        bool written = false;
-        {
-            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            written = static_cast<bool>(out << text) && static_cast<bool>(out.flush());
-        }
-        std::error_code ec;
-        if (written)
-            std::filesystem::rename(temp, native, ec);
-        else
-            std::filesystem::remove(temp, ec);
+        // As one step, so that a full disk never leaves half a list; a folder that cannot be
+        // written: the window closes all the same.
+        files::Replace(cp932::PathToNative(ColorIniPath()), text);
     }
     if (Pane) Pane->TakeFocus();
 }

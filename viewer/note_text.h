@@ -1,11 +1,10 @@
 // The viewer's work on a note's text that needs no window: tag removal, the line-end clean-up
-// after it, writing a corrected note back safely, and the sizes and scrolling rules. Standard
+// after it, how a corrected note is written back, and the sizes and scrolling rules. Standard
 // library only.
 #pragma once
 
 #include <algorithm>
 #include <optional>
-#include <stdexcept>
 #include <string>
 
 namespace viewer {
@@ -29,16 +28,6 @@ std::optional<TLineEnds> FaithfulLineEnds(const std::string& fileBytes,
                                           const std::string& editorText);
 // The editor's text with its CR LF turned into `ends`.
 std::string ToNoteBytes(const std::string& editorText, TLineEnds ends);
-
-// A note that could not be written; what() is the system's reason with the file's name.
-struct TSaveError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-// Replaces the file at `nativePath` by `bytes` as one step: a new file beside it is written,
-// flushed to disk and renamed over it, with the note's permissions. A note that is read-only,
-// in a folder that takes no new file, or gone, throws TSaveError and is left exactly as it was.
-void SaveNoteAtomically(const std::string& nativePath, const std::string& bytes);
 
 // The excerpt editor's height for a document editor `editorHeight` high and `rows` rows.
 inline int ExcerptHeight(int editorHeight, int rows) {

@@ -3,6 +3,7 @@
 #include "brackets.h"
 #include "codec.h"
 #include "editor.h"
+#include "files.h"
 #include "fonts.h"
 #include "form_search.h"
 #include "hands.h"
@@ -19,10 +20,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 using namespace editor;
@@ -136,15 +133,6 @@ void Configure(TEditor& e, bool document) {
     e.Speed().InitBracketsFull = false;
 }
 
-// A file's bytes; nullopt when it cannot be read (errno says why).
-std::optional<std::string> ReadFile(const std::string& nativePath) {
-    std::ifstream in(nativePath, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
-}
-
 } // namespace
 
 TForm4::TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* parent)
@@ -218,14 +206,17 @@ TForm4::~TForm4() = default;
 
 void TForm4::LoadNote() {
     const std::string native = cp932::PathToNative(hit_.HitFilePath);
-    const std::optional<std::string> bytes = ReadFile(native);
-    if (!bytes) throw std::runtime_error("cannot read \"" + native + "\": " + std::strerror(errno));
-    Editor1->OnChange = TNotifyEvent{};
-    try {
-        Editor1->Lines().LoadFromFile(native);
-    } catch (const std::exception& e) {
-        throw std::runtime_error(e.what());
+    // As the search reads notes: regular files only, never waiting on a FIFO or a device.
+    const std::optional<std::string> bytes = files::ReadRegular(native);
+    if (!bytes) {
+        if (errno == ENODEV)
+            throw ENotANote(
+                S("「") + hit_.HitFilePath +
+                S("」は通常のファイルではない（FIFO やデバイスなど）ため、開けません。"));
+        throw std::runtime_error("cannot read \"" + native + "\": " + files::ErrorText(errno));
     }
+    Editor1->OnChange = TNotifyEvent{};
+    Editor1->Lines().LoadFromBuffer(*bytes);
     // Whether saving can give the note back byte for byte: the editor ends lines with CR LF,
     // stops at a Ctrl-Z, and so on.
     lineEnds_ = viewer::FaithfulLineEnds(*bytes, Editor1->Lines().Text());
@@ -287,11 +278,10 @@ void TForm4::LoadReserveWords() {
     TStringList& words = Editor1->ReserveWordList();
     words.Clear();
     const std::string native = cp932::PathToNative(colorIniDir_ + "/color.ini");
-    std::error_code ec;
+    const std::optional<std::string> text = files::ReadRegular(native);
     // No list yet (the keyword window makes one): nothing to highlight.
-    if (!std::filesystem::exists(native, ec)) return;
-    const std::optional<std::string> text = ReadFile(native);
-    if (!text) throw std::runtime_error(std::strerror(errno));
+    if (!text && errno == ENOENT) return;
+    if (!text) throw std::runtime_error(files::ErrorText(errno));
     TStringList loaded;
     loaded.SetText(*text);
     Editor1->SetReserveWordList(loaded);
@@ -421,10 +411,10 @@ void TForm4::BitBtn1Click() {
         return;
     }
     const std::string bytes = viewer::ToNoteBytes(Editor1->Lines().Text(), *lineEnds_);
-    try {
-        viewer::SaveNoteAtomically(cp932::PathToNative(hit_.HitFilePath), bytes);
-    } catch (const viewer::TSaveError& e) {
-        app::platform().ShowMessage(cp932::FromUtf8Lossy(e.what()));
+    const std::string native = cp932::PathToNative(hit_.HitFilePath);
+    if (const int error = files::Replace(native, bytes)) {
+        app::platform().ShowMessage(cp932::FromUtf8Lossy("Cannot write the file \"" + native +
+                                                         "\": " + files::ErrorText(error)));
         return;
     }
     Editor1->SetModified(false);

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 class QLineEdit;
@@ -28,6 +29,12 @@ struct TViewerHit {
     std::string HitLineText; // the hit line, trimmed
 };
 
+// A note that is no regular file (a FIFO, a device, a socket), which is never opened: what() is
+// the message for the user (Shift-JIS).
+struct ENotANote : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 class TForm4 : public QDialog {
     Q_OBJECT
   public:
@@ -36,7 +43,7 @@ class TForm4 : public QDialog {
     ~TForm4() override;
 
     // Loads the note into Editor1. Throws std::runtime_error (nothing shown) when it cannot be
-    // read.
+    // read, ENotANote when it is no regular file.
     void LoadNote();
 
     QToolBar* ToolBar1;

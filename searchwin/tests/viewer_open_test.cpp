@@ -4,6 +4,7 @@
 #include "window_fixture.h"
 
 #include "editor.h"
+#include "fifo_watch.h"
 #include "form_search.h"
 #include "result_pane.h"
 #include "tagjanp.h"
@@ -20,6 +21,7 @@
 #include <QToolButton>
 #include <QWindow>
 #include <functional>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using namespace textsearch;
@@ -331,6 +333,29 @@ TEST_F(ViewerOpenTest, AnHtmlHitShowsItsTextWithoutTagsAndNeverSavesIt) {
     EXPECT_TRUE(platform_.messages.empty());
     EXPECT_TRUE(platform_.openedIn.empty());
     EXPECT_EQ(Pane().SelText(), S("<p>章のはじめ</p>"));
+}
+
+TEST_F(ViewerOpenTest, AHeaderNamingAFifoIsSaidSoWithoutWaiting) {
+    SearchFor("ガイド");
+    const fs::path note = root_ / "data" / "a.txt";
+    fs::remove(note);
+    ASSERT_EQ(::mkfifo(note.c_str(), 0600), 0);
+    app::FifoReaderWatch watch(note.string());
+    // A viewer that came up all the same is closed, so that the test ends.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* v = qobject_cast<TForm4*>(w); v && v->isVisible()) v->close();
+    });
+    closer.start(50);
+    Pane().SetSelStart(Pane().PositionOfLine(LineOf("    ガイドの表示を確かめる")) + 4);
+    QTest::mouseClick(Form().BitBtn9, Qt::LeftButton);
+    EXPECT_FALSE(watch.ReaderWaited());
+    EXPECT_EQ(platform_.MessageTexts(),
+              std::vector<std::string>{S("「") + Root() + "/data/a.txt" +
+                                       S("」は通常のファイルではない（FIFO やデバイスなど）ため、"
+                                         "開けません。")});
+    EXPECT_EQ(platform_.waitCursorDepth, 0);
 }
 
 TEST_F(ViewerOpenTest, ANoteChangedSinceTheSearchOpensAtItsStart) {

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <set>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -37,6 +38,12 @@ class KeywordWindowTest : public ::testing::Test {
     }
     std::string Dir() const { return cp932::PathFromNative(dir_.string()); }
     fs::path Ini() const { return dir_ / "color.ini"; }
+    std::set<std::string> Names() const {
+        std::set<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir_))
+            out.insert(e.path().filename().string());
+        return out;
+    }
     std::string ReadIni() const {
         std::ifstream in(Ini(), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -81,8 +88,8 @@ TEST_F(KeywordWindowTest, ListIsReadAndWrittenBackOnlyWhenEdited) {
     form.Memo1->moveCursor(QTextCursor::End);
     QTest::keyClicks(form.Memo1, QStringLiteral("xyz"));
     form.close();
-    EXPECT_EQ(ReadIni(), S("東京\r\n//赤\r\nabcxyz\r\n")); // every line ends in CR LF
-    EXPECT_FALSE(fs::exists(dir_ / "color.ini.new"));
+    EXPECT_EQ(ReadIni(), S("東京\r\n//赤\r\nabcxyz\r\n"));  // every line ends in CR LF
+    EXPECT_EQ(Names(), std::set<std::string>{"color.ini"}); // no temporary file left
 }
 
 TEST_F(KeywordWindowTest, ReadOnlyFolderStillCloses) {

@@ -1,21 +1,10 @@
-// The viewer's text work without a window: tag removal, line ends and the safe save.
+// The viewer's text work without a window: tag removal and line ends.
 #include "note_text.h"
 
 #include "codec.h"
 
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
-
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 
-namespace fs = std::filesystem;
 using namespace viewer;
 
 namespace {
@@ -101,104 +90,6 @@ TEST(ExcerptHeightAndRecentring, FollowTheirRules) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(RecentredTopRow(c.row, c.top, 20), c.want) << c.row << " " << c.top;
-}
-
-class SaveNoteTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("quelvra-save-" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        note_ = dir_ / "note.txt";
-        std::ofstream(note_, std::ios::binary) << "old text\r\n";
-    }
-    void TearDown() override {
-        fs::permissions(dir_, fs::perms::owner_all);
-        fs::remove_all(dir_);
-    }
-    std::string Read(const fs::path& p) const {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    size_t Entries() const {
-        size_t n = 0;
-        for (const auto& e : fs::directory_iterator(dir_))
-            n += e.exists();
-        return n;
-    }
-    fs::path dir_, note_;
-};
-
-TEST_F(SaveNoteTest, ReplacesTheNoteKeepingItsPermissions) {
-    fs::permissions(note_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    const std::string bytes = S("訂正した本文\r\n") + std::string("\0x", 2);
-    SaveNoteAtomically(note_.string(), bytes);
-    EXPECT_EQ(Read(note_), bytes);
-    EXPECT_EQ(fs::status(note_).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_EQ(Entries(), 1u); // nothing left beside it
-}
-
-TEST_F(SaveNoteTest, ALinkKeepsPointingAtTheCorrectedNote) {
-    const fs::path link = dir_ / "link.txt";
-    fs::create_symlink(note_, link);
-    SaveNoteAtomically(link.string(), "new");
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(Read(note_), "new");
-}
-
-TEST_F(SaveNoteTest, ANoteThatCannotBeWrittenIsLeftAsItWas) {
-    // Read-only note.
-    fs::permissions(note_, fs::perms::owner_read | fs::perms::group_read);
-    EXPECT_THROW(SaveNoteAtomically(note_.string(), "new"), TSaveError);
-    EXPECT_EQ(Read(note_), "old text\r\n");
-    fs::permissions(note_, fs::perms::owner_read | fs::perms::owner_write);
-    // Vanished note and vanished folder.
-    EXPECT_THROW(SaveNoteAtomically((dir_ / "gone.txt").string(), "new"), TSaveError);
-    EXPECT_THROW(SaveNoteAtomically((dir_ / "gone" / "note.txt").string(), "new"), TSaveError);
-    // A folder is no note.
-    EXPECT_THROW(SaveNoteAtomically(dir_.string(), "new"), TSaveError);
-    try {
-        SaveNoteAtomically((dir_ / "gone.txt").string(), "new");
-    } catch (const TSaveError& e) {
-        EXPECT_NE(std::string(e.what()).find("gone.txt"), std::string::npos) << e.what();
-    }
-    // A folder that takes no new file (the superuser writes anywhere).
-    if (::geteuid() != 0) {
-        fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_THROW(SaveNoteAtomically(note_.string(), "new"), TSaveError);
-        fs::permissions(dir_, fs::perms::owner_all);
-        EXPECT_EQ(Read(note_), "old text\r\n");
-    }
-    EXPECT_EQ(Entries(), 1u);
-}
-
-TEST_F(SaveNoteTest, AFullDiskLeavesTheNoteWhole) {
-    // /dev/shm or a tmpfs is not always there to fill; a file size limit fails the write alike.
-    if (!fs::exists("/proc/self")) GTEST_SKIP();
-    const std::string big(1 << 20, 'x');
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {
-            4096, 4096
-        };
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        try {
-            SaveNoteAtomically(note_.string(), big);
-        } catch (const TSaveError&) {
-            ::_exit(7);
-        }
-        ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 7);
-    EXPECT_EQ(Read(note_), "old text\r\n");
-    EXPECT_EQ(Entries(), 1u);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "codec.h"
 #include "editor.h"
 #include "fake_platform.h"
+#include "fifo_watch.h"
 #include "form_search.h"
 #include "qtext.h"
 
@@ -23,6 +24,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -134,6 +136,22 @@ TEST_F(ViewerTest, AMissingNoteIsRefusedBeforeAnythingIsShown) {
     fs::create_directories(Note("folder.txt"));
     hit.HitFilePath = Dir() + "/data/folder.txt";
     EXPECT_THROW(ShowFileViewer(hit, Dir()), std::runtime_error);
+}
+
+TEST_F(ViewerTest, AFifoIsRefusedWithoutWaitingOnAWriter) {
+    ASSERT_EQ(::mkfifo(Note("fifo.txt").c_str(), 0600), 0);
+    const TViewerHit hit{Dir() + "/data/fifo.txt", "fifo.txt", "x"};
+    app::FifoReaderWatch watch(Note("fifo.txt").string());
+    TForm4 form(hit, Dir());
+    try {
+        form.LoadNote();
+        ADD_FAILURE() << "a FIFO was opened as a note";
+    } catch (const ENotANote& e) {
+        EXPECT_EQ(e.what(),
+                  S("「") + hit.HitFilePath +
+                      S("」は通常のファイルではない（FIFO やデバイスなど）ため、開けません。"));
+    }
+    EXPECT_FALSE(watch.ReaderWaited());
 }
 
 TEST_F(ViewerTest, SearchesDownAndUpWithTheDialogsOptions) {
