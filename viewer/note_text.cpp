@@ -1,6 +1,15 @@
 #include "note_text.h"
 
+#include "codec.h"
+
 namespace viewer {
+namespace {
+
+std::string S(const char* utf8) {
+    return cp932::FromUtf8(utf8);
+}
+
+} // namespace
 
 std::string RemoveTags(const std::string& text) {
     std::string result;
@@ -32,31 +41,91 @@ std::string CollapseBlankLines(const std::string& text) {
     return out;
 }
 
-std::string ToNoteBytes(const std::string& editorText, TLineEnds ends) {
-    if (ends == TLineEnds::CrLf) return editorText;
-    const char end = ends == TLineEnds::Lf ? '\n' : '\r';
-    std::string out;
-    out.reserve(editorText.size());
-    for (size_t i = 0; i < editorText.size(); ++i) {
-        if (editorText[i] == '\r' && i + 1 < editorText.size() && editorText[i + 1] == '\n') {
-            out += end;
-            ++i;
+bool TNoteForm::Mixed() const {
+    return (count[0] > 0) + (count[1] > 0) + (count[2] > 0) > 1;
+}
+
+TNoteForm TNoteForm::Uniform() const {
+    TNoteForm f = *this;
+    for (int& n : f.count)
+        n = 0;
+    f.count[static_cast<int>(ends)] = count[0] + count[1] + count[2];
+    return f;
+}
+
+std::optional<TNoteForm> NoteFormOf(std::string_view fileBytes, std::string_view editorText) {
+    TNoteForm form;
+    const size_t eof = fileBytes.find('\x1A');
+    const std::string_view body = fileBytes.substr(0, eof);
+    if (eof != std::string_view::npos) form.tail = std::string(fileBytes.substr(eof));
+    // The body as the editor holds it: every line end a CR LF.
+    size_t j = 0;
+    for (size_t i = 0; i < body.size(); ++i) {
+        const char c = body[i];
+        if (c == '\r' || c == '\n') {
+            const TLineEnds kind = c == '\n'                                    ? TLineEnds::Lf
+                                   : i + 1 < body.size() && body[i + 1] == '\n' ? TLineEnds::CrLf
+                                                                                : TLineEnds::Cr;
+            ++form.count[static_cast<int>(kind)];
+            if (kind == TLineEnds::CrLf) ++i;
+            if (editorText.substr(j, 2) != "\r\n") return std::nullopt;
+            j += 2;
         } else {
-            out += editorText[i];
+            if (j >= editorText.size() || editorText[j] != c) return std::nullopt;
+            ++j;
         }
     }
+    if (j != editorText.size()) return std::nullopt;
+    // The most frequent; a tie goes to CR LF, then LF.
+    for (const TLineEnds kind : {TLineEnds::Lf, TLineEnds::Cr})
+        if (form.count[static_cast<int>(kind)] > form.count[static_cast<int>(form.ends)])
+            form.ends = kind;
+    return form;
+}
+
+std::string ToNoteBytes(std::string_view editorText, const TNoteForm& form) {
+    std::string out;
+    out.reserve(editorText.size() + form.tail.size());
+    if (form.ends == TLineEnds::CrLf) {
+        out.append(editorText);
+    } else {
+        const char end = form.ends == TLineEnds::Lf ? '\n' : '\r';
+        for (size_t i = 0; i < editorText.size(); ++i) {
+            if (editorText[i] == '\r' && i + 1 < editorText.size() && editorText[i + 1] == '\n') {
+                out += end;
+                ++i;
+            } else {
+                out += editorText[i];
+            }
+        }
+    }
+    out += form.tail;
     return out;
 }
 
-std::optional<TLineEnds> FaithfulLineEnds(const std::string& fileBytes,
-                                          const std::string& editorText) {
-    const bool hasCr = fileBytes.find('\r') != std::string::npos;
-    const bool hasLf = fileBytes.find('\n') != std::string::npos;
-    const TLineEnds ends = hasCr && !hasLf   ? TLineEnds::Cr
-                           : hasLf && !hasCr ? TLineEnds::Lf
-                                             : TLineEnds::CrLf;
-    if (ToNoteBytes(editorText, ends) != fileBytes) return std::nullopt;
-    return ends;
+std::string LineEndName(TLineEnds ends) {
+    switch (ends) {
+    case TLineEnds::CrLf:
+        return "CR+LF";
+    case TLineEnds::Lf:
+        return "LF";
+    case TLineEnds::Cr:
+        return "CR";
+    }
+    return {};
+}
+
+std::string MixedLineEndsQuestion(const std::string& path, const TNoteForm& form) {
+    std::string kinds;
+    for (const TLineEnds kind : {TLineEnds::CrLf, TLineEnds::Lf, TLineEnds::Cr}) {
+        const int n = form.count[static_cast<int>(kind)];
+        if (n == 0) continue;
+        if (!kinds.empty()) kinds += S("、");
+        kinds += LineEndName(kind) + S("が") + std::to_string(n) + S("個");
+    }
+    return S("「") + path + S("」では改行コードが混在しています（") + kinds +
+           S("）。\r\n保存すると、すべての改行をいちばん多い ") + LineEndName(form.ends) +
+           S(" にそろえます。保存しますか？");
 }
 
 } // namespace viewer

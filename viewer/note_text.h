@@ -1,11 +1,12 @@
 // The viewer's work on a note's text that needs no window: tag removal, the line-end clean-up
-// after it, how a corrected note is written back, and the sizes and scrolling rules. Standard
-// library only.
+// after it, how a corrected note is written back byte for byte, and the sizes and scrolling
+// rules. Standard library only.
 #pragma once
 
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace viewer {
 
@@ -17,17 +18,36 @@ std::string RemoveTags(const std::string& text);
 // One pass that turns every CR LF CR LF CR LF into one CR LF.
 std::string CollapseBlankLines(const std::string& text);
 
-// How the editor's text (lines joined by CR LF) becomes the note's bytes again: the line end the
-// note uses throughout.
+// The kinds of line end a note may use.
 enum class TLineEnds { CrLf, Lf, Cr };
 
-// The line ends that give back `fileBytes` from the editor's text of it, or nullopt when no
-// single kind does (mixed line ends, a Ctrl-Z and what followed it, and so on): such a note
-// cannot be written back without changing bytes the user never touched.
-std::optional<TLineEnds> FaithfulLineEnds(const std::string& fileBytes,
-                                          const std::string& editorText);
-// The editor's text with its CR LF turned into `ends`.
-std::string ToNoteBytes(const std::string& editorText, TLineEnds ends);
+// How a note's bytes went into the editor, and so how the editor's text (lines joined by CR LF)
+// becomes the note's bytes again. The editor reads up to the first Ctrl-Z (the old end-of-file
+// mark); that byte and whatever follows it are written back after the text unchanged.
+struct TNoteForm {
+    TLineEnds ends = TLineEnds::CrLf; // the note's line end; its most frequent one where it mixes
+    int count[3] = {0, 0, 0};         // line ends of each kind, by TLineEnds
+    std::string tail;                 // from the first Ctrl-Z on; empty without one
+
+    // More than one kind of line end: the note cannot be written back with each kept.
+    bool Mixed() const;
+    // The form once every line end is `ends`.
+    TNoteForm Uniform() const;
+};
+
+// The form of `fileBytes` as the editor shows them in `editorText`; nullopt when the editor's
+// text is not the note's (loading lost something), so that it must never be written back.
+std::optional<TNoteForm> NoteFormOf(std::string_view fileBytes, std::string_view editorText);
+// The note's bytes for the editor's text: its CR LF turned into the form's line end, and the
+// tail after it. Exact for an unmixed form: the text as loaded gives back the note's bytes.
+std::string ToNoteBytes(std::string_view editorText, const TNoteForm& form);
+
+// Shift-JIS names for the line ends, as the user is told about them ("CR+LF", "LF", "CR").
+std::string LineEndName(TLineEnds ends);
+
+// The question asked before a mixed note is written with one kind of line end, naming the file
+// and what changes. Shift-JIS.
+std::string MixedLineEndsQuestion(const std::string& path, const TNoteForm& form);
 
 // The excerpt editor's height for a document editor `editorHeight` high and `rows` rows.
 inline int ExcerptHeight(int editorHeight, int rows) {

@@ -217,9 +217,9 @@ void TForm4::LoadNote() {
     }
     Editor1->OnChange = TNotifyEvent{};
     Editor1->Lines().LoadFromBuffer(*bytes);
-    // Whether saving can give the note back byte for byte: the editor ends lines with CR LF,
-    // stops at a Ctrl-Z, and so on.
-    lineEnds_ = viewer::FaithfulLineEnds(*bytes, Editor1->Lines().Text());
+    // Whether saving can give the note back byte for byte: the editor ends lines with CR LF and
+    // stops at a Ctrl-Z.
+    noteForm_ = viewer::NoteFormOf(*bytes, Editor1->Lines().Text());
     Editor1->SetModified(false);
     BitBtn1->setEnabled(false);
     Editor1->OnChange = MakeEvent<&TForm4::Editor1ChangeEvent>(this);
@@ -404,21 +404,34 @@ void TForm4::RecentreOnCaret() {
 void TForm4::BitBtn1Click() {
     // Text without its tags never goes over the HTML note.
     if (FHasTags == 1 && FTagsRemoved == 100) return;
-    if (!lineEnds_) {
+    if (!noteForm_) {
         app::platform().ShowMessage(
-            S("このファイルは読み込んだときと同じ内容で書き戻せないため（改行コードの混在、"
-              "EOF文字など）、保存しませんでした。ファイルは変更されていません。"));
+            S("このファイルは読み込んだときと同じ内容で書き戻せないため、保存しませんでした。"
+              "ファイルは変更されていません。"));
         return;
     }
-    const std::string bytes = viewer::ToNoteBytes(Editor1->Lines().Text(), *lineEnds_);
+    viewer::TNoteForm form = *noteForm_;
+    if (form.Mixed()) {
+        // One kind of line end for the whole note, and the user knows it first.
+        if (!app::platform().Ask({viewer::MixedLineEndsQuestion(hit_.HitFilePath, form),
+                                  S("そろえて保存"), S("キャンセル"), false}))
+            return;
+        form = form.Uniform();
+    }
+    if (!SaveNoteBytes(viewer::ToNoteBytes(Editor1->Lines().Text(), form))) return;
+    noteForm_ = form;
+    Editor1->SetModified(false);
+    BitBtn1->setEnabled(false);
+}
+
+bool TForm4::SaveNoteBytes(const std::string& bytes) {
     const std::string native = cp932::PathToNative(hit_.HitFilePath);
     if (const int error = files::Replace(native, bytes)) {
         app::platform().ShowMessage(cp932::FromUtf8Lossy("Cannot write the file \"" + native +
                                                          "\": " + files::ErrorText(error)));
-        return;
+        return false;
     }
-    Editor1->SetModified(false);
-    BitBtn1->setEnabled(false);
+    return true;
 }
 
 void TForm4::BitBtn7Click() {

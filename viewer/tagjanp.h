@@ -45,6 +45,9 @@ class TForm4 : public QDialog {
     // Loads the note into Editor1. Throws std::runtime_error (nothing shown) when it cannot be
     // read, ENotANote when it is no regular file.
     void LoadNote();
+    // Writes `bytes` as the note, replacing it as one step. True when written; false when the
+    // write failed (said so), the note then being as it was.
+    bool SaveNoteBytes(const std::string& bytes);
 
     QToolBar* ToolBar1;
     QToolButton* BitBtn1; // 訂正保存
@@ -67,7 +70,7 @@ class TForm4 : public QDialog {
 
     const TViewerHit& Hit() const { return hit_; }
     // How the editor's text goes back to the note's bytes; nullopt: it cannot, exactly.
-    const std::optional<viewer::TLineEnds>& NoteLineEnds() const { return lineEnds_; }
+    const std::optional<viewer::TNoteForm>& NoteForm() const { return noteForm_; }
 
     void FormShow();
     void FormActivate();
@@ -100,7 +103,7 @@ class TForm4 : public QDialog {
 
     TViewerHit hit_;
     std::string colorIniDir_;
-    std::optional<viewer::TLineEnds> lineEnds_;
+    std::optional<viewer::TNoteForm> noteForm_;
     bool activated_ = false;
     bool closed_ = false;
 };

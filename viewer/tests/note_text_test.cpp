@@ -1,9 +1,10 @@
-// The viewer's text work without a window: tag removal and line ends.
+// The viewer's text work without a window: tag removal, and a note's bytes written back.
 #include "note_text.h"
 
 #include "codec.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace viewer;
 
@@ -44,26 +45,65 @@ TEST(CollapseBlankLines, OnePassAtATime) {
     EXPECT_EQ(CollapseBlankLines(S("表\r\n\r\n\r\nソ")), S("表\r\nソ"));
 }
 
-TEST(FaithfulLineEnds, FindsTheOneKindOfLineEndOrNone) {
+TEST(NoteForm, TheNotesBytesComeBackFromTheEditorsText) {
+    using E = TLineEnds;
+    const std::string kanji = S("ソ表能ポ");
     struct Case {
-        std::string file, editor;
-        std::optional<TLineEnds> want;
+        std::string file, editor; // the note, and the editor's text of it
+        E ends;
+        int crlf, lf, cr;
+        std::string tail;
     } cases[] = {
-        {"a\r\nb\r\n", "a\r\nb\r\n", TLineEnds::CrLf},
-        {"a\nb\n", "a\r\nb\r\n", TLineEnds::Lf},
-        {"a\rb", "a\r\nb", TLineEnds::Cr},
-        {"one line", "one line", TLineEnds::CrLf},
-        {"", "", TLineEnds::CrLf},
-        {"a\nb\r\n", "a\r\nb\r\n", std::nullopt},    // mixed
-        {"a\r\nb\x1A tail", "a\r\nb", std::nullopt}, // cut at a Ctrl-Z
-        {std::string("a\0b", 3), "a", std::nullopt}, // an editor that dropped a NUL
+        {"a\r\nb\r\n", "a\r\nb\r\n", E::CrLf, 2, 0, 0, ""},
+        {"a\nb\n", "a\r\nb\r\n", E::Lf, 0, 2, 0, ""},
+        {"a\rb", "a\r\nb", E::Cr, 0, 0, 1, ""},
+        {"one line", "one line", E::CrLf, 0, 0, 0, ""},
+        {"", "", E::CrLf, 0, 0, 0, ""},
+        {kanji + "\n" + kanji, kanji + "\r\n" + kanji, E::Lf, 0, 1, 0, ""},
+        {std::string("a\0b\n\0", 6), std::string("a\0b\r\n\0", 7), E::Lf, 0, 1, 0, ""},
+        // The old end-of-file mark, alone or with bytes after it, is kept after the text.
+        {"a\r\nb\x1A", "a\r\nb", E::CrLf, 1, 0, 0, "\x1A"},
+        {"a\nb\n\x1A\r\nrest", "a\r\nb\r\n", E::Lf, 0, 2, 0, "\x1A\r\nrest"},
+        {"\x1A", "", E::CrLf, 0, 0, 0, "\x1A"},
+        // Mixed: the most frequent line end; a tie goes to CR LF, then LF.
+        {"a\nb\nc\r\nd", "a\r\nb\r\nc\r\nd", E::Lf, 1, 2, 0, ""},
+        {"a\nb\r\n", "a\r\nb\r\n", E::CrLf, 1, 1, 0, ""},
+        {"a\rb\nc\r", "a\r\nb\r\nc\r\n", E::Cr, 0, 1, 2, ""},
+        {"a\r\r\n", "a\r\n\r\n", E::CrLf, 1, 0, 1, ""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(FaithfulLineEnds(c.file, c.editor), c.want) << c.file;
-        if (c.want) {
-            EXPECT_EQ(ToNoteBytes(c.editor, *c.want), c.file);
+        SCOPED_TRACE(c.file);
+        const std::optional<TNoteForm> form = NoteFormOf(c.file, c.editor);
+        ASSERT_TRUE(form.has_value());
+        EXPECT_EQ(form->count[0], c.crlf);
+        EXPECT_EQ(form->count[1], c.lf);
+        EXPECT_EQ(form->count[2], c.cr);
+        EXPECT_EQ(form->tail, c.tail);
+        EXPECT_EQ(form->Mixed(), (c.crlf > 0) + (c.lf > 0) + (c.cr > 0) > 1);
+        if (!form->Mixed()) {
+            EXPECT_EQ(form->ends, c.ends);
+            EXPECT_EQ(ToNoteBytes(c.editor, *form), c.file);
+        } else {
+            // Written back with one line end everywhere, and nothing else changed.
+            const TNoteForm one = form->Uniform();
+            EXPECT_FALSE(one.Mixed());
+            EXPECT_EQ(one.ends, c.ends);
+            const std::string bytes = ToNoteBytes(c.editor, one);
+            EXPECT_EQ(NoteFormOf(bytes, c.editor)->ends, c.ends);
+            EXPECT_EQ(ToNoteBytes(c.editor, *NoteFormOf(bytes, c.editor)), bytes);
         }
     }
+    // An editor's text that lost or changed something is no form of the note.
+    for (const auto& [file, editor] : std::vector<std::pair<std::string, std::string>>{
+             {std::string("a\0b", 3), "a"}, {"a\nb", "a\r\nc"}, {"ab", "a"}, {"a\n", "a"}})
+        EXPECT_EQ(NoteFormOf(file, editor), std::nullopt) << file;
+}
+
+TEST(NoteForm, TheQuestionNamesTheFileAndWhatHappens) {
+    TNoteForm mixed = *NoteFormOf("a\nb\nc\r\n", "a\r\nb\r\nc\r\n");
+    const std::string q = MixedLineEndsQuestion(S("/メモ/表.txt"), mixed);
+    EXPECT_EQ(q, S("「/メモ/表.txt」では改行コードが混在しています（CR+LFが1個、LFが2個）。\r\n"
+                   "保存すると、すべての改行をいちばん多い LF にそろえます。保存しますか？"));
 }
 
 TEST(ExcerptHeightAndRecentring, FollowTheirRules) {

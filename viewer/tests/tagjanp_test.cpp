@@ -84,6 +84,15 @@ class ViewerTest : public ::testing::Test {
         QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(ascii));
         ASSERT_EQ(f.Edit2->text(), QString::fromLatin1(ascii));
     }
+    // Characters typed on the keyboard into `w`, each a key press and release carrying its text.
+    static void TypeInto(QWidget* w, const char* utf8) {
+        for (const QChar ch : app::U(utf8)) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(w, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(w, &release);
+        }
+    }
     std::pair<int, int> Selection() {
         return {form_->Editor1->SelStart(), form_->Editor1->SelLength()};
     }
@@ -258,22 +267,91 @@ TEST_F(ViewerTest, ACorrectionIsSavedWithExactlyThatChange) {
 TEST_F(ViewerTest, ANoteWithLfLineEndsKeepsThem) {
     Write(Note("g.txt"), "alpha\nbeta\ngamma\n");
     TForm4& f = Open("g.txt", "beta");
-    ASSERT_TRUE(f.NoteLineEnds().has_value());
+    ASSERT_TRUE(f.NoteForm().has_value());
     f.Editor1->Lines().Put(1, "BETA");
     QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
     EXPECT_EQ(Read(Note("g.txt")), "alpha\nBETA\ngamma\n");
 }
 
-TEST_F(ViewerTest, ANoteThatCannotComeBackExactlyIsNeverWritten) {
-    const std::string note = "mixed\r\nline ends\nand more\x1A after the end";
-    Write(Note("h.txt"), note);
-    TForm4& f = Open("h.txt", "mixed");
-    EXPECT_FALSE(f.NoteLineEnds().has_value());
-    f.Editor1->Lines().Put(0, "changed");
+// Typed into the document at the end of its second line and at its very start, then saved with
+// the real button: the note differs from the original in exactly the typed bytes, whatever it
+// holds and however it ends.
+TEST_F(ViewerTest, ACorrectedNoteDiffersOnlyInTheTypedBytes) {
+    const std::string k = S("ソ表能ポ");
+    const std::string nul(1, '\0');
+    const std::string a = S("あ"), i = S("い");
+    struct Case {
+        const char* name;
+        std::string note, saved; // saved: with "あ" typed at the start and "い" after line 2
+    } cases[] = {
+        {"CR LF with a final line end", k + "\r\n" + k + "\r\nz\r\n",
+         a + k + "\r\n" + k + i + "\r\nz\r\n"},
+        {"LF without a final line end", "one\n" + k + "\nlast", a + "one\n" + k + i + "\nlast"},
+        {"CR only", k + "\r" + k + "\r", a + k + "\r" + k + i + "\r"},
+        {"a NUL inside a line", "x" + nul + "y\n" + k + nul + "\n",
+         a + "x" + nul + "y\n" + k + nul + i + "\n"},
+        {"ending in Ctrl-Z", k + "\r\nsecond\r\n\x1A", a + k + "\r\nsecond" + i + "\r\n\x1A"},
+        {"Ctrl-Z and bytes after it", "one\r\ntwo\x1A\r\n" + k + "\x1A",
+         a + "one\r\ntwo" + i + "\x1A\r\n" + k + "\x1A"},
+        {"an empty last line", "one\r\n\r\n", a + "one\r\n" + i + "\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Write(Note("n.txt"), c.note);
+        TForm4& f = Open("n.txt", "n.txt", "n.txt");
+        f.Editor1->setFocus();
+        QTest::keyClick(f.Editor1, Qt::Key_Home, Qt::ControlModifier);
+        TypeInto(f.Editor1, "あ");
+        QTest::keyClick(f.Editor1, Qt::Key_Down);
+        QTest::keyClick(f.Editor1, Qt::Key_End);
+        TypeInto(f.Editor1, "い");
+        ASSERT_TRUE(f.BitBtn1->isEnabled());
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        EXPECT_EQ(Read(Note("n.txt")), c.saved);
+        EXPECT_TRUE(platform_.messages.empty());
+        EXPECT_TRUE(platform_.questions.empty());
+        EXPECT_FALSE(f.BitBtn1->isEnabled());
+    }
+}
+
+TEST_F(ViewerTest, MixedLineEndsAreMadeOneKindOnlyWhenTheUserSaysSo) {
+    const std::string k = S("ソ表能ポ");
+    const std::string note = k + "\r\nb\nc\nd\r\ne\n" + k + "\x1A";
+    Write(Note("m.txt"), note);
+    TForm4& f = Open("m.txt", "b");
+    ASSERT_TRUE(f.NoteForm() && f.NoteForm()->Mixed());
+    f.Editor1->setFocus();
+    QTest::keyClick(f.Editor1, Qt::Key_Home, Qt::ControlModifier);
+    TypeInto(f.Editor1, "x");
+
+    // Asked once, naming the file, the line ends and the one they become; cancel, the default,
+    // writes nothing and keeps the text.
     QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
-    EXPECT_EQ(Read(Note("h.txt")), note);
-    ASSERT_EQ(platform_.messages.size(), 1u);
-    EXPECT_EQ(f.Editor1->Lines().Get(0), "changed");
+    ASSERT_EQ(platform_.questions.size(), 1u);
+    const app::Question& q = platform_.questions[0];
+    EXPECT_EQ(q.text, S("「") + Dir() +
+                          S("/data/m.txt」では改行コードが混在しています（CR+LFが2個、"
+                            "LFが3個）。\r\n保存すると、すべての改行をいちばん多い "
+                            "LF にそろえます。保存しますか？"));
+    EXPECT_EQ(q.yes, S("そろえて保存"));
+    EXPECT_EQ(q.no, S("キャンセル"));
+    EXPECT_FALSE(q.defaultYes);
+    EXPECT_EQ(Read(Note("m.txt")), note);
+    EXPECT_TRUE(f.BitBtn1->isEnabled());
+    EXPECT_EQ(f.Editor1->Lines().Get(0), "x" + k);
+
+    // Yes: LF everywhere, the Ctrl-Z kept, nothing else changed.
+    platform_.answers = {true};
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(platform_.questions.size(), 2u);
+    EXPECT_EQ(Read(Note("m.txt")), "x" + k + "\nb\nc\nd\ne\n" + k + "\x1A");
+    EXPECT_FALSE(f.BitBtn1->isEnabled());
+    // The note is now of one kind: the next save asks nothing.
+    TypeInto(f.Editor1, "y");
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(platform_.questions.size(), 2u);
+    EXPECT_EQ(Read(Note("m.txt")), "xy" + k + "\nb\nc\nd\ne\n" + k + "\x1A");
+    EXPECT_TRUE(platform_.messages.empty());
 }
 
 TEST_F(ViewerTest, AFailedSaveKeepsTheFileAndTheText) {
@@ -295,6 +373,7 @@ TEST_F(ViewerTest, AFailedSaveKeepsTheFileAndTheText) {
     QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
     EXPECT_EQ(platform_.messages.size(), 2u);
     EXPECT_FALSE(fs::exists(dir_ / "data"));
+    EXPECT_TRUE(f.BitBtn1->isEnabled());
 }
 
 TEST_F(ViewerTest, TagRemovalShowsTheTextAndNeverSavesIt) {
