@@ -4,6 +4,7 @@
 #include "codec.h"
 #include "files.h"
 #include "fonts.h"
+#include "note_text.h"
 #include "platform.h"
 #include "qtext.h"
 
@@ -86,19 +87,24 @@ std::string TForm2::ColorIniPath() const {
 
 void TForm2::FormCreate() {
     const std::string native = cp932::PathToNative(ColorIniPath());
-    const std::optional<std::string> text = files::ReadRegular(native);
+    files::Stamp stamp;
+    const std::optional<std::string> text = files::ReadRegular(native, &stamp);
     if (!text && (errno == ENOENT || errno == ENOTDIR)) {
         app::platform().ShowMessage(cp932::FromUtf8("color.iniを作成しました"));
         // An empty list, saved as it stands; a folder that cannot be written is no reason to
         // stop.
-        files::Replace(native, "");
+        files::Stamp created;
+        loaded_ = files::Replace(native, "", &created) == 0 ? created : files::Stamp{};
         return;
     }
     if (!text) {
-        // There but unreadable: said so, and never replaced by an empty list.
+        // There but unreadable: said so, and never replaced by an empty list; what it holds is
+        // unknown, so that saving over it asks first.
         app::platform().ShowMessage(cp932::FromUtf8("color.iniを読み込めません"));
+        loaded_.reset();
         return;
     }
+    loaded_ = stamp;
     QStringList lines;
     for (const std::string& line : SplitLines(*text))
         lines << app::ToQ(line);
@@ -183,15 +189,29 @@ void TForm2::BitBtn3Click() {
 }
 
 void TForm2::FormClose() {
-    if (Memo1->document()->isModified()) {
-        std::string text;
-        for (const std::string& line : Lines())
-            text += line + "\r\n";
-        // As one step, so that a full disk never leaves half a list; a folder that cannot be
-        // written: the window closes all the same.
-        files::Replace(cp932::PathToNative(ColorIniPath()), text);
-    }
+    if (Memo1->document()->isModified()) SaveList();
     if (Pane) Pane->TakeFocus();
+}
+
+bool TForm2::SaveList() {
+    std::string text;
+    for (const std::string& line : Lines())
+        text += line + "\r\n";
+    const std::string native = cp932::PathToNative(ColorIniPath());
+    // A list that another program changed since it was read is not written over unasked.
+    const std::optional<files::Stamp> now = files::StampOf(native);
+    if (!loaded_ || !now || *now != *loaded_) {
+        const viewer::TChangedOnDisk q =
+            viewer::ChangedOnDiskQuestion(ColorIniPath(), now && !now->exists);
+        if (!app::platform().Ask({q.text, q.write, cp932::FromUtf8("キャンセル"), false}))
+            return false;
+    }
+    // As one step, so that a full disk never leaves half a list; a folder that cannot be
+    // written: the window closes all the same.
+    files::Stamp written;
+    if (files::Replace(native, text, &written) != 0) return false;
+    loaded_ = written;
+    return true;
 }
 
 void TForm2::done(int result) {

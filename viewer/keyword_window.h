@@ -3,8 +3,11 @@
 // them. Created at start and shown modally from the main window.
 #pragma once
 
+#include "files.h"
+
 #include <QDialog>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +53,9 @@ class TForm2 : public QDialog {
     void BitBtn2Click();
     void BitBtn3Click();
     void FormClose();
+    // Writes the list to "color.ini", asking first when another program changed, replaced or
+    // removed the file since it was read or last written. True when written.
+    bool SaveList();
 
     // The list as Shift-JIS lines.
     std::vector<std::string> Lines() const;
@@ -64,4 +70,6 @@ class TForm2 : public QDialog {
     std::string ColorIniPath() const;
     std::string programDir_;
     bool stop_ = false;
+    // "color.ini" as read or last written; nullopt when what it holds is unknown (unreadable).
+    std::optional<files::Stamp> loaded_;
 };

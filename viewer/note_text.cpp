@@ -128,4 +128,16 @@ std::string MixedLineEndsQuestion(const std::string& path, const TNoteForm& form
            S(" にそろえます。保存しますか？");
 }
 
+TChangedOnDisk ChangedOnDiskQuestion(const std::string& path, bool removed) {
+    if (removed)
+        return {S("「") + path +
+                    S("」は、読み込んだ後で削除されたか、移動されています。\r\n"
+                      "この内容でファイルを作り直しますか？"),
+                S("保存")};
+    return {S("「") + path +
+                S("」は、読み込んだ後でほかのプログラムによって変更されています。\r\n"
+                  "上書きすると、その変更は失われます。上書きしますか？"),
+            S("上書き保存")};
+}
+
 } // namespace viewer

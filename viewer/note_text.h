@@ -1,6 +1,6 @@
 // The viewer's work on a note's text that needs no window: tag removal, the line-end clean-up
-// after it, how a corrected note is written back byte for byte, and the sizes and scrolling
-// rules. Standard library only.
+// after it, how a corrected note is written back byte for byte, the questions asked before it
+// is, and the sizes and scrolling rules. Standard library only.
 #pragma once
 
 #include <algorithm>
@@ -48,6 +48,14 @@ std::string LineEndName(TLineEnds ends);
 // The question asked before a mixed note is written with one kind of line end, naming the file
 // and what changes. Shift-JIS.
 std::string MixedLineEndsQuestion(const std::string& path, const TNoteForm& form);
+
+// What a window asks before it writes over a file that another program changed, replaced or
+// removed since it was read: the text naming the file, and the caption of the button that
+// writes. Shift-JIS.
+struct TChangedOnDisk {
+    std::string text, write;
+};
+TChangedOnDisk ChangedOnDiskQuestion(const std::string& path, bool removed);
 
 // The excerpt editor's height for a document editor `editorHeight` high and `rows` rows.
 inline int ExcerptHeight(int editorHeight, int rows) {

@@ -207,7 +207,8 @@ TForm4::~TForm4() = default;
 void TForm4::LoadNote() {
     const std::string native = cp932::PathToNative(hit_.HitFilePath);
     // As the search reads notes: regular files only, never waiting on a FIFO or a device.
-    const std::optional<std::string> bytes = files::ReadRegular(native);
+    files::Stamp stamp;
+    const std::optional<std::string> bytes = files::ReadRegular(native, &stamp);
     if (!bytes) {
         if (errno == ENODEV)
             throw ENotANote(
@@ -220,6 +221,7 @@ void TForm4::LoadNote() {
     // Whether saving can give the note back byte for byte: the editor ends lines with CR LF and
     // stops at a Ctrl-Z.
     noteForm_ = viewer::NoteFormOf(*bytes, Editor1->Lines().Text());
+    loaded_ = stamp;
     Editor1->SetModified(false);
     BitBtn1->setEnabled(false);
     Editor1->OnChange = MakeEvent<&TForm4::Editor1ChangeEvent>(this);
@@ -426,11 +428,20 @@ void TForm4::BitBtn1Click() {
 
 bool TForm4::SaveNoteBytes(const std::string& bytes) {
     const std::string native = cp932::PathToNative(hit_.HitFilePath);
-    if (const int error = files::Replace(native, bytes)) {
+    // Another program's change is never written over without the user's word.
+    const std::optional<files::Stamp> now = files::StampOf(native);
+    if (!now || *now != loaded_) {
+        const viewer::TChangedOnDisk q =
+            viewer::ChangedOnDiskQuestion(hit_.HitFilePath, now && !now->exists);
+        if (!app::platform().Ask({q.text, q.write, S("キャンセル"), false})) return false;
+    }
+    files::Stamp written;
+    if (const int error = files::Replace(native, bytes, &written)) {
         app::platform().ShowMessage(cp932::FromUtf8Lossy("Cannot write the file \"" + native +
                                                          "\": " + files::ErrorText(error)));
         return false;
     }
+    loaded_ = written;
     return true;
 }
 

@@ -3,6 +3,7 @@
 // stripped for reading; "（抹消）" shows the selection without its bracketed asides.
 #pragma once
 
+#include "files.h"
 #include "inigt.h"
 #include "note_text.h"
 #include "textsearch.h"
@@ -45,8 +46,9 @@ class TForm4 : public QDialog {
     // Loads the note into Editor1. Throws std::runtime_error (nothing shown) when it cannot be
     // read, ENotANote when it is no regular file.
     void LoadNote();
-    // Writes `bytes` as the note, replacing it as one step. True when written; false when the
-    // write failed (said so), the note then being as it was.
+    // Writes `bytes` as the note: unchanged on disk since it was loaded or last written, it is
+    // replaced at once; otherwise the user is asked first. True when written; false when the
+    // user declined or the write failed (said so), the note then being as it was.
     bool SaveNoteBytes(const std::string& bytes);
 
     QToolBar* ToolBar1;
@@ -104,6 +106,7 @@ class TForm4 : public QDialog {
     TViewerHit hit_;
     std::string colorIniDir_;
     std::optional<viewer::TNoteForm> noteForm_;
+    files::Stamp loaded_; // the note as loaded, or as last written
     bool activated_ = false;
     bool closed_ = false;
 };

@@ -3,16 +3,20 @@
 
 #include "codec.h"
 #include "fake_platform.h"
+#include "note_text.h"
 #include "qtext.h"
 
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -90,6 +94,72 @@ TEST_F(KeywordWindowTest, ListIsReadAndWrittenBackOnlyWhenEdited) {
     form.close();
     EXPECT_EQ(ReadIni(), S("東京\r\n//赤\r\nabcxyz\r\n"));  // every line ends in CR LF
     EXPECT_EQ(Names(), std::set<std::string>{"color.ini"}); // no temporary file left
+    EXPECT_TRUE(platform_.questions.empty());
+}
+
+// Another program changed the list after the window read it: closing asks before the edited
+// list is written over it, naming the file; cancel (the default) writes nothing and keeps the
+// list in the window.
+TEST_F(KeywordWindowTest, AListChangedOnDiskIsOverwrittenOnlyWhenTheUserSaysSo) {
+    const std::string list = S("東京\r\n//赤\r\n");
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+        bool removed;
+    } cases[] = {
+        {"other words", [&] { std::ofstream(Ini(), std::ios::binary) << S("大阪\r\n"); }, false},
+        {"same size, modification time set back",
+         [&] {
+             struct stat st {};
+             ::stat(Ini().c_str(), &st);
+             std::fstream(Ini(), std::ios::in | std::ios::out | std::ios::binary) << "X";
+             const struct timespec times[2] = {st.st_atim, st.st_mtim};
+             ::utimensat(AT_FDCWD, Ini().c_str(), times, 0);
+         },
+         false},
+        {"removed", [&] { fs::remove(Ini()); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform_.questions.clear();
+        std::ofstream(Ini(), std::ios::binary) << list;
+        TForm2 form(Dir());
+        form.show();
+        form.Memo1->setFocus();
+        form.Memo1->moveCursor(QTextCursor::End);
+        QTest::keyClick(form.Memo1, Qt::Key_Return);
+        QTest::keyClicks(form.Memo1, QStringLiteral("abc"));
+        c.change();
+        const std::string theirs = fs::exists(Ini()) ? ReadIni() : "<none>";
+
+        QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+        EXPECT_FALSE(form.isVisible());
+        ASSERT_EQ(platform_.questions.size(), 1u);
+        const app::Question& q = platform_.questions[0];
+        const viewer::TChangedOnDisk expected =
+            viewer::ChangedOnDiskQuestion(Dir() + "/color.ini", c.removed);
+        EXPECT_EQ(q.text, expected.text);
+        EXPECT_EQ(q.yes, expected.write);
+        EXPECT_FALSE(q.defaultYes);
+        EXPECT_EQ(fs::exists(Ini()) ? ReadIni() : "<none>", theirs);
+        EXPECT_EQ(form.Lines(), (std::vector<std::string>{S("東京"), S("//赤"), "abc"}));
+
+        // Shown again and closed: asked again; yes writes the window's list.
+        form.show();
+        platform_.answers = {true};
+        QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+        EXPECT_EQ(platform_.questions.size(), 2u);
+        EXPECT_EQ(ReadIni(), S("東京\r\n//赤\r\nabc\r\n"));
+        // What was written is what was read: the next close asks nothing.
+        form.show();
+        form.Memo1->setFocus();
+        form.Memo1->moveCursor(QTextCursor::End);
+        QTest::keyClicks(form.Memo1, QStringLiteral("d"));
+        QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+        EXPECT_EQ(platform_.questions.size(), 2u);
+        EXPECT_EQ(ReadIni(), S("東京\r\n//赤\r\nabcd\r\n"));
+        EXPECT_EQ(Names(), std::set<std::string>{"color.ini"});
+    }
 }
 
 TEST_F(KeywordWindowTest, ReadOnlyFolderStillCloses) {
@@ -111,6 +181,13 @@ TEST_F(KeywordWindowTest, UnreadableListIsNeverReplaced) {
     fs::create_directories(Ini()); // a folder where the list should be: cannot be read
     TForm2 form(Dir());
     EXPECT_EQ(platform_.MessageTexts(), std::vector<std::string>{S("color.iniを読み込めません")});
+    EXPECT_TRUE(fs::is_directory(Ini()));
+    // What it holds is unknown: an edited list is not written over it unasked.
+    form.show();
+    form.Memo1->setFocus();
+    QTest::keyClicks(form.Memo1, QStringLiteral("a"));
+    QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+    EXPECT_EQ(platform_.questions.size(), 1u);
     EXPECT_TRUE(fs::is_directory(Ini()));
 }
 

@@ -99,11 +99,14 @@ TEST(NoteForm, TheNotesBytesComeBackFromTheEditorsText) {
         EXPECT_EQ(NoteFormOf(file, editor), std::nullopt) << file;
 }
 
-TEST(NoteForm, TheQuestionNamesTheFileAndWhatHappens) {
+TEST(NoteForm, TheQuestionsNameTheFileAndWhatHappens) {
     TNoteForm mixed = *NoteFormOf("a\nb\nc\r\n", "a\r\nb\r\nc\r\n");
     const std::string q = MixedLineEndsQuestion(S("/メモ/表.txt"), mixed);
     EXPECT_EQ(q, S("「/メモ/表.txt」では改行コードが混在しています（CR+LFが1個、LFが2個）。\r\n"
                    "保存すると、すべての改行をいちばん多い LF にそろえます。保存しますか？"));
+    EXPECT_NE(ChangedOnDiskQuestion(S("/メモ/表.txt"), false).text.find(S("「/メモ/表.txt」")),
+              std::string::npos);
+    EXPECT_NE(ChangedOnDiskQuestion("a", true).text, ChangedOnDiskQuestion("a", false).text);
 }
 
 TEST(ExcerptHeightAndRecentring, FollowTheirRules) {

@@ -20,8 +20,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <sys/stat.h>
@@ -262,6 +264,7 @@ TEST_F(ViewerTest, ACorrectionIsSavedWithExactlyThatChange) {
     EXPECT_FALSE(f.BitBtn1->isEnabled());
     EXPECT_FALSE(f.Editor1->Modified());
     EXPECT_TRUE(platform_.messages.empty());
+    EXPECT_TRUE(platform_.questions.empty()); // unchanged on disk: saved without a word
 }
 
 TEST_F(ViewerTest, ANoteWithLfLineEndsKeepsThem) {
@@ -354,6 +357,73 @@ TEST_F(ViewerTest, MixedLineEndsAreMadeOneKindOnlyWhenTheUserSaysSo) {
     EXPECT_TRUE(platform_.messages.empty());
 }
 
+// Another program changed the note while the viewer had it open: "訂正保存" asks before it
+// writes, naming the note; cancel (the default) writes nothing and keeps the text.
+TEST_F(ViewerTest, ANoteChangedOnDiskIsOverwrittenOnlyWhenTheUserSaysSo) {
+    const std::string note = S("一行目\r\n誤字がある行\r\n");
+    const fs::path path = Note("c.txt");
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+        bool removed;
+    } cases[] = {
+        {"other bytes", [&] { Write(path, note + S("追記\r\n")); }, false},
+        {"same size, modification time set back",
+         [&] {
+             struct stat st {};
+             ::stat(path.c_str(), &st);
+             std::fstream(path, std::ios::in | std::ios::out | std::ios::binary) << "X";
+             const struct timespec times[2] = {st.st_atim, st.st_mtim};
+             ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+         },
+         false},
+        {"replaced by a file of the same bytes",
+         [&] {
+             Write(dir_ / "data" / "new.txt", note);
+             fs::rename(dir_ / "data" / "new.txt", path);
+         },
+         false},
+        {"removed", [&] { fs::remove(path); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform_.questions.clear();
+        Write(path, note);
+        TForm4& f = Open("c.txt", S("誤字がある行"));
+        f.Editor1->setFocus();
+        QTest::keyClick(f.Editor1, Qt::Key_Home, Qt::ControlModifier);
+        TypeInto(f.Editor1, "x");
+        c.change();
+        const std::string theirs = fs::exists(path) ? Read(path) : "<none>";
+
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        ASSERT_EQ(platform_.questions.size(), 1u);
+        const app::Question& q = platform_.questions[0];
+        const viewer::TChangedOnDisk expected =
+            viewer::ChangedOnDiskQuestion(Dir() + "/data/c.txt", c.removed);
+        EXPECT_EQ(q.text, expected.text);
+        EXPECT_EQ(q.yes, expected.write);
+        EXPECT_EQ(q.no, S("キャンセル"));
+        EXPECT_FALSE(q.defaultYes);
+        EXPECT_EQ(fs::exists(path) ? Read(path) : "<none>", theirs);
+        EXPECT_EQ(Text(), "x" + note);
+        EXPECT_TRUE(f.BitBtn1->isEnabled());
+
+        platform_.answers = {true};
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        EXPECT_EQ(platform_.questions.size(), 2u);
+        EXPECT_EQ(Read(path), "x" + note);
+        EXPECT_FALSE(f.BitBtn1->isEnabled());
+
+        // What was written is what was loaded: the next save asks nothing.
+        TypeInto(f.Editor1, "y");
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        EXPECT_EQ(platform_.questions.size(), 2u);
+        EXPECT_EQ(Read(path), "xy" + note);
+        EXPECT_TRUE(platform_.messages.empty());
+    }
+}
+
 TEST_F(ViewerTest, AFailedSaveKeepsTheFileAndTheText) {
     const std::string note = "first\r\nsecond\r\n";
     Write(Note("i.txt"), note);
@@ -367,10 +437,13 @@ TEST_F(ViewerTest, AFailedSaveKeepsTheFileAndTheText) {
     EXPECT_EQ(Text(), "first\r\nSECOND\r\n");
     EXPECT_TRUE(f.BitBtn1->isEnabled());
     EXPECT_TRUE(f.Editor1->Modified());
-    // The folder vanished meanwhile.
+    EXPECT_TRUE(platform_.questions.empty());
+    // The folder vanished meanwhile: asked first, and the write then fails.
     fs::permissions(Note("i.txt"), fs::perms::owner_all);
     fs::remove_all(dir_ / "data");
+    platform_.answers = {true};
     QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    EXPECT_EQ(platform_.questions.size(), 1u);
     EXPECT_EQ(platform_.messages.size(), 2u);
     EXPECT_FALSE(fs::exists(dir_ / "data"));
     EXPECT_TRUE(f.BitBtn1->isEnabled());
