@@ -2,6 +2,7 @@
 #include "keyword_window.h"
 
 #include "codec.h"
+#include "disk_changes.h"
 #include "fake_platform.h"
 #include "note_text.h"
 #include "qtext.h"
@@ -9,14 +10,11 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <set>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -102,24 +100,13 @@ TEST_F(KeywordWindowTest, ListIsReadAndWrittenBackOnlyWhenEdited) {
 // list in the window.
 TEST_F(KeywordWindowTest, AListChangedOnDiskIsOverwrittenOnlyWhenTheUserSaysSo) {
     const std::string list = S("東京\r\n//赤\r\n");
-    struct Case {
-        const char* name;
-        std::function<void()> change;
-        bool removed;
-    } cases[] = {
+    const disk_changes::Change cases[] = {
         {"other words", [&] { std::ofstream(Ini(), std::ios::binary) << S("大阪\r\n"); }, false},
-        {"same size, modification time set back",
-         [&] {
-             struct stat st {};
-             ::stat(Ini().c_str(), &st);
-             std::fstream(Ini(), std::ios::in | std::ios::out | std::ios::binary) << "X";
-             const struct timespec times[2] = {st.st_atim, st.st_mtim};
-             ::utimensat(AT_FDCWD, Ini().c_str(), times, 0);
-         },
+        {"same size, modification time set back", [&] { disk_changes::SameSizeAndTime(Ini()); },
          false},
         {"removed", [&] { fs::remove(Ini()); }, true},
     };
-    for (const Case& c : cases) {
+    for (const disk_changes::Change& c : cases) {
         SCOPED_TRACE(c.name);
         platform_.questions.clear();
         std::ofstream(Ini(), std::ios::binary) << list;
@@ -129,18 +116,13 @@ TEST_F(KeywordWindowTest, AListChangedOnDiskIsOverwrittenOnlyWhenTheUserSaysSo) 
         form.Memo1->moveCursor(QTextCursor::End);
         QTest::keyClick(form.Memo1, Qt::Key_Return);
         QTest::keyClicks(form.Memo1, QStringLiteral("abc"));
-        c.change();
+        c.make();
         const std::string theirs = fs::exists(Ini()) ? ReadIni() : "<none>";
 
         QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
         EXPECT_FALSE(form.isVisible());
         ASSERT_EQ(platform_.questions.size(), 1u);
-        const app::Question& q = platform_.questions[0];
-        const viewer::TChangedOnDisk expected =
-            viewer::ChangedOnDiskQuestion(Dir() + "/color.ini", c.removed);
-        EXPECT_EQ(q.text, expected.text);
-        EXPECT_EQ(q.yes, expected.write);
-        EXPECT_FALSE(q.defaultYes);
+        disk_changes::ExpectAskedAbout(platform_.questions[0], Dir() + "/color.ini", c.removed);
         EXPECT_EQ(fs::exists(Ini()) ? ReadIni() : "<none>", theirs);
         EXPECT_EQ(form.Lines(), (std::vector<std::string>{S("東京"), S("//赤"), "abc"}));
 

@@ -4,6 +4,7 @@
 
 #include "brackets.h"
 #include "codec.h"
+#include "disk_changes.h"
 #include "editor.h"
 #include "fake_platform.h"
 #include "fifo_watch.h"
@@ -20,10 +21,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <sys/stat.h>
@@ -362,20 +361,9 @@ TEST_F(ViewerTest, MixedLineEndsAreMadeOneKindOnlyWhenTheUserSaysSo) {
 TEST_F(ViewerTest, ANoteChangedOnDiskIsOverwrittenOnlyWhenTheUserSaysSo) {
     const std::string note = S("一行目\r\n誤字がある行\r\n");
     const fs::path path = Note("c.txt");
-    struct Case {
-        const char* name;
-        std::function<void()> change;
-        bool removed;
-    } cases[] = {
+    const disk_changes::Change cases[] = {
         {"other bytes", [&] { Write(path, note + S("追記\r\n")); }, false},
-        {"same size, modification time set back",
-         [&] {
-             struct stat st {};
-             ::stat(path.c_str(), &st);
-             std::fstream(path, std::ios::in | std::ios::out | std::ios::binary) << "X";
-             const struct timespec times[2] = {st.st_atim, st.st_mtim};
-             ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-         },
+        {"same size, modification time set back", [&] { disk_changes::SameSizeAndTime(path); },
          false},
         {"replaced by a file of the same bytes",
          [&] {
@@ -385,7 +373,7 @@ TEST_F(ViewerTest, ANoteChangedOnDiskIsOverwrittenOnlyWhenTheUserSaysSo) {
          false},
         {"removed", [&] { fs::remove(path); }, true},
     };
-    for (const Case& c : cases) {
+    for (const disk_changes::Change& c : cases) {
         SCOPED_TRACE(c.name);
         platform_.questions.clear();
         Write(path, note);
@@ -393,18 +381,12 @@ TEST_F(ViewerTest, ANoteChangedOnDiskIsOverwrittenOnlyWhenTheUserSaysSo) {
         f.Editor1->setFocus();
         QTest::keyClick(f.Editor1, Qt::Key_Home, Qt::ControlModifier);
         TypeInto(f.Editor1, "x");
-        c.change();
+        c.make();
         const std::string theirs = fs::exists(path) ? Read(path) : "<none>";
 
         QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
         ASSERT_EQ(platform_.questions.size(), 1u);
-        const app::Question& q = platform_.questions[0];
-        const viewer::TChangedOnDisk expected =
-            viewer::ChangedOnDiskQuestion(Dir() + "/data/c.txt", c.removed);
-        EXPECT_EQ(q.text, expected.text);
-        EXPECT_EQ(q.yes, expected.write);
-        EXPECT_EQ(q.no, S("キャンセル"));
-        EXPECT_FALSE(q.defaultYes);
+        disk_changes::ExpectAskedAbout(platform_.questions[0], Dir() + "/data/c.txt", c.removed);
         EXPECT_EQ(fs::exists(path) ? Read(path) : "<none>", theirs);
         EXPECT_EQ(Text(), "x" + note);
         EXPECT_TRUE(f.BitBtn1->isEnabled());
