@@ -121,8 +121,20 @@ void SyncFolder(const std::string& folder) {
 int CreateBeside(const std::string& target, const char* tag, mode_t mode, std::string& name) {
     thread_local std::mt19937_64 rng{std::random_device{}()};
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    // A long name leaves no room for the tag within the file system's 255 bytes: only its
+    // start is kept, cut between two UTF-8 characters.
+    std::string base = target;
+    const size_t slash = target.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    constexpr size_t kKeep = 200;
+    if (target.size() - nameStart > kKeep) {
+        size_t cut = nameStart + kKeep;
+        while (cut > nameStart && (static_cast<unsigned char>(target[cut]) & 0xC0) == 0x80)
+            --cut;
+        base = target.substr(0, cut);
+    }
     for (int attempt = 0; attempt < 16; ++attempt) {
-        name = target + tag;
+        name = base + tag;
         std::uint64_t r = rng();
         for (int k = 0; k < 8; ++k, r /= 36)
             name += digits[r % 36];

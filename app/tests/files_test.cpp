@@ -179,6 +179,20 @@ TEST_F(FilesTest, ReplacesKeepingPermissionsAndLeavesNothingBeside) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                   fs::perms::others_read);
 
+    // A name as long as the file system allows (85 three-byte characters) leaves no room for
+    // anything added to it; the file beside takes a shorter one.
+    std::string longName;
+    for (int k = 0; k < 85; ++k)
+        longName += "\xE8\xA1\xA8"; // 表
+    const fs::path longPath = Put(longName.c_str(), "old");
+    ASSERT_EQ(files::Replace(longPath.string(), "new"), 0); // a new file, renamed
+    EXPECT_EQ(Read(longPath), "new");
+    fs::create_hard_link(longPath, dir_ / "long-link.txt");
+    ASSERT_EQ(files::Replace(longPath.string(), "newer"), 0); // in place, a copy beside
+    EXPECT_EQ(Read(dir_ / "long-link.txt"), "newer");
+    fs::remove(longPath);
+    fs::remove(dir_ / "long-link.txt");
+
     // Through a link: the file it names is replaced, the link stays.
     fs::create_symlink(note, dir_ / "link.txt");
     ASSERT_EQ(files::Replace((dir_ / "link.txt").string(), "via link"), 0);
