@@ -1,0 +1,60 @@
+#include "result_text.h"
+
+#include "codec.h"
+
+namespace engine {
+namespace {
+
+// Letter case of single-byte letters only: the second byte of a two-byte character is taken as
+// it is, so that ヂ (0x83 0x61) and ア (0x83 0x41) of a folder name stay apart.
+bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
+    if (s.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        unsigned char a = s[i], b = prefix[i];
+        if (cp932::IsLeadByte(b) && i + 1 < prefix.size()) {
+            if (a != b || s[i + 1] != prefix[i + 1]) return false;
+            ++i;
+            continue;
+        }
+        if (a >= 'a' && a <= 'z') a -= 32;
+        if (b >= 'a' && b <= 'z') b -= 32;
+        if (a != b) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string FileNamePart(const std::string& path) {
+    // ("/" is never the second byte of a two-byte character.)
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string HeaderText(const std::string& path, const std::string& base, bool subfolders) {
+    if (!subfolders) return FileNamePart(path);
+    if (StartsWithNoCase(path, base + "/")) return path.substr(base.size() + 1);
+    return path;
+}
+
+void AppendHitLine(std::string& out, std::string_view line, bool star) {
+    static const std::string kStar = cp932::FromUtf8("★");
+    out += "    ";
+    if (star) out += kStar;
+    out += line;
+}
+
+std::string SummaryLine(const std::array<std::string, 3>& fields, long long hits) {
+    static const std::string head = cp932::FromUtf8("　　検索キーワード　　　"),
+                             between = cp932::FromUtf8("　　"), after = cp932::FromUtf8("　　　"),
+                             tail = cp932::FromUtf8("個マッチしました");
+    return head + fields[0] + between + fields[1] + between + fields[2] + after +
+           std::to_string(hits) + tail;
+}
+
+const std::string& BadPatternMessage() {
+    static const std::string m = cp932::FromUtf8("検索語に正規表現に違反する入力があります");
+    return m;
+}
+
+} // namespace engine
