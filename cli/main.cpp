@@ -3,22 +3,20 @@
 #include "codec.h"
 #include "grep.h"
 #include "listing.h"
+#include "ordered_search.h"
 #include "query.h"
+#include "result_text.h"
 
 #include <iconv.h>
 #include <langinfo.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <clocale>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -220,45 +218,48 @@ void Write(const std::string& s, std::FILE* f) {
     std::fwrite(s.data(), 1, s.size(), f);
 }
 
-// One file's search: its hit lines in the pane's layout, or why it failed.
-struct FileResult {
-    std::string out;
-    long long hits = 0;
-    bool failed = false;
-    bool engineError = false; // the message is the engine's (Shift-JIS), not our own
-    std::string message;
-};
+// Prints each file's hits in the result pane's layout as the search hands them on, in the
+// list's order, and counts them.
+class Printer : public engine::THitSink {
+  public:
+    Printer(const Options& o, const Terminal& term, const std::vector<std::string>& files)
+        : o_(o), term_(term), files_(files) {}
+    ~Printer() override { Flush(); }
 
-void SearchFile(TGrep& grep, const std::string& path, const std::string& header, const Options& o,
-                const Terminal& term, FileResult& r) {
-    static const std::string star = cp932::FromUtf8("★");
-    bool headerDue = true;
-    grep.OnMatch = [&](TGrep&, RE_LineInfo_t info) {
-        ++r.hits;
-        if (o.count) return;
-        if (headerDue) {
-            r.out += '\n';
-            r.out += term.Out(header);
-            r.out += '\n';
-            headerDue = false;
-        }
-        std::string line = "    ";
-        if (o.star) line += star;
-        line += info.Line;
-        r.out += term.Out(line);
-        r.out += '\n';
-    };
-    try {
-        grep.Grep(path);
-    } catch (const engine::Exception& e) {
-        r.failed = r.engineError = true;
-        r.message = e.Message();
-    } catch (const std::exception& e) {
-        r.failed = true;
-        r.message = e.what();
+    void FileBegins(std::size_t i) override {
+        file_ = i;
+        headerDue_ = true;
     }
-    grep.OnMatch = nullptr;
-}
+    void Hit(const RE_LineInfo_t& hit) override {
+        if (headerDue_) {
+            out_ += '\n';
+            out_ += term_.Out(engine::HeaderText(files_[file_], {}, o_.subfolders));
+            out_ += '\n';
+            headerDue_ = false;
+        }
+        line_.clear();
+        engine::AppendHitLine(line_, hit.Line, o_.star);
+        out_ += term_.Out(line_);
+        out_ += '\n';
+        if (out_.size() >= 65536) Flush();
+    }
+    void FileEnds(std::size_t, std::size_t hits) override { hits_ += static_cast<long long>(hits); }
+
+    void Flush() {
+        Write(out_, stdout);
+        out_.clear();
+    }
+    long long Hits() const { return hits_; }
+
+  private:
+    const Options& o_;
+    const Terminal& term_;
+    const std::vector<std::string>& files_;
+    std::size_t file_ = 0;
+    bool headerDue_ = false;
+    std::string out_, line_;
+    long long hits_ = 0;
+};
 
 } // namespace
 
@@ -301,11 +302,8 @@ int main(int argc, char** argv) {
     std::string pattern;
 
     auto summary = [&] {
-        auto s = [](const char* utf8) { return cp932::FromUtf8(utf8); };
-        const std::string line = s("　　検索キーワード　　　") + fields[0] + s("　　") + fields[1] +
-                                 s("　　") + fields[2] + s("　　　") + std::to_string(hits) +
-                                 s("個マッチしました");
-        Write(term.Out(line) + "\n", stderr);
+        Write(term.Out(engine::SummaryLine({fields[0], fields[1], fields[2]}, hits)) + "\n",
+              stderr);
     };
 
     const bool anyKeyword = !trimmed[0].empty() || !trimmed[1].empty() || !trimmed[2].empty();
@@ -316,8 +314,7 @@ int main(int argc, char** argv) {
             grep.SetUseFuzzyCharDic(!o.exact);
             grep.SetRegExp(pattern);
         } catch (const std::exception&) {
-            Write(term.Out(cp932::FromUtf8("検索語に正規表現に違反する入力があります")) + "\n",
-                  stderr);
+            Write(term.Out(engine::BadPatternMessage()) + "\n", stderr);
             return 2;
         }
         if (o.pattern) {
@@ -332,117 +329,34 @@ int main(int argc, char** argv) {
         const std::vector<std::string> files = o.subfolders
                                                    ? listing::ListFilesInTree(folder, "." + ext)
                                                    : listing::ListFiles(folder, ext);
-        const auto searchOne = [&](TGrep& g, std::size_t i, FileResult& r) {
-            SearchFile(g, listing::JoinPath(folder, files[i]), files[i], o, term, r);
-        };
-        const std::size_t count = files.size();
-        std::vector<FileResult> results(count);
-        // Files are searched side by side, each worker with a grep of its own, and printed in
-        // the list's order as they are done. The printing thread is one of the workers: it
-        // searches a batch itself rather than wait, so that nothing sleeps while a file is left.
-        std::size_t workers = std::min<std::size_t>(std::thread::hardware_concurrency(), 4);
-        if (workers < 2 || count < 2) workers = 1;
-        // Workers take a batch of files at a time, mark each file done without a lock and wake
-        // the printing only at the end of a batch it waits for: a folder of many small notes
-        // costs no lock or thread switch per file.
-        // (Fewer at a time when the files are few, so that the last batches do not leave one
-        // thread searching alone.)
-        const std::size_t kBatch = std::clamp<std::size_t>(count / (workers * 8), 1, 32);
-        constexpr std::size_t kAhead = 128;
-        std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[count]);
-        for (std::size_t i = 0; i < count; ++i)
-            done[i].store(false, std::memory_order_relaxed);
-        std::mutex m;
-        std::condition_variable cvMain, cvWork;
-        std::size_t next = 0, printed = 0, idle = 0;
-        std::size_t waitingFor = count;
-        bool stop = false;
-        std::vector<std::thread> threads;
+        std::vector<std::string> paths;
+        paths.reserve(files.size());
+        for (const std::string& f : files)
+            paths.push_back(listing::JoinPath(folder, f));
+        // Files are searched side by side (up to four threads) and printed in the list's order.
+        engine::TOrderedSearchOptions options;
+        const std::size_t threads = std::min(std::thread::hardware_concurrency(), 4u);
+        options.helpers = threads >= 2 ? threads - 1 : 0;
+        options.lines = !o.count;
         grep.UseReference = reference;
-        for (std::size_t w = 1; w < workers; ++w)
-            threads.emplace_back([&] {
-                TGrep g;
-                g.UseReference = reference;
-                // The pattern compiled above, shared, not compiled again by each worker.
-                g.ShareCurrentOf(grep);
-                for (;;) {
-                    std::size_t first, end;
-                    {
-                        std::unique_lock lock(m);
-                        // (Not too far ahead of the printing: the results wait in memory.)
-                        ++idle;
-                        cvWork.wait(
-                            lock, [&] { return stop || next >= count || next < printed + kAhead; });
-                        --idle;
-                        if (stop || next >= count) return;
-                        first = next;
-                        end = std::min(count, first + kBatch);
-                        next = end;
-                    }
-                    for (std::size_t i = first; i < end; ++i) {
-                        searchOne(g, i, results[i]);
-                        done[i].store(true, std::memory_order_release);
-                    }
-                    std::lock_guard lock(m);
-                    if (waitingFor >= first && waitingFor < end) cvMain.notify_one();
-                }
-            });
-        auto finish = [&] {
-            {
-                std::lock_guard lock(m);
-                stop = true;
-            }
-            cvWork.notify_all();
-            for (std::thread& t : threads)
-                t.join();
-        };
-        for (std::size_t i = 0; i < count; ++i) {
-            FileResult r;
-            if (workers == 1) {
-                searchOne(grep, i, r);
-            } else {
-                while (!done[i].load(std::memory_order_acquire)) {
-                    std::unique_lock lock(m);
-                    if (next < count) {
-                        const std::size_t first = next, end = std::min(count, first + kBatch);
-                        next = end;
-                        lock.unlock();
-                        for (std::size_t k = first; k < end; ++k) {
-                            searchOne(grep, k, results[k]);
-                            done[k].store(true, std::memory_order_release);
-                        }
-                        continue;
-                    }
-                    waitingFor = i;
-                    cvMain.wait(lock, [&] { return done[i].load(std::memory_order_acquire); });
-                    waitingFor = count;
-                }
-                r = std::move(results[i]);
-                // Workers held back by the printing go on once a batch has been printed.
-                if ((i + 1) % kBatch == 0 || i + 1 == count) {
-                    std::unique_lock lock(m);
-                    printed = i + 1;
-                    const bool wake = idle > 0;
-                    lock.unlock();
-                    if (wake) cvWork.notify_all();
-                }
-            }
-            hits += r.hits;
-            Write(r.out, stdout);
-            if (r.failed) {
-                finish();
-                if (r.engineError) {
-                    std::fflush(stdout);
-                    Write(term.Out(r.message) + "\n", stderr);
-                    if (o.count) Write(std::to_string(hits) + "\n", stdout);
-                    summary();
-                } else {
-                    Write(term.Own("quelvra-grep: " + r.message + "\n"), stderr);
-                }
-                return 2;
-            }
+        Printer printer(o, term, files);
+        try {
+            engine::TOrderedSearch(grep, std::move(paths), options).Run(printer);
+        } catch (const engine::Exception& e) {
+            printer.Flush();
+            std::fflush(stdout);
+            hits = printer.Hits();
+            Write(term.Out(e.Message()) + "\n", stderr);
+            if (o.count) Write(std::to_string(hits) + "\n", stdout);
+            summary();
+            return 2;
+        } catch (const std::exception& e) {
+            printer.Flush();
+            Write(term.Own(std::string("quelvra-grep: ") + e.what() + "\n"), stderr);
+            return 2;
         }
-        finish();
+        printer.Flush();
+        hits = printer.Hits();
     }
     if (o.count) Write(std::to_string(hits) + "\n", stdout);
     summary();

@@ -60,9 +60,6 @@ TForm1::TForm1(const std::string& programDir, QWidget* parent) : QMainWindow(par
     CreateControls();
     CreateMenus();
     ConnectHandlers();
-    Grep1.OnMatch = [this](TGrep& sender, RE_LineInfo_t info) {
-        Grep1Match(sender, std::move(info));
-    };
     Grep1.ProcessMessages = [this] {
         RichEdit1->PublishIfDue();
         app::platform().ProcessEvents();

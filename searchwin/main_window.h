@@ -16,7 +16,6 @@
 #include "inigt.h"
 #include "keyword_window.h"
 #include "mail_and_hp.h"
-#include "search_ahead.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -114,9 +113,7 @@ class TForm1 : public QMainWindow {
 
     // ---- Search run (search_run.cpp) ----
     void SearchBtnClick();
-    void Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo);
-    // The hits of file i of the run, searched on the other core, into the pane as Grep1's own.
-    void HandOnHitsFoundAhead(TSearchAhead& ahead, std::size_t i);
+    void Grep1Match(TGrep& Sender, const RE_LineInfo_t& LineInfo);
     void BitBtn5Click();
     void BeginSearch();
     void EndSearch();

@@ -2,15 +2,15 @@
 #include "main_window.h"
 
 #include "codec.h"
+#include "ordered_search.h"
 #include "platform.h"
 #include "qtext.h"
 #include "query.h"
 #include "result_pane.h"
-#include "search_ahead.h"
+#include "result_text.h"
 
 #include <QTime>
 #include <cstdio>
-#include <memory>
 #include <thread>
 #include <utility>
 
@@ -18,7 +18,6 @@ namespace {
 
 // The run's messages, converted once.
 struct Messages {
-    const std::string badPattern = cp932::FromUtf8("検索語に正規表現に違反する入力があります");
     const std::string cancelled = cp932::FromUtf8("検索中断しました");
     const std::string paneFull = cp932::FromUtf8("表示行数が制限を超えました");
 };
@@ -32,33 +31,27 @@ double SecondsSinceMidnight() {
     return t.hour() * 3600 + t.minute() * 60 + t.second() + t.msec() * 0.001;
 }
 
-// The file-name part of a path ("/" separates folders).
-std::string FileNamePart(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Letter case of single-byte letters only: the second byte of a two-byte character is taken as
-// it is, so that ダ (0x83 0x5F) and ア (0x83 0x41) of a folder name stay apart.
-bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        unsigned char a = s[i], b = prefix[i];
-        if (cp932::IsLeadByte(b) && i + 1 < prefix.size()) {
-            if (a != b || s[i + 1] != prefix[i + 1]) return false;
-            ++i;
-            continue;
-        }
-        if (a >= 'a' && a <= 'z') a -= 32;
-        if (b >= 'a' && b <= 'z') b -= 32;
-        if (a != b) return false;
-    }
-    return true;
-}
-
 std::string FieldText(QComboBox* c) {
     return app::FromQ(c->currentText());
 }
+
+// What the window does as a run comes to each file of its list, and with each hit.
+class RunSink : public engine::THitSink {
+  public:
+    RunSink(TForm1& form, const std::vector<std::string>& items, const std::string& folder)
+        : f_(form), items_(items), folder_(folder) {}
+    void FileBegins(std::size_t i) override {
+        f_.Label2->setText(QStringLiteral(" ") +
+                           QString::number(static_cast<qulonglong>(items_.size() - i)));
+        f_.CurrentFile = folder_ + "/" + items_[i];
+    }
+    void Hit(const RE_LineInfo_t& hit) override { f_.Grep1Match(f_.Grep1, hit); }
+
+  private:
+    TForm1& f_;
+    const std::vector<std::string>& items_;
+    const std::string& folder_;
+};
 
 } // namespace
 
@@ -109,7 +102,7 @@ void TForm1::SearchBtnClick() {
     try {
         Grep1.SetRegExp(engine::ComposePattern({a, b, c}));
     } catch (...) {
-        app::platform().ShowMessage(Msg().badPattern);
+        app::platform().ShowMessage(engine::BadPatternMessage());
         EndSearch();
         return;
     }
@@ -123,7 +116,7 @@ void TForm1::SearchBtnClick() {
         Grep1.SetUseFuzzyCharDic(CheckBox1->isChecked());
     } catch (...) {
         // Widened through the dictionary, a pattern can grow past what the engine builds.
-        app::platform().ShowMessage(Msg().badPattern);
+        app::platform().ShowMessage(engine::BadPatternMessage());
         EndSearch();
         return;
     }
@@ -136,28 +129,22 @@ void TForm1::SearchBtnClick() {
         items.push_back(app::FromQ(ListBox1->item(i)->text()));
     const std::string folder = DataFolder;
     const size_t n = items.size();
-    LastRunSearchedAhead = 0;
+    RunSink sink(*this, items, folder);
+    std::vector<std::string> paths;
+    paths.reserve(n);
+    for (const std::string& item : items)
+        paths.push_back(ProgramPath(folder + "/" + item));
+    // Files further down the list are searched on another core meanwhile; their hits come into
+    // the pane when the run reaches them, in the list's order, and no more of them than the
+    // pane takes. A large note is searched as the run reaches it, its hits shown as found.
+    engine::TOrderedSearchOptions options;
+    options.helpers = SearchAhead && std::thread::hardware_concurrency() >= 2 ? 1 : 0;
+    options.maxLines = static_cast<std::size_t>(RichEdit1->MaxLines());
+    options.maxBytes = RichEdit1->MaxBytes();
+    options.largeFile = 8 * 1024 * 1024;
+    engine::TOrderedSearch run(Grep1, std::move(paths), options);
     try {
-        // Files further down the list are searched on another core meanwhile; their hits come
-        // into the pane when the run reaches them, in the list's order.
-        std::unique_ptr<TSearchAhead> ahead;
-        if (SearchAhead && n >= 2 && std::thread::hardware_concurrency() >= 2) {
-            std::vector<std::string> paths;
-            paths.reserve(n);
-            for (const std::string& item : items)
-                paths.push_back(ProgramPath(folder + "/" + item));
-            ahead = std::make_unique<TSearchAhead>(Grep1, std::move(paths),
-                                                   static_cast<std::size_t>(RichEdit1->MaxLines()),
-                                                   RichEdit1->MaxBytes());
-        }
-        for (size_t i = 0; i < n; ++i) {
-            Label2->setText(QStringLiteral(" ") + QString::number(static_cast<qulonglong>(n - i)));
-            CurrentFile = folder + "/" + items[i];
-            if (!ahead || ahead->TakeOwn(i))
-                Grep1.Grep(ProgramPath(CurrentFile));
-            else
-                HandOnHitsFoundAhead(*ahead, i);
-        }
+        run.Run(sink);
     } catch (const EGrepCancel&) {
         if (!closeAfterSearch_) app::platform().ShowMessage(Msg().cancelled);
     } catch (const Exception& e) {
@@ -166,35 +153,11 @@ void TForm1::SearchBtnClick() {
     } catch (const std::exception& e) {
         app::platform().ShowMessage(cp932::FromUtf8Lossy(e.what()));
     }
+    LastRunSearchedAhead = run.SearchedAhead();
     EndSearch();
 }
 
-void TForm1::HandOnHitsFoundAhead(TSearchAhead& ahead, std::size_t i) {
-    // As the grep does for a file: events now and then (and before the first hit), the cancel
-    // flag tested after each, the hits one by one, the file's error after its hits.
-    auto pump = [this] {
-        if (Grep1.ProcessMessages) Grep1.ProcessMessages();
-    };
-    Grep1.Cancel = false;
-    pump();
-    if (Grep1.Cancel) throw EGrepCancel();
-    TSearchAhead::TFileHits* found = ahead.Wait(i, pump, [this] { return Grep1.Cancel; });
-    if (!found) throw EGrepCancel();
-    std::size_t k = 0;
-    for (RE_LineInfo_t& hit : found->hits) {
-        if (++k % 256 == 0) {
-            pump();
-            if (Grep1.Cancel) throw EGrepCancel();
-        }
-        Grep1.OnMatch(Grep1, std::move(hit));
-        if (Grep1.Cancel) throw EGrepCancel();
-    }
-    found->hits = {};
-    ++LastRunSearchedAhead;
-    if (found->error) std::rethrow_exception(found->error);
-}
-
-void TForm1::Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo) {
+void TForm1::Grep1Match(TGrep& Sender, const RE_LineInfo_t& LineInfo) {
     try {
         // A path still (not yet the file-name part alone): the file's first hit. "/" is never
         // the second byte of a two-byte character.
@@ -203,26 +166,19 @@ void TForm1::Grep1Match(TGrep& Sender, RE_LineInfo_t LineInfo) {
             RichEdit1->SetInsertColor(255);
             RichEdit1->SetInsertPointSize(12);
             RichEdit1->SetInsertBold(true);
-            if (CheckBox2->isChecked()) {
-                std::string base;
-                if (FolderSource == 200) base = app::FromQ(ComboBox3->currentText());
-                if (FolderSource == 100) base = app::FromQ(Edit1->text());
-                if (StartsWithNoCase(CurrentFile, base + "/"))
-                    CurrentFile = CurrentFile.substr(base.size() + 1);
-            } else {
-                CurrentFile = FileNamePart(CurrentFile);
-            }
+            std::string base;
+            const bool subfolders = CheckBox2->isChecked();
+            if (subfolders && FolderSource == 200) base = app::FromQ(ComboBox3->currentText());
+            if (subfolders && FolderSource == 100) base = app::FromQ(Edit1->text());
+            CurrentFile = engine::HeaderText(CurrentFile, base, subfolders);
             RichEdit1->AppendLine(CurrentFile);
-            CurrentFile = FileNamePart(CurrentFile);
+            CurrentFile = engine::FileNamePart(CurrentFile);
             RichEdit1->SetInsertColor(0);
             RichEdit1->SetInsertBold(false);
         }
-        static const std::string star = cp932::FromUtf8("★");
         std::string line;
         line.reserve(6 + LineInfo.Line.size());
-        line += "    ";
-        if (CheckBox3->isChecked()) line += star;
-        line += LineInfo.Line;
+        engine::AppendHitLine(line, LineInfo.Line, CheckBox3->isChecked());
         RichEdit1->AppendLine(std::move(line));
         ++HitCount;
     } catch (...) {
@@ -273,13 +229,10 @@ void TForm1::EndSearch() {
     // The summary replaces the pane's first line (the empty line before the first header, or
     // the empty pane). The leading line feed of the summary shows as the document's top margin,
     // so the summary stands on the first line and one empty line still precedes every header.
-    static const std::string sp1 = cp932::FromUtf8("　　"),
-                             head = cp932::FromUtf8("　　検索キーワード　　　"),
-                             sp3 = cp932::FromUtf8("　　　"),
-                             tail = cp932::FromUtf8("個マッチしました");
-    const std::string summary = head + FieldText(ComboBox1) + sp1 + FieldText(ComboBox2) + sp1 +
-                                FieldText(ComboBox4) + sp3 + std::to_string(HitCount) + tail +
-                                "\r\n";
+    const std::string summary =
+        engine::SummaryLine({FieldText(ComboBox1), FieldText(ComboBox2), FieldText(ComboBox4)},
+                            HitCount) +
+        "\r\n";
     RichEdit1->ReplaceLine(0, summary);
     RichEdit1->EndBulkAppend();
     RichEdit1->SetSelStart(0);
