@@ -16,10 +16,6 @@ namespace engine {
 
 struct TSearchMemo;
 
-// Searches `fileName` with `dfa`. Returns false, having read nothing, when the file is too
-// large to hold in memory (the caller then uses the block reader). Throws what the block
-// reader throws: EFileNotFound, EInOutError, EGrepCancel (`cancel` is tested after every block
-// read and before every reported line, right after `pump`).
 // The memory a search reads a file into, kept from file to file so that it is allocated once.
 class TFastBuffer {
   public:
@@ -41,6 +37,10 @@ class TFastBuffer {
     std::size_t capacity_ = 0;
 };
 
+// Searches `fileName` with `dfa`. Returns false, having read nothing, when the file is too
+// large to hold in memory (the caller then uses the block reader). Throws what the block
+// reader throws: EFileNotFound, EInOutError, EGrepCancel (`cancel` is tested after every block
+// read and before every reported line, right after `pump`).
 bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buffer,
               const bool& cancel, const std::function<void()>& pump,
               const std::function<void(RE_LineInfo_t&)>& report);
