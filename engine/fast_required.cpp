@@ -159,7 +159,8 @@ void Search::ChooseRequired() {
                 return false;
         return true;
     };
-    for (auto& [score, r] : scored) {
+    for (auto& scoredSet : scored) {
+        Required& r = scoredSet.second;
         if (required_.size() >= kMaxRequired) break;
         if (std::none_of(required_.begin(), required_.end(),
                          [&](const Required& t) { return implies(t, r); }))

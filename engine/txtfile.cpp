@@ -157,7 +157,7 @@ void TTxtFile::Settle(Cursor& c, Who who) {
 // The block is used up in the middle of a line: keep the line (from its start) in the carry,
 // move the cursors that point into it along, and read the next block.
 void TTxtFile::Refill(Who who) {
-    auto intoCarry = [this](Cursor& c, std::size_t shift, std::size_t base) {
+    auto intoCarry = [](Cursor& c, std::size_t shift, std::size_t base) {
         if (!c.inCarry) c = Cursor{true, c.pos - base + shift};
     };
     if (lineStart_.inCarry) {
