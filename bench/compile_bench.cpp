@@ -15,6 +15,8 @@
 #include <ctime>
 #include <vector>
 
+using engine::TGrep;
+
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
     const std::vector<std::string> keywords = {cp932::FromUtf8("ファイルシステム管理"),

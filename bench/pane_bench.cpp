@@ -16,6 +16,9 @@
 #include <fstream>
 #include <string>
 
+using engine::RE_LineInfo_t;
+using engine::TGrep;
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const int hits = argc > 1 ? std::atoi(argv[1]) : 20000;

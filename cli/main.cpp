@@ -22,6 +22,9 @@
 #include <thread>
 #include <vector>
 
+using engine::RE_LineInfo_t;
+using engine::TGrep;
+
 namespace {
 
 const char* const kUsage =

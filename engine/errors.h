@@ -52,10 +52,3 @@ class ERegExpParser : public Exception {
 };
 
 } // namespace engine
-
-using engine::EEndOfFile;
-using engine::EFileNotFound;
-using engine::EGrepCancel;
-using engine::EInOutError;
-using engine::ERegExpParser;
-using engine::Exception;

@@ -72,5 +72,3 @@ class TGrep : public TRegularExpression {
 };
 
 } // namespace engine
-
-using engine::TGrep;

@@ -72,5 +72,3 @@ class TRegularExpression {
 };
 
 } // namespace engine
-
-using engine::TRegularExpression;

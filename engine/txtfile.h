@@ -83,6 +83,3 @@ class TTxtFile {
 };
 
 } // namespace engine
-
-using engine::RE_LineInfo_t;
-using engine::TTxtFile;

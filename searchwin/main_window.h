@@ -105,7 +105,7 @@ class TForm1 : public QMainWindow {
     QAction *or1 = nullptr, *not1 = nullptr, *notgoogle1 = nullptr;
 
     // The grep.
-    TGrep Grep1;
+    engine::TGrep Grep1;
     // Whether a run searches files further down the list on another core (tests switch it off
     // to compare), and how many files of the last run had their hits from there.
     bool SearchAhead = true;
@@ -113,7 +113,7 @@ class TForm1 : public QMainWindow {
 
     // ---- Search run (search_run.cpp) ----
     void SearchBtnClick();
-    void Grep1Match(TGrep& Sender, const RE_LineInfo_t& LineInfo);
+    void Grep1Match(engine::TGrep& Sender, const engine::RE_LineInfo_t& LineInfo);
     void BitBtn5Click();
     void BeginSearch();
     void EndSearch();

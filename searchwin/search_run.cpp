@@ -14,6 +14,11 @@
 #include <thread>
 #include <utility>
 
+using engine::EGrepCancel;
+using engine::Exception;
+using engine::RE_LineInfo_t;
+using engine::TGrep;
+
 namespace {
 
 // The run's messages, converted once.

@@ -12,6 +12,9 @@
 #include <regex>
 #include <set>
 
+using engine::RE_LineInfo_t;
+using engine::TGrep;
+
 namespace {
 
 namespace fs = std::filesystem;

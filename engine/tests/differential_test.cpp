@@ -16,6 +16,11 @@
 #include <random>
 #include <sstream>
 
+using engine::EGrepCancel;
+using engine::RE_LineInfo_t;
+using engine::TGrep;
+using engine::TTxtFile;
+
 namespace {
 
 namespace fs = std::filesystem;

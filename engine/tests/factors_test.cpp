@@ -14,6 +14,9 @@
 #include <fstream>
 #include <random>
 
+using engine::RE_LineInfo_t;
+using engine::TGrep;
+
 namespace {
 
 namespace fs = std::filesystem;

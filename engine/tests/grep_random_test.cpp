@@ -10,6 +10,10 @@
 #include <fstream>
 #include <random>
 
+using engine::RE_LineInfo_t;
+using engine::TGrep;
+using engine::TTxtFile;
+
 namespace {
 
 namespace fs = std::filesystem;

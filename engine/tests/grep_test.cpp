@@ -18,6 +18,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using engine::EFileNotFound;
+using engine::EGrepCancel;
+using engine::ERegExpParser;
+using engine::Exception;
+using engine::RE_LineInfo_t;
+using engine::TGrep;
+using engine::TTxtFile;
+
 namespace {
 
 namespace fs = std::filesystem;

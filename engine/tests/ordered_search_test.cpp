@@ -15,6 +15,10 @@
 
 #include <unistd.h>
 
+using engine::EGrepCancel;
+using engine::RE_LineInfo_t;
+using engine::TGrep;
+
 namespace {
 
 namespace fs = std::filesystem;
