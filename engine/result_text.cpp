@@ -37,9 +37,13 @@ std::string HeaderText(const std::string& path, const std::string& base, bool su
     return path;
 }
 
-void AppendHitLine(std::string& out, std::string_view line, bool star) {
+void AppendHitLine(std::string& out, std::string_view line, bool star, std::int32_t lineNo) {
     static const std::string kStar = cp932::FromUtf8("★");
     out += "    ";
+    if (lineNo > 0) {
+        out += std::to_string(lineNo);
+        out += ':';
+    }
     if (star) out += kStar;
     out += line;
 }

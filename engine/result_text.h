@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,9 @@ std::string HeaderText(const std::string& path, const std::string& base, bool su
 // The file-name part of a path.
 std::string FileNamePart(const std::string& path);
 
-// Appends a hit line: four spaces, "★" when `star`, and the line as it was found.
-void AppendHitLine(std::string& out, std::string_view line, bool star);
+// Appends a hit line: four spaces, its line number and ":" when `lineNo` is given (above 0),
+// "★" when `star`, and the line as it was found.
+void AppendHitLine(std::string& out, std::string_view line, bool star, std::int32_t lineNo = 0);
 
 // The summary: the three keyword fields as they were typed (an empty one leaves its place
 // empty) and the number of hit lines. Without a line end.

@@ -56,10 +56,12 @@ class QuelvraGrep : public ::testing::Test {
         std::ofstream(dir_ / name, std::ios::binary) << cp932::FromUtf8(utf8);
     }
 
+    // `program`: a command that runs quelvra-grep itself, instead of running it with `args`.
     Result Run(const std::vector<std::string>& args, const std::string& locale = "C.UTF-8",
-               const std::string& env = "") {
-        std::string cmd = "cd " + Quote((dir_ / "data").string()) + " && LC_ALL=" + locale +
-                          " LANG= " + env + " " + Quote(QUELVRA_BIN_DIR "/quelvra-grep");
+               const std::string& env = "", const std::string& program = "") {
+        std::string cmd = "cd " + Quote((dir_ / "data").string()) +
+                          " && unset NO_COLOR && LC_ALL=" + locale + " LANG= " + env + " " +
+                          (program.empty() ? Quote(QUELVRA_BIN_DIR "/quelvra-grep") : program);
         for (const auto& a : args)
             cmd += " " + Quote(a);
         cmd += " >" + Quote((dir_ / "out").string()) + " 2>" + Quote((dir_ / "err").string());
@@ -257,6 +259,126 @@ TEST_F(QuelvraGrep, ManyNotesKeepTheirOrderAndAFailureStopsWhereItIs) {
     r = Run({"-d", folder, "hit"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, upToFailure);
+}
+
+// What grep's users reach for: line numbers, the names of the notes with or without hits, the
+// version and the exit status.
+TEST_F(QuelvraGrep, LineNumbersAndNoteNames) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* out;
+    } cases[] = {
+        {{"-n", "東京"},
+         0,
+         "\na.txt\n    1:ＡＢＣ と 東京\n\nb.txt\n    1:東京と大阪\n    3:名古屋 大阪 東京\n"},
+        {{"--line-number", "-s", "大阪"},
+         0,
+         "\nb.txt\n    1:★東京と大阪\n    3:★名古屋 大阪 東京\n"},
+        {{"-l", "東京"}, 0, "a.txt\nb.txt\n"},
+        {{"--files-with-matches", "-r", "大阪"}, 0, "b.txt\nsub/d.txt\n"},
+        {{"-L", "東京"}, 0, "empty.txt\n"},
+        {{"--files-without-match", "福岡"}, 1, "a.txt\nb.txt\nempty.txt\n"},
+        {{"-l", "福岡"}, 1, ""},
+    };
+    for (const auto& c : cases) {
+        const Result r = Run(c.args);
+        std::string what;
+        for (const auto& a : c.args)
+            what += a + " ";
+        EXPECT_EQ(r.status, c.status) << what << r.err;
+        EXPECT_EQ(r.out, c.out) << what;
+    }
+    // The summary still counts the hit lines.
+    EXPECT_EQ(Run({"-l", "東京"}).err,
+              "　　検索キーワード　　　東京　　　　　　　3個マッチしました\n");
+    const Result version = Run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("quelvra-grep ", 0), 0u) << version.out;
+    EXPECT_NE(Run({"-h"}).out.find("Exit status: 0 when something matched, 1 when nothing did"),
+              std::string::npos);
+    EXPECT_EQ(Run({"-c", "-l", "東京"}).status, 2);
+    EXPECT_EQ(Run({"--color=sometimes", "東京"}).status, 2);
+}
+
+// Folders after "--" are searched in turn, their headers naming them; a keyword beginning with
+// "-" goes after a first "--".
+TEST_F(QuelvraGrep, FoldersAfterTheKeywords) {
+    fs::create_directories(dir_ / "other");
+    Note("other/a.txt", "東京 -x\n");
+    Note("data/e.txt", "-x です\n");
+    Result r = Run({"東京", "--", "sub", "../other"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "\nsub/d.txt\n    大阪から東京へ\n\n../other/a.txt\n    東京 -x\n");
+    EXPECT_EQ(r.err, "　　検索キーワード　　　東京　　　　　　　2個マッチしました\n");
+    r = Run({"-d", "sub", "-c", "東京", "--", "../other"});
+    EXPECT_EQ(r.out, "2\n");
+    r = Run({"--", "-x", "--", ".", "../other"});
+    EXPECT_EQ(r.out, "\n./e.txt\n    -x です\n\n../other/a.txt\n    東京 -x\n");
+    EXPECT_EQ(Run({"--", "-x"}).out, "\ne.txt\n    -x です\n"); // as before: a keyword
+    r = Run({"東京", "--", "sub", "nowhere"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "quelvra-grep: no such folder: nowhere\n");
+    EXPECT_EQ(r.out, "");
+}
+
+// Colour on a terminal only (unless asked for), never with NO_COLOR unless asked for: the
+// headers, and each keyword's match where it lies, widened by the dictionary.
+TEST_F(QuelvraGrep, Colour) {
+    const std::string red = "\x1b[1;31m", mark = "\x1b[1;35m", end = "\x1b[0m";
+    const std::string coloured = "\n" + red + "a.txt" + end + "\n    " + mark + "ＡＢＣ" + end +
+                                 " と " + mark + "東京" + end + "\n";
+    EXPECT_EQ(Run({"--color=always", "-d", ".", "abc", "東京"}).out.substr(0, coloured.size()),
+              coloured);
+    EXPECT_EQ(Run({"--color=always", "-E", "-l", "abc"}).out, red + "b.txt" + end + "\n");
+    // Not a terminal: no colour by default.
+    EXPECT_EQ(Run({"-E", "abc"}).out, "\nb.txt\n    abc\n");
+    EXPECT_EQ(Run({"--color", "-E", "abc"}).out, "\nb.txt\n    abc\n");
+    // On a terminal (script gives the program one).
+    if (std::system("command -v script >/dev/null") == 0) {
+        const std::string onTerminal = "script -qec " +
+                                       Quote(std::string(QUELVRA_BIN_DIR "/quelvra-grep -E abc")) +
+                                       " /dev/null";
+        const Result tty = Run({}, "C.UTF-8", "", onTerminal);
+        EXPECT_NE(tty.out.find(red + "b.txt" + end), std::string::npos) << tty.out;
+        EXPECT_NE(tty.out.find(mark + "abc" + end), std::string::npos) << tty.out;
+        const Result never = Run({}, "C.UTF-8", "NO_COLOR=1", onTerminal);
+        EXPECT_EQ(never.out.find("\x1b["), std::string::npos) << never.out;
+        EXPECT_NE(never.out.find("b.txt"), std::string::npos) << never.out;
+    }
+}
+
+// One JSON object a line for each hit, then the totals; the text in UTF-8 and the matches'
+// places in its bytes.
+TEST_F(QuelvraGrep, JsonLines) {
+    Note("data/f.txt", "x\n\"ソ表\"\tabc ａｂｃ\n");
+    const Result r = Run({"--json", "abc"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    const std::string expected =
+        "{\"type\":\"hit\",\"file\":\"a.txt\",\"line\":1,\"text\":\"ＡＢＣ と 東京\","
+        "\"matches\":[{\"keyword\":0,\"start\":0,\"end\":9}]}\n"
+        "{\"type\":\"hit\",\"file\":\"b.txt\",\"line\":2,\"text\":\"abc\","
+        "\"matches\":[{\"keyword\":0,\"start\":0,\"end\":3}]}\n"
+        "{\"type\":\"hit\",\"file\":\"f.txt\",\"line\":2,\"text\":\"\\\"ソ表\\\"\\tabc ａｂｃ\","
+        "\"matches\":[{\"keyword\":0,\"start\":9,\"end\":12},{\"keyword\":0,\"start\":13,"
+        "\"end\":22}]}\n"
+        "{\"type\":\"summary\",\"keywords\":[\"abc\",\"\",\"\"],\"hits\":3,\"files\":3,"
+        "\"searched\":4}\n";
+    EXPECT_EQ(r.out, expected);
+    // Each line parses as JSON (when a parser is at hand).
+    if (std::system("command -v python3 >/dev/null") == 0) {
+        std::ofstream(dir_ / "out.json", std::ios::binary) << r.out;
+        const std::string check =
+            "python3 -c 'import json,sys\nfor l in open(sys.argv[1]): json.loads(l)' " +
+            Quote((dir_ / "out.json").string());
+        EXPECT_EQ(std::system(check.c_str()), 0);
+    }
+    const Result two = Run({"--json", "大阪", "東京"});
+    EXPECT_NE(two.out.find("\"text\":\"名古屋 大阪 東京\",\"matches\":[{\"keyword\":0,\"start\":10,"
+                           "\"end\":16},{\"keyword\":1,\"start\":17,\"end\":23}]"),
+              std::string::npos)
+        << two.out;
 }
 
 } // namespace
