@@ -73,6 +73,23 @@ class QuelvraGrep : public ::testing::Test {
         return r;
     }
 
+    // Runs each case's arguments and checks the exit status and the output.
+    struct OutputCase {
+        std::vector<std::string> args;
+        int status;
+        const char* out;
+    };
+    template <std::size_t N> void ExpectOutputs(const OutputCase (&cases)[N]) {
+        for (const OutputCase& c : cases) {
+            const Result r = Run(c.args);
+            std::string what;
+            for (const auto& a : c.args)
+                what += a + " ";
+            EXPECT_EQ(r.status, c.status) << what << r.err;
+            EXPECT_EQ(r.out, c.out) << what;
+        }
+    }
+
     fs::path dir_;
 };
 
@@ -85,11 +102,7 @@ TEST_F(QuelvraGrep, PrintsHitsInThePanesLayout) {
 }
 
 TEST_F(QuelvraGrep, OptionsOfTheWindow) {
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        const char* out;
-    } cases[] = {
+    const OutputCase cases[] = {
         {{"-r", "東京"},
          0,
          "\na.txt\n    ＡＢＣ と 東京\n\nb.txt\n    東京と大阪\n    名古屋 大阪 東京\n"
@@ -114,14 +127,7 @@ TEST_F(QuelvraGrep, OptionsOfTheWindow) {
         {{"-c", "福岡"}, 1, "0\n"},
         {{"　"}, 1, ""}, // a field of full-width spaces only counts as empty
     };
-    for (const auto& c : cases) {
-        const Result r = Run(c.args);
-        std::string what;
-        for (const auto& a : c.args)
-            what += a + " ";
-        EXPECT_EQ(r.status, c.status) << what << r.err;
-        EXPECT_EQ(r.out, c.out) << what;
-    }
+    ExpectOutputs(cases);
 }
 
 // The switch the benchmark uses to check the fast search: the reference routines print the
@@ -264,11 +270,7 @@ TEST_F(QuelvraGrep, ManyNotesKeepTheirOrderAndAFailureStopsWhereItIs) {
 // What grep's users reach for: line numbers, the names of the notes with or without hits, the
 // version and the exit status.
 TEST_F(QuelvraGrep, LineNumbersAndNoteNames) {
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        const char* out;
-    } cases[] = {
+    const OutputCase cases[] = {
         {{"-n", "東京"},
          0,
          "\na.txt\n    1:ＡＢＣ と 東京\n\nb.txt\n    1:東京と大阪\n    3:名古屋 大阪 東京\n"},
@@ -281,14 +283,7 @@ TEST_F(QuelvraGrep, LineNumbersAndNoteNames) {
         {{"--files-without-match", "福岡"}, 1, "a.txt\nb.txt\nempty.txt\n"},
         {{"-l", "福岡"}, 1, ""},
     };
-    for (const auto& c : cases) {
-        const Result r = Run(c.args);
-        std::string what;
-        for (const auto& a : c.args)
-            what += a + " ";
-        EXPECT_EQ(r.status, c.status) << what << r.err;
-        EXPECT_EQ(r.out, c.out) << what;
-    }
+    ExpectOutputs(cases);
     // The summary still counts the hit lines.
     EXPECT_EQ(Run({"-l", "東京"}).err,
               "　　検索キーワード　　　東京　　　　　　　3個マッチしました\n");
