@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Quelvra with AddressSanitizer and UndefinedBehaviorSanitizer
 # and runs every test (GUI tests on Qt's offscreen platform); builds what needs no Qt with clang
-# too (scripts/clang_build.sh).
+# too (scripts/clang_build.sh) and runs the engine's threaded searches under ThreadSanitizer
+# (scripts/tsan.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,5 +11,7 @@ cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DQUELVRA_SANITIZE=ON >/dev/nu
 cmake --build build-test -j"$(nproc)"
 # What needs no Qt, and the fuzz targets, with clang too.
 bash scripts/clang_build.sh
+# The engine's searches on several threads under ThreadSanitizer.
+bash scripts/tsan.sh engine
 cd build-test
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"
