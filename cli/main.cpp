@@ -357,8 +357,10 @@ class Printer : public engine::THitSink {
     // The totals as JSON.
     std::string JsonSummary(const std::vector<std::string>& fields) const {
         std::string s = "{\"type\":\"summary\",\"keywords\":[";
-        for (std::size_t k = 0; k < fields.size(); ++k)
-            s += (k ? "," : "") + JsonString(cp932::ToUtf8(fields[k]));
+        for (std::size_t k = 0; k < fields.size(); ++k) {
+            if (k > 0) s += ',';
+            s += JsonString(cp932::ToUtf8(fields[k]));
+        }
         return s + "],\"hits\":" + std::to_string(hits_) +
                ",\"files\":" + std::to_string(withHits_) +
                ",\"searched\":" + std::to_string(searched_) + "}\n";
