@@ -193,6 +193,18 @@ void TEditorModel::ReplaceSelection(std::string_view S) {
     ReplaceAndPlace(top, bottom - top + 1, text, caret);
 }
 
+// Undo and redo: the selection or hit goes first; the history is the row list's.
+
+void TEditorModel::Undo() {
+    CleanSelection();
+    FList->Undo();
+}
+
+void TEditorModel::Redo() {
+    CleanSelection();
+    FList->Redo();
+}
+
 // Commands.
 
 void TEditorModel::InsertString(std::string_view Str) {

@@ -16,8 +16,8 @@ namespace editor {
 
 class TEditorScreenStrings;
 
-// What the row list needs from an editor that shows it. The widget implements it; the model
-// never depends on the widget.
+// What the row list needs from an editor that shows it. The editor's model implements it and
+// hands what concerns the screen on to its view; the row list knows nothing of either.
 class TEditorClient {
   public:
     virtual ~TEditorClient() = default;

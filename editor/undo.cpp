@@ -1,6 +1,5 @@
 #include "undo.h"
 
-#include "editor_model.h"
 #include "screen_rows.h"
 
 #include <algorithm>
@@ -135,23 +134,6 @@ void TEditorUndoObj::Redo() {
         FRedoList.Delete(FRedoList.Count() - 1);
     }
     PlaceCaret(row, col);
-}
-
-// The editor's side.
-
-void TEditorModel::Undo() {
-    CleanSelection();
-    FList->Undo();
-}
-
-void TEditorModel::Redo() {
-    CleanSelection();
-    FList->Redo();
-}
-
-void TEditorModel::PlaceCaret(int ARow, int ACol) {
-    SetRow(ARow);
-    SetCol(ACol);
 }
 
 } // namespace editor
