@@ -276,16 +276,21 @@ void TEditorModel::TypeString(std::string_view S) {
     InsertString(S);
 }
 
+void TEditorModel::TypeChar(std::string_view Ch) {
+    if (Ch.empty()) return;
+    if (FImeSkip > 0) {
+        FImeSkip = std::max(0, FImeSkip - static_cast<int>(Ch.size()));
+        return;
+    }
+    if (!FReadOnly) TypeString(Ch);
+}
+
 void TEditorModel::KeyChar(unsigned char C, bool Shift, bool Ctrl) {
     if (FPendingLead >= 0) {
         const char pair[2] = {static_cast<char>(FPendingLead), static_cast<char>(C)};
         FPendingLead = -1;
         if (C >= 64) {
-            if (FImeSkip > 0) {
-                FImeSkip = std::max(0, FImeSkip - 2);
-                return;
-            }
-            if (!FReadOnly) TypeString(std::string_view(pair, 2));
+            TypeChar(std::string_view(pair, 2));
             return;
         }
         // Not a trail byte: the lead byte is dropped.
@@ -306,14 +311,8 @@ void TEditorModel::KeyChar(unsigned char C, bool Shift, bool Ctrl) {
         return;
     }
     if ((C >= 32 && C <= 126) || C >= 160) {
-        if (FImeSkip > 0) {
-            --FImeSkip;
-            return;
-        }
-        if (!FReadOnly) {
-            const char ch = static_cast<char>(C);
-            TypeString(std::string_view(&ch, 1));
-        }
+        const char ch = static_cast<char>(C);
+        TypeChar(std::string_view(&ch, 1));
     }
 }
 

@@ -4,6 +4,7 @@
 // the view side through the hooks.
 #pragma once
 
+#include "clipboard.h"
 #include "lines.h"
 #include "options.h"
 #include "screen_rows.h"
@@ -215,8 +216,12 @@ class TEditorModel : public TComponent, public TEditorClient {
     void SetReadOnly(bool V) {
         if (!SelDragging()) FReadOnly = V;
     }
+    // Whether Tab and Return stay in the editor (else they move the focus on, or press the
+    // dialog's default button).
     bool WantTabs() const { return FWantTabs; }
     void SetWantTabs(bool V) { FWantTabs = V; }
+    bool WantReturns() const { return FWantReturns; }
+    void SetWantReturns(bool V) { FWantReturns = V; }
     // Typed characters replace the character under the caret instead of going in before it.
     bool Overwrite() const { return FOverwrite; }
     void SetOverwrite(bool V) { FOverwrite = V; }
@@ -232,6 +237,10 @@ class TEditorModel : public TComponent, public TEditorClient {
     void BoxPaste(std::string_view S);
     // Empties the text (and the undo history).
     void Clear() { FLines->Clear(); }
+    // A character typed: its one or two bytes. Dropped while ReadOnly and while bytes of an
+    // input-method result already inserted are still to come; typed over the character under
+    // the caret in overwrite mode.
+    void TypeChar(std::string_view Ch);
     // A character message: Backspace (8), Tab (9), Return (13), a one-byte character, or one
     // byte of a two-byte character (the lead byte waits for its trail byte).
     void KeyChar(unsigned char C, bool Shift = false, bool Ctrl = false);
@@ -241,6 +250,16 @@ class TEditorModel : public TComponent, public TEditorClient {
     void DeleteKey();
     // Drops a dragged selection at (ARow, ACol): moved there, or with Copy a copy inserted.
     void MoveSelection(int ARow, int ACol, bool Copy);
+
+    // The clipboard (none until one is given: copying and pasting then do nothing).
+    TEditorClipboard* Clipboard() const { return FClipboard; }
+    void SetClipboard(TEditorClipboard* V) { FClipboard = V; }
+    // Copy and cut act on a selection (a box goes tagged as a box); paste takes the clipboard's
+    // text, as a box when it is tagged as one. BoxPasteFromClipboard pastes any text as a box.
+    void CopyToClipboard();
+    void CutToClipboard();
+    void PasteFromClipboard();
+    void BoxPasteFromClipboard();
 
     // The editor's reaction to a change of one of its option objects or of the outside fountain.
     void OptionChanged(TObject* Sender);
@@ -363,9 +382,11 @@ class TEditorModel : public TComponent, public TEditorClient {
     void Outdent();
     bool FReadOnly = false;
     bool FWantTabs = true;
+    bool FWantReturns = true;
     bool FOverwrite = false;
     int FImeSkip = 0;
     int FPendingLead = -1;
+    TEditorClipboard* FClipboard = nullptr;
 };
 
 } // namespace editor

@@ -9,7 +9,7 @@ namespace editor {
 
 bool TEditorInput::KeyDown(TEditorKey Key, bool Shift, bool Ctrl, bool AutoRepeat) {
     if (Key == ekDelete) {
-        if (!FCommands.ReadOnly()) FCommands.DeleteKey();
+        FEditor.DeleteKey(); // nothing while read-only
         return true;
     }
     TEditorNavKey nav;
@@ -67,7 +67,7 @@ void TEditorInput::TokenLeft() {
 // Mouse.
 
 bool TEditorInput::CanDragSelection() const {
-    return !FCommands.ReadOnly() && FEditor.Selected() && !FEditor.SelectionMode() &&
+    return !FEditor.ReadOnly() && FEditor.Selected() && !FEditor.SelectionMode() &&
            FEditor.Caret().SelMove();
 }
 
@@ -179,10 +179,7 @@ void TEditorInput::Drop(bool Ctrl, bool InClient) {
         FEditor.CleanSelection();
         return;
     }
-    if (Ctrl)
-        FCommands.CopySelection(FEditor.Row(), FEditor.Col());
-    else
-        FCommands.MoveSelection(FEditor.Row(), FEditor.Col());
+    FEditor.MoveSelection(FEditor.Row(), FEditor.Col(), Ctrl);
 }
 
 void TEditorInput::CancelDrag(bool EscHeld) {
@@ -244,8 +241,8 @@ void TEditorInput::SetZone(TCursorZone Zone) {
 // Input method.
 
 void TEditorInput::ImeCommit(const std::string& Text) {
-    if (Text.empty() || FCommands.ReadOnly()) return;
-    FCommands.InsertString(Text);
+    if (Text.empty() || FEditor.ReadOnly()) return;
+    FEditor.InsertString(Text);
 }
 
 } // namespace editor

@@ -3,7 +3,6 @@
 // display; the widget only translates its events into these calls.
 #pragma once
 
-#include "commands.h"
 #include "editor_model.h"
 
 #include <functional>
@@ -34,8 +33,7 @@ enum TCursorZone { czNone, czText, czLeftMargin, czTopMargin, czInSelection, czD
 
 class TEditorInput {
   public:
-    TEditorInput(TEditorModel& Editor, TEditorCommands& Commands)
-        : FEditor(Editor), FCommands(Commands) {}
+    explicit TEditorInput(TEditorModel& Editor) : FEditor(Editor) {}
 
     // A key went down; AutoRepeat when it is held. False when the key is not the editor's.
     bool KeyDown(TEditorKey Key, bool Shift, bool Ctrl, bool AutoRepeat);
@@ -80,11 +78,9 @@ class TEditorInput {
     // The input method's result string, already Shift-JIS: one insertion, one undo step.
     void ImeCommit(const std::string& Text);
 
-    // Whether Tab and Return stay in the editor (else they move the focus or press the
-    // dialog's default button); WantTabs is the editor's.
-    bool WantReturns = true;
+    // Whether a key stays in the editor: Tab and Return only while it wants them.
     bool WantsKey(TEditorKey Key) const {
-        return Key == ekTab ? FEditor.WantTabs() : Key == ekReturn ? WantReturns : true;
+        return Key == ekTab ? FEditor.WantTabs() : Key == ekReturn ? FEditor.WantReturns() : true;
     }
 
   private:
@@ -95,7 +91,6 @@ class TEditorInput {
     bool FarFromPress(int X, int Y) const;
 
     TEditorModel& FEditor;
-    TEditorCommands& FCommands;
     bool FAutoRepeat = false;
     bool FImeMoveDeferred = false;
     bool FLeftDown = false;

@@ -51,17 +51,17 @@ std::vector<TPopupItem> PopupMenuItems() {
 }
 
 void TEditorMessages::UpdatePopup(std::vector<TPopupItem>& Items) {
-    const bool ro = FCommands.ReadOnly();
+    const bool ro = FEditor.ReadOnly();
     const bool sel = FEditor.SelLength() > 0;
-    const bool clip = FClipboard.HasText();
+    const bool clip = FEditor.Clipboard() && FEditor.Clipboard()->HasText();
     const int used = FEditor.List().UsedMarks();
     for (TPopupItem& i : Items) {
         switch (i.Action) {
         case paUndo:
-            i.Enabled = FCommands.CanUndo() && !ro;
+            i.Enabled = FEditor.CanUndo() && !ro;
             break;
         case paRedo:
-            i.Enabled = FCommands.CanRedo() && !ro;
+            i.Enabled = FEditor.CanRedo() && !ro;
             break;
         case paCut:
         case paDelete:
@@ -100,25 +100,25 @@ void TEditorMessages::RunPopup(TPopupAction Action, int Tag) {
         GotoRowMark(Tag);
         break;
     case paUndo:
-        FCommands.Undo();
+        FEditor.Undo();
         break;
     case paRedo:
-        FCommands.Redo();
+        FEditor.Redo();
         break;
     case paCut:
-        CutToClipboard();
+        FEditor.CutToClipboard();
         break;
     case paCopy:
-        CopyToClipboard();
+        FEditor.CopyToClipboard();
         break;
     case paPaste:
-        PasteFromClipboard();
+        FEditor.PasteFromClipboard();
         break;
     case paBoxPaste:
-        BoxPasteFromClipboard();
+        FEditor.BoxPasteFromClipboard();
         break;
     case paDelete:
-        FCommands.DeleteSelection();
+        FEditor.DeleteSelection();
         break;
     case paSelectAll:
         FEditor.SelectAll();
@@ -184,32 +184,32 @@ void TEditorMessages::ToggleRowMark(int N) {
         SetRowMark(r, N);
 }
 
-// Clipboard.
+// Clipboard: the editor's commands.
 
-void TEditorMessages::CopyToClipboard() {
-    if (!FEditor.Selected()) return;
-    if (FEditor.SelectionMode())
-        FClipboard.SetBoxText(FEditor.SelText());
+void TEditorModel::CopyToClipboard() {
+    if (!Selected() || !FClipboard) return;
+    if (SelectionMode())
+        FClipboard->SetBoxText(SelText());
     else
-        FClipboard.SetText(FEditor.SelText());
+        FClipboard->SetText(SelText());
 }
 
-void TEditorMessages::CutToClipboard() {
-    if (!FEditor.Selected()) return;
+void TEditorModel::CutToClipboard() {
+    if (!Selected() || !FClipboard) return;
     CopyToClipboard();
-    FCommands.DeleteSelection();
+    DeleteSelection();
 }
 
-void TEditorMessages::PasteFromClipboard() {
-    if (!FClipboard.HasText()) return;
-    if (FClipboard.HasBox())
-        FCommands.BoxPaste(FClipboard.Text());
+void TEditorModel::PasteFromClipboard() {
+    if (!FClipboard || !FClipboard->HasText()) return;
+    if (FClipboard->HasBox())
+        BoxPaste(FClipboard->Text());
     else
-        FCommands.SetSelText(FClipboard.Text());
+        SetSelText(FClipboard->Text());
 }
 
-void TEditorMessages::BoxPasteFromClipboard() {
-    if (FClipboard.HasText()) FCommands.BoxPaste(FClipboard.Text());
+void TEditorModel::BoxPasteFromClipboard() {
+    if (FClipboard && FClipboard->HasText()) BoxPaste(FClipboard->Text());
 }
 
 // Edit-control operations.
@@ -251,7 +251,7 @@ void TEditorMessages::SetSel(int Start, int End) {
 }
 
 void TEditorMessages::SetModify(bool V) {
-    if (!FCommands.ReadOnly()) FEditor.SetModified(V);
+    if (!FEditor.ReadOnly()) FEditor.SetModified(V);
 }
 
 int TEditorMessages::LineIndex(int Row) const {
@@ -293,7 +293,7 @@ int TEditorMessages::LineLength(int Offset) const {
 }
 
 void TEditorMessages::ReplaceSel(const std::string& S) {
-    if (!FCommands.ReadOnly()) FCommands.SetSelText(S);
+    if (!FEditor.ReadOnly()) FEditor.SetSelText(S);
 }
 
 int TEditorMessages::GetLine(int Row, std::span<char> Buffer) const {
@@ -307,8 +307,8 @@ int TEditorMessages::GetLine(int Row, std::span<char> Buffer) const {
 }
 
 bool TEditorMessages::Undo() {
-    if (!FCommands.CanUndo()) return false;
-    FCommands.Undo();
+    if (!FEditor.CanUndo()) return false;
+    FEditor.Undo();
     return true;
 }
 
@@ -343,29 +343,33 @@ int TEditorMessages::GetText(std::span<char> Buffer) const {
 }
 
 void TEditorMessages::SetText(const std::string& S) {
-    if (!FCommands.ReadOnly()) FCommands.SetText(S);
+    if (!FEditor.ReadOnly()) FEditor.Lines().SetText(S);
+}
+
+void TEditorMessages::EmptyClipboard() {
+    if (FEditor.Clipboard()) FEditor.Clipboard()->SetText("");
 }
 
 void TEditorMessages::Cut() {
-    if (FCommands.ReadOnly() || !FEditor.Selected())
-        FClipboard.SetText("");
+    if (FEditor.ReadOnly() || !FEditor.Selected())
+        EmptyClipboard();
     else
-        CutToClipboard();
+        FEditor.CutToClipboard();
 }
 
 void TEditorMessages::Copy() {
     if (FEditor.Selected())
-        CopyToClipboard();
+        FEditor.CopyToClipboard();
     else
-        FClipboard.SetText("");
+        EmptyClipboard();
 }
 
 void TEditorMessages::Paste() {
-    if (!FCommands.ReadOnly()) PasteFromClipboard();
+    if (!FEditor.ReadOnly()) FEditor.PasteFromClipboard();
 }
 
 void TEditorMessages::Clear() {
-    if (!FCommands.ReadOnly()) FCommands.DeleteSelection();
+    if (!FEditor.ReadOnly()) FEditor.DeleteSelection();
 }
 
 } // namespace editor

@@ -4,7 +4,6 @@
 // two bytes.
 #pragma once
 
-#include "commands.h"
 #include "editor_model.h"
 
 #include <cstdint>
@@ -51,8 +50,7 @@ constexpr std::uint32_t MakeLong(int Low, int High) {
 
 class TEditorMessages {
   public:
-    TEditorMessages(TEditorModel& Editor, TEditorCommands& Commands, TEditorClipboard& Clipboard)
-        : FEditor(Editor), FCommands(Commands), FClipboard(Clipboard) {}
+    explicit TEditorMessages(TEditorModel& Editor) : FEditor(Editor) {}
 
     // Popup menu: the items' states just before it pops up, and an item's click.
     void UpdatePopup(std::vector<TPopupItem>& Items);
@@ -66,12 +64,6 @@ class TEditorMessages {
     void GotoRowMark(int N);
     // The mark set submenu: on or off on the caret row.
     void ToggleRowMark(int N);
-
-    // Clipboard.
-    void CopyToClipboard();
-    void CutToClipboard();
-    void PasteFromClipboard();
-    void BoxPasteFromClipboard();
 
     // Edit-control operations. Start and End receive the true offsets; the result holds their
     // low 16 bits.
@@ -90,13 +82,13 @@ class TEditorMessages {
     // The row's bytes, at most as many as the little-endian 16-bit word at the buffer's start
     // allows and never more than the buffer holds; no NUL is added. 0 for no row.
     int GetLine(int Row, std::span<char> Buffer) const;
-    bool CanUndo() const { return FCommands.CanUndo(); }
+    bool CanUndo() const { return FEditor.CanUndo(); }
     bool Undo();
-    void EmptyUndoBuffer() { FCommands.EmptyUndoBuffer(); }
+    void EmptyUndoBuffer() { FEditor.List().UndoObj().Clear(); }
     // -1: the selection's top row or the caret row.
     int LineFromChar(int Offset) const;
     int GetFirstVisibleLine() const { return FEditor.TopRow(); }
-    void SetReadOnly(bool V) { FCommands.SetReadOnly(V); }
+    void SetReadOnly(bool V) { FEditor.SetReadOnly(V); }
     std::uint32_t PosFromChar(int Offset) const;
     // Client point; ClientWidth and ClientHeight bound the client area. 0xFFFFFFFF outside.
     std::uint32_t CharFromPos(int X, int Y, int ClientWidth, int ClientHeight) const;
@@ -114,9 +106,10 @@ class TEditorMessages {
     int RowStart(int Row) const;
     int RowCountBytes(int Row) const;
 
+    // The clipboard's text emptied (WM_CUT and WM_COPY with nothing to give).
+    void EmptyClipboard();
+
     TEditorModel& FEditor;
-    TEditorCommands& FCommands;
-    TEditorClipboard& FClipboard;
 };
 
 } // namespace editor

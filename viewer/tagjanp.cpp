@@ -6,7 +6,6 @@
 #include "files.h"
 #include "fonts.h"
 #include "form_search.h"
-#include "hands.h"
 #include "placement.h"
 #include "platform.h"
 #include "qtext.h"
@@ -125,7 +124,7 @@ void Configure(TEditor& e, bool document) {
     // Both editors take corrections, tabs and line breaks as typed.
     e.SetReadOnly(false);
     e.SetWantTabs(true);
-    e.Hands().Input.WantReturns = true;
+    e.SetWantReturns(true);
     e.SetScrollBars(ssVertical);
     e.Speed().SetCaretVerticalAc(2);
     e.Speed().SetPageVerticalRange(2);
@@ -466,9 +465,9 @@ void TForm4::BitBtn7Click() {
 void TForm4::BitBtn6Click() {
     // Through the clipboard, as copy and paste would: without a selection nothing is copied and
     // the clipboard's earlier text is taken.
-    Editor1->Hands().Messages.CopyToClipboard();
+    Editor1->CopyToClipboard();
     Editor2->Clear();
-    Editor2->Hands().Messages.PasteFromClipboard();
+    Editor2->PasteFromClipboard();
     const std::string stripped =
         StripBrackets(Editor2->Lines().Text(),
                       [](const std::string& message) { app::platform().ShowMessage(message); });

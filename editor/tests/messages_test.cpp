@@ -1,7 +1,7 @@
 #include "messages.h"
 
 #include "codec.h"
-#include "fake_commands.h"
+#include "fake_clipboard.h"
 #include "grid_model.h"
 
 #include <gtest/gtest.h>
@@ -23,11 +23,13 @@ struct Model : GridModel {
 
 struct Messages : ::testing::Test {
     Model m;
-    FakeCommands cmd{m};
     FakeClipboard clip;
-    TEditorMessages msg{m, cmd, clip};
+    TEditorMessages msg{m};
     // Rows: 表ソ (bytes 0-3, CR LF 4-5), ab能 (6-9, CR LF 10-11), ポ (12-13).
-    void SetUp() override { m.List().LoadText(S("表ソ\r\nab能\r\nポ")); }
+    void SetUp() override {
+        m.SetClipboard(&clip);
+        m.List().LoadText(S("表ソ\r\nab能\r\nポ"));
+    }
 };
 
 TEST(PopupMenu, ItemsCaptionsAndShortcutsInOrder) {
@@ -87,17 +89,17 @@ TEST_F(Messages, PopupItemsAreEnabledByUndoSelectionClipboardAndReadOnly) {
     m.SetSelStart(0);
     m.SetSelLength(2);
     EXPECT_EQ(enabled(), "001100111");
-    cmd.DeleteSelection();
+    m.DeleteSelection();
     clip.SetText("x");
     EXPECT_EQ(enabled(), "100011011");
-    cmd.Undo();
+    m.Undo();
     EXPECT_EQ(enabled(), "010011011");
     m.SelectAll();
     m.SetSelectionMode(true);
-    cmd.readOnly = true;
+    m.SetReadOnly(true);
     EXPECT_EQ(enabled(), "00010001C");
     m.List().LoadText("");
-    cmd.readOnly = false;
+    m.SetReadOnly(false);
     clip.has = false;
     EXPECT_EQ(enabled(), "00000000C");
 }
@@ -146,23 +148,27 @@ TEST_F(Messages, ABoxIsCopiedTaggedAndPastedAsABoxPlainTextAsRunningText) {
     m.StartSelection();
     m.SetRowCol(1, 4);
     m.UpdateSelection();
-    msg.CopyToClipboard();
+    m.CopyToClipboard();
     EXPECT_TRUE(clip.box);
     EXPECT_EQ(clip.text, S("ソ\r\n能\r\n"));
-    msg.PasteFromClipboard();
-    EXPECT_EQ(cmd.calls.back(), "BoxPaste " + S("ソ\r\n能\r\n"));
+    // Pasted after the last row's text: a block, each line at the same column.
+    m.CleanSelection();
+    m.SetRowCol(2, 2);
+    m.PasteFromClipboard();
+    EXPECT_EQ(m.Lines().Text(), S("表ソ\r\nab能\r\nポソ\r\n  能\r\n"));
+    m.Undo();
     m.SetSelectionMode(false);
     m.SetSelStart(2);
     m.SetSelLength(6);
-    msg.CopyToClipboard();
+    m.CopyToClipboard();
     EXPECT_FALSE(clip.box);
     EXPECT_EQ(clip.text, S("ソ\r\nab"));
     m.SetSelStart(14);
-    msg.PasteFromClipboard();
+    m.PasteFromClipboard();
     EXPECT_EQ(m.Lines().Text(), S("表ソ\r\nab能\r\nポソ\r\nab"));
     // The box paste item pastes any text as a box.
     msg.RunPopup(paBoxPaste, 0);
-    EXPECT_EQ(cmd.calls.back(), "BoxPaste " + S("ソ\r\nab"));
+    EXPECT_EQ(m.Lines().Text(), S("表ソ\r\nab能\r\nポソ\r\nabソ\r\n  ab\r\n"));
 }
 
 TEST_F(Messages, CutAndTheClipboardMessagesFollowSelectionAndReadOnly) {
@@ -176,7 +182,7 @@ TEST_F(Messages, CutAndTheClipboardMessagesFollowSelectionAndReadOnly) {
     EXPECT_EQ(clip.text, "");
     m.SetSelStart(0);
     m.SetSelLength(2);
-    cmd.readOnly = true;
+    m.SetReadOnly(true);
     msg.Cut();
     EXPECT_EQ(clip.text, "");
     msg.Copy();
@@ -186,7 +192,7 @@ TEST_F(Messages, CutAndTheClipboardMessagesFollowSelectionAndReadOnly) {
     msg.SetText("x");
     msg.ReplaceSel("x");
     EXPECT_EQ(m.Lines().Text(), S("表ソ\r\n能\r\nポ"));
-    cmd.readOnly = false;
+    m.SetReadOnly(false);
     msg.Clear(); // WM_CLEAR
     EXPECT_EQ(m.Lines().Text(), S("ソ\r\n能\r\nポ"));
     msg.ReplaceSel(S("表"));

@@ -72,6 +72,7 @@ TEditor::TEditor(QWidget* Parent) : QAbstractScrollArea(Parent) {
     MakeDefaultImages();
     RecalcMetrics();
     SetScrollBars(ssBoth);
+    InitInput();
 }
 
 TEditor::~TEditor() = default;

@@ -1,9 +1,13 @@
-// TEditor: the text editor control on screen. The model (rows, caret, selection, offsets) is
-// TEditorModel; this class paints it on a fixed grid of cells, keeps the scroll bars and the
-// caret, and forwards what the user does.
+// TEditor: the text editor control on screen. The model (rows, caret, selection, offsets,
+// editing commands) is TEditorModel; this class paints it on a fixed grid of cells, keeps the
+// scroll bars and the caret, and turns Qt's key, mouse, input-method and context-menu events
+// into the model's operations.
 #pragma once
 
 #include "editor_model.h"
+#include "input.h"
+#include "messages.h"
+#include "platform_clipboard.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -14,13 +18,12 @@
 
 #include <array>
 #include <functional>
-#include <memory>
 #include <string>
 
 namespace editor {
 
 class TEditor;
-class TEditorHands;
+class TEditorPopupMenu;
 
 // OnDrawLine (Sender, LineStr, X, Y, Index, ARect, Selected): after a row (or a selected piece of
 // it) is drawn, with the painter still open on the view.
@@ -77,9 +80,12 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     // The caret's rectangle (and the font) for the input method's composition window.
     QVariant inputMethodQuery(Qt::InputMethodQuery Query) const override;
 
-    // Keyboard, mouse, input method, popup menu, clipboard and edit-control operations
-    // (hands.h).
-    TEditorHands& Hands();
+    // The context menu; its items' shortcuts act while the editor has the focus.
+    TEditorPopupMenu* PopupMenu() const { return FPopupMenu; }
+    // The standard edit-control operations, for code written for a plain edit control.
+    TEditorMessages& Messages() { return FMessages; }
+    // The state of the keyboard and mouse handling (a held key, a selection being dragged).
+    const TEditorInput& Input() const { return FInput; }
 
   protected:
     // TEditorModel view hooks.
@@ -109,11 +115,22 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void focusOutEvent(QFocusEvent* E) override;
     void timerEvent(QTimerEvent* E) override;
     void inputMethodEvent(QInputMethodEvent* E) override;
-    // Keys, pointer, input method and context menu go to Hands().
+    // Keys, pointer and context menu.
     bool event(QEvent* E) override;
     bool viewportEvent(QEvent* E) override;
 
   private:
+    // The clipboard, the pointer's shapes and the popup menu, once at construction.
+    void InitInput();
+    // Qt's events turned into the model's operations; true when the event was the editor's.
+    bool KeyPress(QKeyEvent* E);
+    bool KeyRelease(QKeyEvent* E);
+    bool MousePress(QMouseEvent* E);
+    bool MouseMove(QMouseEvent* E);
+    bool MouseRelease(QMouseEvent* E);
+    // The composition window's move that waited for a held key's release is due now.
+    void MoveDeferredComposition();
+
     // Drawing (one place for all of it).
     void RecalcMetrics();
     int CountLeftbarDigits();
@@ -188,7 +205,14 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
         return QRect(ColX(Col()), RowY(Row()),
                      static_cast<int>(FPreedit.size()) * Metrics().ColWidth, Metrics().FontHeight);
     }
-    std::shared_ptr<TEditorHands> FHands;
+
+    // Keyboard, mouse, menu and clipboard.
+    TPlatformClipboard FClipboard;
+    TEditorInput FInput{*this};
+    TEditorMessages FMessages{*this};
+    TEditorPopupMenu* FPopupMenu = nullptr; // a child of the editor
+    // Whether the input method is composing (the caret is hidden meanwhile).
+    bool FComposing = false;
 };
 
 } // namespace editor

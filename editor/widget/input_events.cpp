@@ -2,7 +2,7 @@
 // operations (input.h), the cursor shapes, and the composition shown at the caret.
 #include "codec.h"
 #include "editor.h"
-#include "hands.h"
+#include "popup_menu.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -84,34 +84,24 @@ bool TEditor::LeftButtonDown() const {
     return QApplication::mouseButtons() & Qt::LeftButton;
 }
 
+void TEditor::InitInput() {
+    SetClipboard(&FClipboard);
+    FInput.OnCursor = [this](TCursor C) { viewport()->setCursor(QtCursor(C)); };
+    // The cursor follows the zone under the pointer with no button held too.
+    viewport()->setMouseTracking(true);
+    FPopupMenu = new TEditorPopupMenu(this);
+}
+
 bool TEditor::SelDragging() const {
-    return FHands && FHands->Input.DragState() != dsNone;
+    return FInput.DragState() != dsNone;
 }
-
-TEditorHands& TEditor::Hands() {
-    if (!FHands) {
-        FHands = std::make_shared<TEditorHands>(*this);
-        // Made once FHands is set: adding the menu sends the editor events that reach Hands().
-        FHands->PopupMenu = new TEditorPopupMenu(this);
-        FHands->Input.OnCursor = [this](TCursor C) { viewport()->setCursor(QtCursor(C)); };
-        // The cursor follows the zone under the pointer with no button held too.
-        viewport()->setMouseTracking(true);
-    }
-    return *FHands;
-}
-
-TEditorHands::TEditorHands(TEditor& Editor)
-    : Editing(Editor), Input(Editor, Editing), Messages(Editor, Editing, Clipboard),
-      FEditor(Editor) {}
 
 bool TEditor::event(QEvent* E) {
-    // The menu's shortcuts are in place from the first event on.
-    if (!FHands) Hands();
     switch (E->type()) {
     case QEvent::KeyPress: {
         // Before the focus chain takes Tab.
         auto* k = static_cast<QKeyEvent*>(E);
-        if (Hands().KeyPress(k)) {
+        if (KeyPress(k)) {
             k->accept();
             return true;
         }
@@ -123,13 +113,12 @@ bool TEditor::event(QEvent* E) {
         break;
     }
     case QEvent::KeyRelease:
-        if (Hands().KeyRelease(static_cast<QKeyEvent*>(E))) return true;
+        if (KeyRelease(static_cast<QKeyEvent*>(E))) return true;
         break;
     case QEvent::ShortcutOverride:
         // The menu's shortcuts (all with Ctrl) act on the state of now, not of the last time it
         // popped up.
-        if (static_cast<QKeyEvent*>(E)->modifiers() & Qt::ControlModifier)
-            Hands().PopupMenu->Upkeep();
+        if (static_cast<QKeyEvent*>(E)->modifiers() & Qt::ControlModifier) FPopupMenu->Upkeep();
         break;
     default:
         break;
@@ -140,27 +129,26 @@ bool TEditor::event(QEvent* E) {
 bool TEditor::viewportEvent(QEvent* E) {
     switch (E->type()) {
     case QEvent::MouseButtonPress:
-        if (Hands().MousePress(static_cast<QMouseEvent*>(E))) return true;
+        if (MousePress(static_cast<QMouseEvent*>(E))) return true;
         break;
     case QEvent::MouseMove:
-        if (Hands().MouseMove(static_cast<QMouseEvent*>(E))) return true;
+        if (MouseMove(static_cast<QMouseEvent*>(E))) return true;
         break;
     case QEvent::MouseButtonRelease:
-        if (Hands().MouseRelease(static_cast<QMouseEvent*>(E))) return true;
+        if (MouseRelease(static_cast<QMouseEvent*>(E))) return true;
         break;
     case QEvent::MouseButtonDblClick:
         // A second press while the first is being handled is swallowed; else it is a press.
-        if (Hands().Input.Capturing()) return true;
-        if (Hands().MousePress(static_cast<QMouseEvent*>(E))) return true;
+        if (FInput.Capturing()) return true;
+        if (MousePress(static_cast<QMouseEvent*>(E))) return true;
         break;
     case QEvent::Wheel:
-        if (Hands().Input.Capturing()) return true;
+        if (FInput.Capturing()) return true;
         break;
     case QEvent::ContextMenu: {
         auto* c = static_cast<QContextMenuEvent*>(E);
-        TEditorPopupMenu* menu = Hands().PopupMenu;
-        menu->Upkeep();
-        menu->popup(c->globalPos());
+        FPopupMenu->Upkeep();
+        FPopupMenu->popup(c->globalPos());
         return true;
     }
     default:
@@ -169,105 +157,103 @@ bool TEditor::viewportEvent(QEvent* E) {
     return QAbstractScrollArea::viewportEvent(E);
 }
 
-void TEditor::inputMethodEvent(QInputMethodEvent* E) {
-    Hands().InputMethod(E);
-    E->accept();
-}
-
 // Keys.
 
-bool TEditorHands::KeyPress(QKeyEvent* E) {
+void TEditor::MoveDeferredComposition() {
+    if (!FInput.ImeMoveDeferred()) return;
+    FInput.ClearImeMoveDeferred();
+    QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+}
+
+bool TEditor::KeyPress(QKeyEvent* E) {
     const TEditorKey k = KeyOf(E->key());
     const bool shift = E->modifiers() & Qt::ShiftModifier;
     const bool ctrl = E->modifiers() & Qt::ControlModifier;
     const bool alt = E->modifiers() & Qt::AltModifier;
-    if (Input.FilterKeyDown(k)) return true;
+    if (FInput.FilterKeyDown(k)) return true;
     if (k >= ekPageUp && k <= ekDelete) {
-        Input.KeyDown(k, shift, ctrl, E->isAutoRepeat());
+        FInput.KeyDown(k, shift, ctrl, E->isAutoRepeat());
         return true;
     }
-    if (k == ekTab) {
-        if (!FEditor.WantTabs()) return false;
-        Editing.Tab(shift || E->key() == Qt::Key_Backtab, ctrl);
-        return true;
-    }
-    if (k == ekReturn) {
-        if (!Input.WantReturns) return false;
-        Editing.Return(shift);
+    if (k == ekTab || k == ekReturn) {
+        if (!FInput.WantsKey(k)) return false;
+        if (k == ekTab)
+            TabKey(shift || E->key() == Qt::Key_Backtab, ctrl);
+        else
+            ReturnKey(shift);
         return true;
     }
     // The popup menu's shortcuts are its own: one whose item is disabled does nothing.
-    if (ctrl && !alt && PopupMenu && PopupMenu->HasShortcut(QKeySequence(E->keyCombination())))
-        return true;
+    if (ctrl && !alt && FPopupMenu->HasShortcut(QKeySequence(E->keyCombination()))) return true;
     if (E->key() == Qt::Key_Backspace) {
-        Editing.Backspace();
+        BackSpace();
         return true;
     }
     if (!ctrl && !alt && Printable(E->text())) {
-        // A composition window move that waited for a held key's release is due now.
-        if (Input.ImeMoveDeferred()) {
-            Input.ClearImeMoveDeferred();
-            QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+        MoveDeferredComposition();
+        // Character by character, each as typed.
+        const std::string sjis = cp932::FromUtf16Lossy(E->text().toStdU16String());
+        for (size_t i = 0; i < sjis.size();) {
+            const size_t n =
+                cp932::IsLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size() ? 2
+                                                                                              : 1;
+            TypeChar(std::string_view(sjis).substr(i, n));
+            i += n;
         }
-        Editing.Type(cp932::FromUtf16Lossy(E->text().toStdU16String()));
         return true;
     }
     return false;
 }
 
-bool TEditorHands::KeyRelease(QKeyEvent* E) {
-    const TEditorKey k = KeyOf(E->key());
-    if (Input.FilterKeyUp(k)) return true;
+bool TEditor::KeyRelease(QKeyEvent* E) {
+    if (FInput.FilterKeyUp(KeyOf(E->key()))) return true;
     if (E->isAutoRepeat()) return false;
-    Input.KeyUp();
-    if (Input.ImeMoveDeferred()) {
-        Input.ClearImeMoveDeferred();
-        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
-    }
+    FInput.KeyUp();
+    MoveDeferredComposition();
     return false;
 }
 
 // Mouse.
 
-bool TEditorHands::MousePress(QMouseEvent* E) {
+bool TEditor::MousePress(QMouseEvent* E) {
     // Any button gives the focus.
-    FEditor.setFocus(Qt::MouseFocusReason);
+    setFocus(Qt::MouseFocusReason);
     if (E->button() != Qt::LeftButton) return false;
     const QPoint p = E->position().toPoint();
-    FEditor.HideCaret();
-    Input.MouseDown(p.x(), p.y(), E->modifiers() & Qt::ShiftModifier);
-    FEditor.ShowCaret();
+    HideCaret();
+    FInput.MouseDown(p.x(), p.y(), E->modifiers() & Qt::ShiftModifier);
+    ShowCaret();
     return true;
 }
 
-bool TEditorHands::MouseMove(QMouseEvent* E) {
+bool TEditor::MouseMove(QMouseEvent* E) {
     const QPoint p = E->position().toPoint();
-    Input.MouseMove(p.x(), p.y(), E->modifiers() & Qt::ControlModifier);
+    FInput.MouseMove(p.x(), p.y(), E->modifiers() & Qt::ControlModifier);
     return true;
 }
 
-bool TEditorHands::MouseRelease(QMouseEvent* E) {
+bool TEditor::MouseRelease(QMouseEvent* E) {
     if (E->button() != Qt::LeftButton) return false;
     const QPoint p = E->position().toPoint();
-    Input.MouseUp(p.x(), p.y(), E->modifiers() & Qt::ControlModifier,
-                  FEditor.viewport()->rect().contains(p));
+    FInput.MouseUp(p.x(), p.y(), E->modifiers() & Qt::ControlModifier,
+                   viewport()->rect().contains(p));
     return true;
 }
 
 // Input method.
 
-void TEditorHands::InputMethod(QInputMethodEvent* E) {
+void TEditor::inputMethodEvent(QInputMethodEvent* E) {
     if (!E->commitString().isEmpty())
-        Input.ImeCommit(cp932::FromUtf16Lossy(E->commitString().toStdU16String()));
+        FInput.ImeCommit(cp932::FromUtf16Lossy(E->commitString().toStdU16String()));
     // The composition is drawn at the caret, the caret hidden meanwhile; a read-only editor
     // takes no result, so it shows none.
-    const std::string pre = FEditor.ReadOnly()
-                                ? std::string()
-                                : cp932::FromUtf16Lossy(E->preeditString().toStdU16String());
-    FEditor.SetPreedit(pre);
-    if (!pre.empty() && !FComposing) FEditor.HideCaret();
-    if (pre.empty() && FComposing) FEditor.ShowCaret();
+    const std::string pre =
+        ReadOnly() ? std::string() : cp932::FromUtf16Lossy(E->preeditString().toStdU16String());
+    SetPreedit(pre);
+    if (!pre.empty() && !FComposing) HideCaret();
+    if (pre.empty() && FComposing) ShowCaret();
     FComposing = !pre.empty();
+    E->accept();
 }
 
 void TEditor::SetPreedit(const std::string& Sjis) {

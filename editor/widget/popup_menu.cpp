@@ -1,20 +1,13 @@
-// The popup menu and the clipboard on screen: TEditorPopupMenu built from the item table
-// (messages.h) with its shortcuts acting while the editor has the focus.
-#include "codec.h"
+// The popup menu on screen, built from the item table (messages.h).
+#include "popup_menu.h"
+
 #include "editor.h"
-#include "hands.h"
-#include "platform.h"
+#include "qtext.h"
 
 #include <QAction>
 #include <QKeySequence>
 
 namespace editor {
-
-namespace {
-QString Q(const std::string& Sjis) {
-    return QString::fromStdString(cp932::ToUtf8(Sjis));
-}
-} // namespace
 
 TEditorPopupMenu::TEditorPopupMenu(TEditor* Editor) : QMenu(Editor), FEditor(Editor) {
     setObjectName(QStringLiteral("TEditorPopupMenu"));
@@ -30,12 +23,12 @@ void TEditorPopupMenu::Build(QMenu* Into, const std::vector<TPopupItem>& Items) 
             continue;
         }
         if (!i.Items.empty()) {
-            QMenu* sub = Into->addMenu(Q(i.Caption));
+            QMenu* sub = Into->addMenu(app::ToQ(i.Caption));
             FEntries.push_back({paNone, 0, sub->menuAction()});
             Build(sub, i.Items);
             continue;
         }
-        QAction* a = Into->addAction(Q(i.Caption));
+        QAction* a = Into->addAction(app::ToQ(i.Caption));
         if (!i.ShortCut.empty()) {
             a->setShortcut(QKeySequence(QString::fromStdString(i.ShortCut)));
             a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -47,7 +40,7 @@ void TEditorPopupMenu::Build(QMenu* Into, const std::vector<TPopupItem>& Items) 
         const TPopupAction action = i.Action;
         const int tag = i.Tag;
         connect(a, &QAction::triggered, this,
-                [this, action, tag] { FEditor->Hands().Messages.RunPopup(action, tag); });
+                [this, action, tag] { FEditor->Messages().RunPopup(action, tag); });
         FEntries.push_back({i.Action, i.Tag, a});
     }
 }
@@ -68,7 +61,7 @@ bool TEditorPopupMenu::HasShortcut(const QKeySequence& K) const {
 
 void TEditorPopupMenu::Upkeep() {
     if (!FEditor) return;
-    FEditor->Hands().Messages.UpdatePopup(FItems);
+    FEditor->Messages().UpdatePopup(FItems);
     std::function<void(const std::vector<TPopupItem>&)> apply =
         [&](const std::vector<TPopupItem>& Items) {
             for (const TPopupItem& i : Items) {
@@ -81,24 +74,6 @@ void TEditorPopupMenu::Upkeep() {
             }
         };
     apply(FItems);
-}
-
-// Clipboard through the platform.
-
-bool TPlatformClipboard::HasText() {
-    return app::platform().ClipboardHasText();
-}
-bool TPlatformClipboard::HasBox() {
-    return app::platform().ClipboardHasBox();
-}
-std::string TPlatformClipboard::Text() {
-    return app::platform().ClipboardText();
-}
-void TPlatformClipboard::SetText(const std::string& S) {
-    app::platform().SetClipboardText(S);
-}
-void TPlatformClipboard::SetBoxText(const std::string& S) {
-    app::platform().SetClipboardBox(S);
 }
 
 } // namespace editor

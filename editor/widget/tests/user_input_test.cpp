@@ -1,7 +1,7 @@
 // The editor under the user's hands, driven through Qt's events under the offscreen platform:
 // keys, mouse, input method, popup menu and clipboard on real TEditor widgets.
 #include "editor.h"
-#include "hands.h"
+#include "popup_menu.h"
 
 #include "codec.h"
 #include "fonts.h"
@@ -93,7 +93,7 @@ TEST_F(Window, AnInputMethodResultIsInsertedOnceAsOneUndoStep) {
     e->Undo();
     EXPECT_EQ(e->Text(), "ab\r\ncd");
     // Read-only: nothing, not even a composition.
-    e->Hands().Editing.SetReadOnly(true);
+    e->SetReadOnly(true);
     QApplication::sendEvent(e, &pre);
     EXPECT_EQ(e->Preedit(), "");
     EXPECT_TRUE(e->CaretShown());
@@ -131,7 +131,7 @@ TEST_F(Window, TabAndReturnStayInTheEditorOnlyWhenWanted) {
     QTest::keyClick(e, Qt::Key_Tab);
     EXPECT_EQ(e->Text(), "\tab");
     EXPECT_TRUE(e->hasFocus());
-    e->Hands().Input.WantReturns = false;
+    e->SetWantReturns(false);
     QTest::keyClick(e, Qt::Key_Return);
     EXPECT_EQ(e->Text(), "\tab");
     e->SetWantTabs(false);
@@ -171,7 +171,7 @@ TEST_F(Window, ABoxCopiedInOneEditorPastesAsABoxInAnotherAndAsPlainTextElsewhere
     e->StartSelection();
     e->SetRowCol(2, 4);
     e->UpdateSelection();
-    e->Hands().Messages.CopyToClipboard();
+    e->CopyToClipboard();
     // Any other program reads plain text.
     EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("cd\r\nソ\r\nyz\r\n"));
     EXPECT_TRUE(QApplication::clipboard()->mimeData()->hasFormat(app::BoxMimeType));
@@ -184,21 +184,21 @@ TEST_F(Window, ABoxCopiedInOneEditorPastesAsABoxInAnotherAndAsPlainTextElsewhere
     e->SetSelectionMode(false);
     e->SetSelStart(2);
     e->SetSelLength(6);
-    e->Hands().Messages.CopyToClipboard();
+    e->CopyToClipboard();
     EXPECT_FALSE(QApplication::clipboard()->mimeData()->hasFormat(app::BoxMimeType));
     other->Lines().SetText("__");
     other->SetRowCol(0, 1);
-    other->Hands().Messages.PasteFromClipboard();
+    other->PasteFromClipboard();
     EXPECT_EQ(other->Text(), S("_cd\r\n表_"));
     // Text from elsewhere pastes as running text.
     QApplication::clipboard()->setText(QString::fromUtf8("能\n"));
-    other->Hands().Messages.PasteFromClipboard();
+    other->PasteFromClipboard();
     EXPECT_EQ(other->Text(), S("_cd\r\n表能\r\n_"));
 }
 
 TEST_F(Window, ThePopupMenusItemsCaptionsShortcutsAndStates) {
     e->Load("ab");
-    TEditorPopupMenu* menu = e->Hands().PopupMenu;
+    TEditorPopupMenu* menu = e->PopupMenu();
     EXPECT_EQ(menu->parent(), e);
     menu->Upkeep();
     struct Row {
@@ -257,7 +257,7 @@ TEST_F(Window, ThePopupMenusItemsCaptionsShortcutsAndStates) {
     EXPECT_TRUE(jump->actions()[5]->isChecked());
     EXPECT_FALSE(jump->actions()[4]->isChecked());
     // Read-only: nothing that changes the text, by the menu or by its shortcuts.
-    e->Hands().Editing.SetReadOnly(true);
+    e->SetReadOnly(true);
     menu->Upkeep();
     for (int i : {3, 4, 6, 8, 9, 10})
         EXPECT_FALSE(actions[i]->isEnabled()) << i;
@@ -275,7 +275,7 @@ TEST_F(Window, TheRightButtonPopsTheMenuUpAndThePointerShapeFollowsTheZone) {
     const QPoint at = e->Cell(0, 1);
     QContextMenuEvent ctx(QContextMenuEvent::Mouse, at, e->viewport()->mapToGlobal(at));
     QApplication::sendEvent(e->viewport(), &ctx);
-    TEditorPopupMenu* menu = e->Hands().PopupMenu;
+    TEditorPopupMenu* menu = e->PopupMenu();
     EXPECT_TRUE(menu->isVisible());
     EXPECT_TRUE(menu->ItemAction(paSelectAll)->isEnabled());
     menu->close();
@@ -384,8 +384,8 @@ TEST_F(Window, EditingKeysChangeTheTextInOneStepEach) {
          5,
          [](Editor* x) {
              QApplication::clipboard()->setText(QString::fromUtf8("表\r\nx\r\nyz"));
-             x->Hands().PopupMenu->Upkeep();
-             x->Hands().PopupMenu->ItemAction(paBoxPaste)->trigger();
+             x->PopupMenu()->Upkeep();
+             x->PopupMenu()->ItemAction(paBoxPaste)->trigger();
          },
          "abcde表fg\r\n     x\r\n     yz\r\n",
          {2, 7}},
@@ -424,17 +424,17 @@ TEST_F(Window, AHeldPageDownPagesFasterAndEscCancelsADrag) {
     EXPECT_EQ(e->TopRow(), 7 * half);
     QKeyEvent up(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier);
     QApplication::sendEvent(e, &up);
-    EXPECT_FALSE(e->Hands().Input.AutoRepeat());
+    EXPECT_FALSE(e->Input().AutoRepeat());
     // A drag under way: keys are swallowed, Esc ends it and drops the selection.
     e->SetTopRow(0);
     e->SetSelStart(0);
     e->SetSelLength(4);
     QTest::mousePress(e->viewport(), Qt::LeftButton, {}, e->Cell(0, 1));
     QTest::mouseMove(e->viewport(), e->Cell(2, 3));
-    EXPECT_EQ(e->Hands().Input.DragState(), dsDragging);
+    EXPECT_EQ(e->Input().DragState(), dsDragging);
     QTest::keyClick(e, Qt::Key_X);
     QTest::keyClick(e, Qt::Key_Escape);
-    EXPECT_EQ(e->Hands().Input.DragState(), dsNone);
+    EXPECT_EQ(e->Input().DragState(), dsNone);
     EXPECT_FALSE(e->Selected());
     QTest::mouseRelease(e->viewport(), Qt::LeftButton, {}, e->Cell(2, 3));
     EXPECT_EQ(e->Lines().Text(), text);
