@@ -11,7 +11,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -71,7 +71,7 @@ TEST(CaretOffsets, SelStartPutsTheCaretWhereTheOffsetFalls) {
     };
     for (const Case& c : cases) {
         Model m;
-        m.Load(S(c.text));
+        m.Load(Sjis(c.text));
         m.SetSelStart(c.offset);
         EXPECT_EQ(m.At(), c.caret) << c.text << " @" << c.offset;
         EXPECT_EQ(m.SelStart(), c.readBack) << c.text << " @" << c.offset;
@@ -98,16 +98,16 @@ TEST(CaretOffsets, SelLengthAndSelTextCountLineEndsAsTwoBytes) {
     EXPECT_EQ(m.At(), std::make_pair(0, 1));
 
     Model k;
-    k.Load(S("表ソ能\r\nポ\r\n\\x"));
+    k.Load(Sjis("表ソ能\r\nポ\r\n\\x"));
     k.SetSelStart(2);
     k.SetSelLength(10);
-    EXPECT_EQ(k.SelText(), S("ソ能\r\nポ\r\n"));
+    EXPECT_EQ(k.SelText(), Sjis("ソ能\r\nポ\r\n"));
     EXPECT_EQ(k.SelLength(), 10);
     // An end inside a line end stops before it.
     k.SetSelLength(9);
-    EXPECT_EQ(k.SelText(), S("ソ能\r\nポ"));
+    EXPECT_EQ(k.SelText(), Sjis("ソ能\r\nポ"));
     k.SelectAll();
-    EXPECT_EQ(k.SelText(), S("表ソ能\r\nポ\r\n\\x"));
+    EXPECT_EQ(k.SelText(), Sjis("表ソ能\r\nポ\r\n\\x"));
     EXPECT_EQ(k.SelLength(), k.TextLength());
     EXPECT_EQ(k.SelStart(), 0);
 
@@ -133,7 +133,7 @@ TEST(CaretOffsets, EveryCaretPlaceSurvivesTheWayThroughItsOffset) {
         std::string text;
         int n = std::uniform_int_distribution<int>(0, 80)(rng);
         for (int i = 0; i < n; ++i)
-            text += S(pieces[std::uniform_int_distribution<int>(0, 10)(rng)]);
+            text += Sjis(pieces[std::uniform_int_distribution<int>(0, 10)(rng)]);
         Model m;
         m.Caret().SetFreeCaret(false);
         m.Load(text, round % 2 == 1, 20);
@@ -171,14 +171,14 @@ TEST(CaretColumns, TheCaretNeverStandsInsideACharacterOrATab) {
         Model m;
         m.Caret().SetFreeCaret(false);
         m.Caret().SetInTab(c.inTab);
-        m.Load(S("a表\tb"));
+        m.Load(Sjis("a表\tb"));
         m.SetCol(c.from);
         m.SetCol(c.to);
         EXPECT_EQ(m.Col(), c.expect) << c.from << "->" << c.to;
     }
     // A click inside a tab's blanks puts the caret on the tab; on a right half, on the left.
     Model m;
-    m.Load(S("a表\tb"));
+    m.Load(Sjis("a表\tb"));
     m.SetRowCol(0, 6);
     EXPECT_EQ(m.Col(), 3);
     m.SetRowCol(0, 2);
@@ -190,7 +190,7 @@ TEST(CaretColumns, TheCaretNeverStandsInsideACharacterOrATab) {
     EXPECT_EQ(m.Col(), 1000);
     // A two-byte character across column 1000 lets the caret stand after it.
     Model wide;
-    wide.Load(std::string(999, 'a') + S("表"));
+    wide.Load(std::string(999, 'a') + Sjis("表"));
     wide.SetCol(1001);
     EXPECT_EQ(wide.Col(), 1001);
 }
@@ -231,7 +231,7 @@ TEST(CaretColumns, VerticalMovesKeepTheColumn) {
 
     // Over a two-byte character a vertical move lands on its left half and returns after it.
     Model j;
-    j.Load(S("abcd\r\n表ソ\r\nabcd"));
+    j.Load(Sjis("abcd\r\n表ソ\r\nabcd"));
     j.SetRowCol(0, 3);
     j.SetRow(1);
     EXPECT_EQ(j.Col(), 2);
@@ -250,7 +250,7 @@ TEST(CaretColumns, AWrappedRowHasNoPlaceAfterItsLastCharacter) {
     // With a two-byte character last, its left half.
     Model k;
     k.Caret().SetFreeCaret(false);
-    k.Load(S("表表表表表表表表表表表表"), true, 20);
+    k.Load(Sjis("表表表表表表表表表表表表"), true, 20);
     k.SetCol(20);
     EXPECT_EQ(k.Col(), 18);
     // The last row of a line keeps its end.
@@ -348,7 +348,7 @@ TEST(CaretScrolling, PointsBecomeRowsAndColumns) {
 
 TEST(CaretSelection, ExtentFollowsAnchorAndCaretInBothModes) {
     Model m;
-    m.Load(S("abcdef\r\n表ソ能ポ\r\nxy"));
+    m.Load(Sjis("abcdef\r\n表ソ能ポ\r\nxy"));
     int changes = 0, drops = 0;
     m.OnSelectionChange = [&](TObject*, bool on) { ++(on ? changes : drops); };
     // Anchor below the caret.
@@ -358,7 +358,7 @@ TEST(CaretSelection, ExtentFollowsAnchorAndCaretInBothModes) {
     m.SetRowCol(0, 2);
     m.UpdateSelection();
     ASSERT_TRUE(m.Selected());
-    EXPECT_EQ(m.SelText(), S("cdef\r\n表ソ"));
+    EXPECT_EQ(m.SelText(), Sjis("cdef\r\n表ソ"));
     EXPECT_EQ(m.SelLength(), 10);
     EXPECT_EQ(m.SelStart(), 2);
     TSelectionExtent e = m.SelectionExtent();
@@ -376,7 +376,7 @@ TEST(CaretSelection, ExtentFollowsAnchorAndCaretInBothModes) {
     m.StartSelection();
     m.SetRowCol(2, 5);
     m.UpdateSelection();
-    EXPECT_EQ(m.SelText(), S("bcde\r\nソ能\r\ny\r\n"));
+    EXPECT_EQ(m.SelText(), Sjis("bcde\r\nソ能\r\ny\r\n"));
     EXPECT_EQ(m.SelLength(), 4 + 2 + 4 + 2 + 1 + 2);
     EXPECT_EQ(m.SelStart(), 1);
 
@@ -395,7 +395,7 @@ TEST(CaretSelection, ExtentFollowsAnchorAndCaretInBothModes) {
     m.UpdateSelection();
     e = m.SelectionExtent();
     EXPECT_EQ(std::make_pair(e.StartCol, e.EndCol), std::make_pair(6, 2));
-    EXPECT_EQ(m.SelText(), S("\r\n表ソ能ポ\r\nxy"));
+    EXPECT_EQ(m.SelText(), Sjis("\r\n表ソ能ポ\r\nxy"));
 }
 
 TEST(CaretSelection, TheUnderlineBracketsNest) {
@@ -414,7 +414,7 @@ TEST(CaretSelection, TheUnderlineBracketsNest) {
 
 TEST(CaretSearch, FindsDownAndUpAndShowsTheHitByStyle) {
     Model m;
-    m.Load(S("ソ表abc\r\n能ABC表\r\nabc"));
+    m.Load(Sjis("ソ表abc\r\n能ABC表\r\nabc"));
     int moved = 0;
     m.OnCaretMoved = {&moved, [](void* d, TObject*) { ++*static_cast<int*>(d); }};
     // Downward from the caret; the next search starts after the selection.
@@ -431,11 +431,11 @@ TEST(CaretSearch, FindsDownAndUpAndShowsTheHitByStyle) {
     EXPECT_FALSE(m.Search("abc", 1 | 2));
     EXPECT_EQ(m.SelStart(), 18); // nothing found: the selection stays
     // Upward from the selection's start.
-    ASSERT_TRUE(m.Search(S("表"), 0));
+    ASSERT_TRUE(m.Search(Sjis("表"), 0));
     EXPECT_EQ(m.SelStart(), 14);
-    ASSERT_TRUE(m.Search(S("表"), 0));
+    ASSERT_TRUE(m.Search(Sjis("表"), 0));
     EXPECT_EQ(m.SelStart(), 2);
-    EXPECT_FALSE(m.Search(S("表"), 0));
+    EXPECT_FALSE(m.Search(Sjis("表"), 0));
     // The second byte of ソ is "\\"; it is never found inside ソ.
     m.SetSelStart(0);
     EXPECT_FALSE(m.Search("\\", 1));
@@ -464,15 +464,15 @@ TEST(CaretSearch, AMatchAcrossTwoChunksOfRowsIsFound) {
     // spans the line end between two rows at every place of the text is found, both ways.
     std::string text;
     for (int i = 0; i < 300; ++i)
-        text += std::string(96, 'x') + S("表") + "\r\n";
+        text += std::string(96, 'x') + Sjis("表") + "\r\n";
     for (int row : {0, 80, 81, 82, 160, 161, 298}) {
         std::string t = text;
         const size_t at = static_cast<size_t>(row) * 100 + 96;
-        t.replace(at, 2, S("能"));
+        t.replace(at, 2, Sjis("能"));
         t.replace(at + 4, 2, "yz");
         Model m;
         m.Load(t);
-        std::string pattern = S("能") + "\r\nyz";
+        std::string pattern = Sjis("能") + "\r\nyz";
         ASSERT_TRUE(m.Search(pattern, 1)) << row;
         EXPECT_EQ(m.SelStart(), static_cast<int>(at)) << row;
         EXPECT_EQ(m.SelText(), pattern);
@@ -481,7 +481,7 @@ TEST(CaretSearch, AMatchAcrossTwoChunksOfRowsIsFound) {
         EXPECT_EQ(m.SelStart(), static_cast<int>(at)) << row;
         // With line ends skipped the match need not spell them.
         m.SetSelStart(0);
-        ASSERT_TRUE(m.Search(S("能") + "yz", 1 | 0x80)) << row;
+        ASSERT_TRUE(m.Search(Sjis("能") + "yz", 1 | 0x80)) << row;
         EXPECT_EQ(m.SelStart(), static_cast<int>(at));
     }
 }

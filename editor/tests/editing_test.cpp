@@ -11,7 +11,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -59,7 +59,7 @@ void Check(const Case& c) {
     SCOPED_TRACE(c.name);
     Model m;
     if (c.setup) c.setup(m);
-    m.Lines().SetText(S(c.text));
+    m.Lines().SetText(Sjis(c.text));
     m.SetRowCol(c.caret.first, c.caret.second);
     if (c.selEnd != kNoSel) m.Select(c.caret, c.selEnd, m.SelectionMode());
     const std::string before = m.Lines().Text();
@@ -93,7 +93,7 @@ TEST(Editing, TypingCharacters) {
          {0, 1},
          kNoSel,
          {},
-         [](Model& m) { m.Type(S("表")); },
+         [](Model& m) { m.Type(Sjis("表")); },
          "a表b",
          {0, 3}},
         {"a lead byte without its trail byte is dropped",
@@ -109,7 +109,7 @@ TEST(Editing, TypingCharacters) {
          {0, 2},
          kNoSel,
          {},
-         [](Model& m) { m.Type(S("ｱ")); },
+         [](Model& m) { m.Type(Sjis("ｱ")); },
          "abｱ",
          {0, 3}},
         {"on the row after a final line end",
@@ -151,7 +151,7 @@ TEST(Editing, TypingCharacters) {
          {0, 1},
          kNoSel,
          [](Model& m) { m.SetOverwrite(true); },
-         [](Model& m) { m.Type(S("ポ")); },
+         [](Model& m) { m.Type(Sjis("ポ")); },
          "aポc",
          {0, 3}},
         {"overwriting at the row's end inserts",
@@ -167,7 +167,7 @@ TEST(Editing, TypingCharacters) {
          {0, 1},
          kNoSel,
          [](Model& m) { m.SetReadOnly(true); },
-         [](Model& m) { m.Type("x" + S("表")); },
+         [](Model& m) { m.Type("x" + Sjis("表")); },
          "ab",
          {0, 1},
          0},
@@ -178,8 +178,8 @@ TEST(Editing, TypingCharacters) {
          {},
          [](Model& m) {
              m.SetImeSkipCount(3);
-             m.InsertString(S("表x"));
-             m.Type(S("表x") + "y");
+             m.InsertString(Sjis("表x"));
+             m.Type(Sjis("表x") + "y");
          },
          "a表xyb",
          {0, 5},
@@ -519,7 +519,7 @@ TEST(Editing, DeleteKeyAndSelections) {
          {0, 3},
          kNoSel,
          {},
-         [](Model& m) { m.SetSelText(S("表\n能")); },
+         [](Model& m) { m.SetSelText(Sjis("表\n能")); },
          "abc表\r\n能",
          {1, 2}},
     };
@@ -629,24 +629,24 @@ TEST(Editing, IndentWidth) {
     EXPECT_EQ(m.IndentWidth("x"), 0);
     EXPECT_EQ(m.IndentWidth("  x"), 2);
     EXPECT_EQ(m.IndentWidth(" \tx"), 4);
-    EXPECT_EQ(m.IndentWidth(S("　 ソ")), 3);
-    EXPECT_EQ(m.IndentWidth(S("表")), 0) << "0x81 0x40 only as a pair";
+    EXPECT_EQ(m.IndentWidth(Sjis("　 ソ")), 3);
+    EXPECT_EQ(m.IndentWidth(Sjis("表")), 0) << "0x81 0x40 only as a pair";
 }
 
 TEST(Editing, UndoPutsTheCaretBackByTheEditorsRules) {
     Model m;
-    m.Lines().SetText(S("ソ表\r\nab"));
+    m.Lines().SetText(Sjis("ソ表\r\nab"));
     m.SetRowCol(0, 2);
     m.KeyChar('x');
     m.SetRowCol(1, 1);
     m.Select({1, 0}, {1, 2});
     m.Undo();
     EXPECT_FALSE(m.Selected());
-    EXPECT_EQ(m.Lines().Text(), S("ソ表\r\nab"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("ソ表\r\nab"));
     EXPECT_EQ(m.At(), (std::pair<int, int>{0, 2}));
     EXPECT_TRUE(m.CanRedo());
     m.Redo();
-    EXPECT_EQ(m.Lines().Text(), S("ソx表\r\nab"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("ソx表\r\nab"));
     EXPECT_EQ(m.At(), (std::pair<int, int>{1, 2})) << "where the caret stood when it was undone";
 }
 
@@ -668,8 +668,9 @@ TEST(Editing, ClearAndCaretOptionsEmptyTheHistory) {
 // Random commands at random places, wrapped and not: no command breaks the rows, undoing every
 // step gives the first text back, redoing every step the edited one.
 TEST(Editing, RandomCommandsUndoAndRedo) {
-    const std::vector<std::string> pool = {"a",     " ",    "\t",    S("ソ"), S("表"), S("能"),
-                                           S("ポ"), S("ｱ"), S("　"), "\r\n",  "\\",    "|"};
+    const std::vector<std::string> pool = {"a",        " ",        "\t",       Sjis("ソ"),
+                                           Sjis("表"), Sjis("能"), Sjis("ポ"), Sjis("ｱ"),
+                                           Sjis("　"), "\r\n",     "\\",       "|"};
     for (bool wrap : {false, true}) {
         for (unsigned seed = 1; seed <= 12; ++seed) {
             SCOPED_TRACE(testing::Message() << "wrap " << wrap << " seed " << seed);

@@ -9,7 +9,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -71,8 +71,8 @@ TEST(Tokenizer, KindsOfPlainText) {
     for (const Case& c : cases) {
         std::vector<Tok> want;
         for (auto& [k, t] : c.tokens)
-            want.push_back({k, S(t)});
-        EXPECT_EQ(Tokens(f, S(c.text)), want) << c.text;
+            want.push_back({k, Sjis(t)});
+        EXPECT_EQ(Tokens(f, Sjis(c.text)), want) << c.text;
     }
 }
 
@@ -105,8 +105,8 @@ TEST(Tokenizer, SwitchesOfTheEditorFountain) {
     for (const Case& c : cases) {
         std::vector<Tok> want;
         for (auto& [k, t] : c.tokens)
-            want.push_back({k, S(t)});
-        EXPECT_EQ(Tokens(f, S(c.text)), want) << c.text;
+            want.push_back({k, Sjis(t)});
+        EXPECT_EQ(Tokens(f, Sjis(c.text)), want) << c.text;
     }
 }
 
@@ -114,7 +114,7 @@ TEST(Tokenizer, TokenColoursAndReserveWords) {
     TEditorFountain f;
     f.SetUrl(true);
     f.SetCommenter(";");
-    f.ReserveWordList().Add(S("消費税"));
+    f.ReserveWordList().Add(Sjis("消費税"));
     f.ReserveWordList().Add("begin");
     auto* b = f.Brackets().Add();
     b->LeftBracket = "(";
@@ -129,10 +129,10 @@ TEST(Tokenizer, TokenColoursAndReserveWords) {
         return out;
     };
     using V = std::vector<TFountainColor*>;
-    EXPECT_EQ(colours(S("消費税")), V{&c.Reserve()});
+    EXPECT_EQ(colours(Sjis("消費税")), V{&c.Reserve()});
     EXPECT_EQ(&c.Reserve(), &f.Reserve());
-    EXPECT_EQ(colours(S("消費税率")), V{&c.DBCS()});
-    EXPECT_EQ(colours(S("消費")), V{&c.DBCS()});
+    EXPECT_EQ(colours(Sjis("消費税率")), V{&c.DBCS()});
+    EXPECT_EQ(colours(Sjis("消費")), V{&c.DBCS()});
     EXPECT_EQ(colours("BEGIN Begins"), (V{&c.Reserve(), &c.Ank()}));
     EXPECT_EQ(colours("1 2.5 + (begin) ; begin"),
               (V{&c.Int(), &c.Int(), &c.Symbol(), &b->ItemColor(), &c.Comment()}));
@@ -142,30 +142,30 @@ TEST(Tokenizer, TokenColoursAndReserveWords) {
 TEST(Tokenizer, BracketsOpenAcrossRowsAndBadBracketState) {
     TEditorFountain f;
     auto* b = f.Brackets().Add();
-    b->LeftBracket = S("（");
-    b->RightBracket = S("）");
+    b->LeftBracket = Sjis("（");
+    b->RightBracket = Sjis("）");
     auto* open = f.Brackets().Add();
     open->LeftBracket = "<";
-    EXPECT_EQ(Tokens(f, S("a（漢字 b）c")),
-              (std::vector<Tok>{{kdWord, "a"}, {kdBracket, S("（漢字 b）")}, {kdWord, "c"}}));
+    EXPECT_EQ(Tokens(f, Sjis("a（漢字 b）c")),
+              (std::vector<Tok>{{kdWord, "a"}, {kdBracket, Sjis("（漢字 b）")}, {kdWord, "c"}}));
     // An item without a right bracket ends the row's tokens.
     EXPECT_EQ(Tokens(f, "a<b"), (std::vector<Tok>{{kdWord, "a"}}));
     auto p = f.CreateParser();
-    p->StartRow(S("x（y"), TRowAttributeData::Initial());
+    p->StartRow(Sjis("x（y"), TRowAttributeData::Initial());
     p->ReadToken();
     EXPECT_EQ(p->ReadToken(), kdBracket);
     EXPECT_EQ(p->Bracket(), 0) << "the bracket stays open at the line end";
     TRowAttributeData inside;
     inside.Bracket = 0;
-    EXPECT_EQ(Tokens(f, S("y）z"), inside),
-              (std::vector<Tok>{{kdBracket, S("y）")}, {kdWord, "z"}}));
+    EXPECT_EQ(Tokens(f, Sjis("y）z"), inside),
+              (std::vector<Tok>{{kdBracket, Sjis("y）")}, {kdWord, "z"}}));
     TRowAttributeData bad;
     bad.Bracket = 9;
     EXPECT_EQ(Tokens(f, "abc", bad), std::vector<Tok>{});
     // With bracket detection off (-2) a left bracket is an ordinary character.
     TRowAttributeData off;
     off.Bracket = -2;
-    EXPECT_EQ(Tokens(f, S("（a"), off).front().kind, kdWideSymbol);
+    EXPECT_EQ(Tokens(f, Sjis("（a"), off).front().kind, kdWideSymbol);
 }
 
 // Rows and their attributes, stepped from the top as the row list does, and each row painted
@@ -184,7 +184,7 @@ struct Rows {
     TRowAttributeStringList list;
     explicit Rows(std::vector<std::pair<const char*, int>> rows) {
         for (auto& [t, a] : rows) {
-            int i = list.Add(S(t));
+            int i = list.Add(Sjis(t));
             list.SetRowAttr(i, a);
         }
     }
@@ -215,14 +215,15 @@ struct Rows {
 
 TEST(RowStep, AWordAndAReserveWordCutByTheWrapKeepTheirColourOnBothRows) {
     TEditorFountain f;
-    f.ReserveWordList().Add(S("消費税"));
+    f.ReserveWordList().Add(Sjis("消費税"));
     TEditorColors& c = f.Colors();
     Rows r({{"ab 消費", Wrapped}, {"税 abc", Wrapped}, {"def", LineEnd}, {"x", EndOfText}});
     r.Step(f);
     EXPECT_EQ(r.list.CarryKind(1), kdReserve);
     EXPECT_EQ(r.list.CarryLength(1), 2);
-    EXPECT_EQ(r.Paint(f, 0), (std::vector<Painted>{{"ab", &c.Ank()}, {S("消費"), &c.Reserve()}}));
-    EXPECT_EQ(r.Paint(f, 1), (std::vector<Painted>{{S("税"), &c.Reserve()}, {"abc", &c.Ank()}}));
+    EXPECT_EQ(r.Paint(f, 0),
+              (std::vector<Painted>{{"ab", &c.Ank()}, {Sjis("消費"), &c.Reserve()}}));
+    EXPECT_EQ(r.Paint(f, 1), (std::vector<Painted>{{Sjis("税"), &c.Reserve()}, {"abc", &c.Ank()}}));
     EXPECT_EQ(r.list.CarryKind(2), kdWord);
     EXPECT_EQ(r.Paint(f, 2), (std::vector<Painted>{{"def", &c.Ank()}}));
     EXPECT_EQ(r.list.CarryKind(3), 0);
@@ -264,8 +265,8 @@ TEST(RowStep, EveryKindOfTokenCutByTheWrapIsColouredOnBothRows) {
         auto row0 = r.Paint(f, 0);
         auto row1 = r.Paint(f, 1);
         ASSERT_FALSE(row0.empty() || row1.empty()) << k.first;
-        EXPECT_EQ(row0.back(), (Painted{S(k.before), k.colour})) << k.first;
-        EXPECT_EQ(row1.front(), (Painted{S(k.after), k.colour})) << k.first;
+        EXPECT_EQ(row0.back(), (Painted{Sjis(k.before), k.colour})) << k.first;
+        EXPECT_EQ(row1.front(), (Painted{Sjis(k.after), k.colour})) << k.first;
         // The token after it on the second row is coloured on its own again.
         EXPECT_EQ(row1.back(), (Painted{"y", &c.Ank()})) << k.first;
     }

@@ -10,7 +10,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -48,7 +48,7 @@ struct Input : ::testing::Test {
 };
 
 TEST_F(Input, ShiftDownThreeTimesSelectsToTheSameColumnThreeRowsDown) {
-    m.Load(S("ab表ソcd\r\nx\r\n\r\n能ポ能ポ\r\nlast"));
+    m.Load(Sjis("ab表ソcd\r\nx\r\n\r\n能ポ能ポ\r\nlast"));
     m.SetRowCol(0, 5);
     EXPECT_EQ(m.At(), std::make_pair(0, 4)); // column 5 is ソ's second half: on its first
     m.SetRowCol(0, 6);
@@ -56,14 +56,14 @@ TEST_F(Input, ShiftDownThreeTimesSelectsToTheSameColumnThreeRowsDown) {
         Key(ekDown, true);
     EXPECT_EQ(m.At(), std::make_pair(3, 6)); // FreeCaret keeps the column past short rows
     EXPECT_TRUE(m.Selected());
-    EXPECT_EQ(m.SelText(), S("cd\r\nx\r\n\r\n能ポ能"));
+    EXPECT_EQ(m.SelText(), Sjis("cd\r\nx\r\n\r\n能ポ能"));
     Key(ekLeft); // without Shift the selection goes
     EXPECT_FALSE(m.Selected());
 }
 
 TEST_F(Input, LeftAndRightStepOverTwoByteCharactersAndMayWrapToTheNextRow) {
     m.Caret().SetFreeCaret(false);
-    m.Load(S("表ソ\r\nポ"));
+    m.Load(Sjis("表ソ\r\nポ"));
     Key(ekRight);
     EXPECT_EQ(m.At(), std::make_pair(0, 2));
     Key(ekRight);
@@ -95,7 +95,7 @@ TEST_F(Input, RightAtTheLastCharacterOfAWrappedRowGoesToTheNextRow) {
 }
 
 TEST_F(Input, HomeEndAndTheirCtrlFormsGoToRowAndTextEnds) {
-    m.Load(S("abc\r\n表ソ能\r\nxy"));
+    m.Load(Sjis("abc\r\n表ソ能\r\nxy"));
     m.SetRowCol(1, 2);
     Key(ekEnd);
     EXPECT_EQ(m.At(), std::make_pair(1, 6));
@@ -180,7 +180,7 @@ TEST_F(Input, DownStopsOnTheLastRowOfATextWithoutFinalLineEnd) {
 
 TEST_F(Input, CtrlRightAndLeftStepFromTokenStartToTokenStartPassingSymbols) {
     // Tokens: "abc" at 0, "表示" at 4, "," passed over, "def" at 11; then the next row.
-    m.Load(S("abc 表示 , def\r\n  ポ\r\nx"));
+    m.Load(Sjis("abc 表示 , def\r\n  ポ\r\nx"));
     std::vector<std::pair<int, int>> right;
     for (int i = 0; i < 6; ++i) {
         in.TokenRight();
@@ -212,7 +212,7 @@ TEST_F(Input, TheDeleteKeyRunsTheDeleteCommandUnlessReadOnly) {
 }
 
 TEST_F(Input, APressRoundsToTheNearestColumnAndASelectionStartsHalfAColumnAway) {
-    m.Load(S("abcdef\r\n表ソ能ポ"));
+    m.Load(Sjis("abcdef\r\n表ソ能ポ"));
     // Left third of column 2 rounds to 2; right part rounds to 3.
     in.MouseDown(20 + 2 * 8 + 2, Y(0), false);
     EXPECT_EQ(m.At(), std::make_pair(0, 2));
@@ -222,7 +222,7 @@ TEST_F(Input, APressRoundsToTheNearestColumnAndASelectionStartsHalfAColumnAway) 
     EXPECT_TRUE(m.Selected());
     EXPECT_EQ(m.SelText(), "cd");
     in.MouseMove(20 + 3 * 8 + 1, Y(1), false); // onto ソ's second half: before it
-    EXPECT_EQ(m.SelText(), S("cdef\r\n表"));
+    EXPECT_EQ(m.SelText(), Sjis("cdef\r\n表"));
     in.MouseUp(0, 0, false, true);
     EXPECT_FALSE(in.LeftDown());
     // Shift+press extends from the anchor.
@@ -254,7 +254,7 @@ TEST_F(Input, DraggingMovesTheSelectionAndWithCtrlCopiesIt) {
     for (const Case& c : cases) {
         Model mm;
         TEditorInput i{mm};
-        mm.Load(S("ab表ソcd\r\nxy能"));
+        mm.Load(Sjis("ab表ソcd\r\nxy能"));
         mm.SetSelStart(2);
         mm.SetSelLength(2); // 表
         i.MouseDown(X(2), Y(0), false);
@@ -267,7 +267,7 @@ TEST_F(Input, DraggingMovesTheSelectionAndWithCtrlCopiesIt) {
         i.MouseMove(X(2) - 4, Y(1), c.ctrl); // the drop point: before 能
         EXPECT_EQ(mm.At(), std::make_pair(1, 2));
         i.MouseUp(X(2) - 4, Y(1), c.ctrl, true);
-        EXPECT_EQ(mm.Lines().Text(), c.ctrl ? S(c.after) : S("abソcd\r\nxy表能"));
+        EXPECT_EQ(mm.Lines().Text(), c.ctrl ? Sjis(c.after) : Sjis("abソcd\r\nxy表能"));
         EXPECT_TRUE(mm.List().UndoObj().CanUndo());
         EXPECT_EQ(mm.List().UndoObj().UndoList().Count(), 1) << "one undo step";
     }
@@ -317,21 +317,21 @@ TEST_F(Input, KeysAreSwallowedWhileDraggingAndEscCancelsTheDrag) {
 }
 
 TEST_F(Input, APressInTheLeftMarginSelectsWholeRowsWithTheirLineEnds) {
-    m.Load(S("one\r\n表ソ\r\nthree\r\nfour"));
+    m.Load(Sjis("one\r\n表ソ\r\nthree\r\nfour"));
     in.MouseDown(5, Y(1), false);
     EXPECT_TRUE(in.RowSelecting());
-    EXPECT_EQ(m.SelText(), S("表ソ\r\n"));
+    EXPECT_EQ(m.SelText(), Sjis("表ソ\r\n"));
     EXPECT_EQ(m.SelLength(), 6);
     EXPECT_EQ(m.At(), std::make_pair(1, 0));
     in.MouseMove(5, Y(2), false);
-    EXPECT_EQ(m.SelText(), S("表ソ\r\nthree\r\n"));
+    EXPECT_EQ(m.SelText(), Sjis("表ソ\r\nthree\r\n"));
     // Crossing the first row: it stays selected.
     in.MouseMove(5, Y(0), false);
-    EXPECT_EQ(m.SelText(), S("one\r\n表ソ\r\n"));
+    EXPECT_EQ(m.SelText(), Sjis("one\r\n表ソ\r\n"));
     EXPECT_EQ(m.At(), std::make_pair(0, 0));
     // The last row has no line end: it is taken to its end.
     in.MouseMove(5, Y(3), false);
-    EXPECT_EQ(m.SelText(), S("表ソ\r\nthree\r\nfour"));
+    EXPECT_EQ(m.SelText(), Sjis("表ソ\r\nthree\r\nfour"));
     in.MouseUp(5, Y(3), false, true);
     EXPECT_FALSE(in.RowSelecting());
     in.MouseDown(5, Y(3), false);
@@ -363,10 +363,10 @@ TEST_F(Input, TheCursorFollowsTheZoneAndChangesOnlyWhenTheZoneDoes) {
 TEST_F(Input, AnInputMethodResultIsOneInsertionAndOneUndoStep) {
     m.Load("ab");
     m.SetRowCol(0, 1);
-    const std::string four = S("変換文字");
+    const std::string four = Sjis("変換文字");
     ASSERT_EQ(four.size(), 8u);
     in.ImeCommit(four);
-    EXPECT_EQ(m.Lines().Text(), S("a変換文字b"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("a変換文字b"));
     EXPECT_EQ(m.List().UndoObj().UndoList().Count(), 1);
     EXPECT_EQ(m.At(), std::make_pair(0, 9));
     m.Undo();

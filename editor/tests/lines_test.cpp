@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -83,7 +83,7 @@ TEST(LinesFile, LoadAndSaveGiveTheBytesBackWithCrLfForOtherLineEnds) {
         {"CR only", "a\rb", "a\r\nb", 2, EOT},
         {"LF then CR: two line ends", "a\n\rb", "a\r\n\r\nb", 3, EOT},
         {"mixed", "a\r\nb\nc\rd", "a\r\nb\r\nc\r\nd", 4, EOT},
-        {"kanji with a backslash byte", S("ソ表\\能\r\nポ|"), S("ソ表\\能\r\nポ|"), 2, EOT},
+        {"kanji with a backslash byte", Sjis("ソ表\\能\r\nポ|"), Sjis("ソ表\\能\r\nポ|"), 2, EOT},
         {"empty file", "", "", 0, -1},
         {"Ctrl-Z ends the text",
          "ab\r\ncd\x1A"
@@ -126,7 +126,7 @@ TEST(LinesFile, AWrappedLoadCountsLinesNotRows) {
     m.List().WrapOption().SetWrapByte(20);
     m.SetWordWrap(true);
     const std::string line =
-        std::string(20, 'a') + S("あいうえおかきくけこ") + std::string(10, 'b');
+        std::string(20, 'a') + Sjis("あいうえおかきくけこ") + std::string(10, 'b');
     m.Lines().LoadFromFile(d.Write("w.txt", "top\r\n" + line + "\r\nend"));
     EXPECT_EQ(m.List().Count(), 5) << "the 50-column line takes three rows";
     EXPECT_EQ(m.List().RowAttr(1), WR);
@@ -138,8 +138,8 @@ TEST(LinesFile, AWrappedLoadCountsLinesNotRows) {
     // their rows exactly included.
     const std::string texts[] = {
         std::string(40, 'a') + "\r\n" + std::string(40, 'b'),
-        std::string(20, 'c') + S("\tソ表能ポ") + std::string(25, 'd') + "\r\n\r\n",
-        S("あいうえおかきくけこさしすせそたちつてとなにぬねの。、"),
+        std::string(20, 'c') + Sjis("\tソ表能ポ") + std::string(25, 'd') + "\r\n\r\n",
+        Sjis("あいうえおかきくけこさしすせそたちつてとなにぬねの。、"),
     };
     for (const std::string& t : texts) {
         Model set;
@@ -192,9 +192,9 @@ TEST(LinesFile, FailuresReachTheCallerAndLoseNothing) {
 
 TEST(Lines, TextGetAndSet) {
     Model m;
-    m.Lines().SetText(S("一\r\n二\n三"));
-    EXPECT_EQ(Rows(m), (std::vector<Row>{{S("一"), LE}, {S("二"), LE}, {S("三"), EOT}}));
-    EXPECT_EQ(m.Lines().Text(), S("一\r\n二\r\n三"));
+    m.Lines().SetText(Sjis("一\r\n二\n三"));
+    EXPECT_EQ(Rows(m), (std::vector<Row>{{Sjis("一"), LE}, {Sjis("二"), LE}, {Sjis("三"), EOT}}));
+    EXPECT_EQ(m.Lines().Text(), Sjis("一\r\n二\r\n三"));
     EXPECT_EQ(m.Lines().Count(), 3);
     m.List().ReplaceRows(0, 1, "x\r\n");
     m.Lines().SetText("y\r\n");
@@ -234,7 +234,7 @@ TEST(Lines, ChangesGoThroughReplaceRowsAndPlaceTheCaret) {
         {"Insert",
          "a\r\nb",
          false,
-         [](TEditorStrings& l) { l.Insert(1, S("ソ")); },
+         [](TEditorStrings& l) { l.Insert(1, Sjis("ソ")); },
          "a\r\nソ\r\nb",
          {2, 0}},
         {"Insert at the count adds",
@@ -253,7 +253,7 @@ TEST(Lines, ChangesGoThroughReplaceRowsAndPlaceTheCaret) {
         {"Put",
          "a\r\nb\r\nc",
          false,
-         [](TEditorStrings& l) { l.Put(1, S("表示")); },
+         [](TEditorStrings& l) { l.Put(1, Sjis("表示")); },
          "a\r\n表示\r\nc",
          {1, 4}},
         {"Put on the last line",
@@ -292,10 +292,10 @@ TEST(Lines, ChangesGoThroughReplaceRowsAndPlaceTheCaret) {
         Model m;
         m.List().WrapOption().SetWrapByte(20);
         m.SetWordWrap(c.wrap);
-        m.Lines().SetText(S(c.text));
+        m.Lines().SetText(Sjis(c.text));
         const std::string before = m.Lines().Text();
         c.op(m.Lines());
-        EXPECT_EQ(m.Lines().Text(), S(c.after));
+        EXPECT_EQ(m.Lines().Text(), Sjis(c.after));
         EXPECT_EQ(m.At(), c.caret);
         EXPECT_EQ(m.List().UndoObj().UndoList().Count(), 1);
         m.List().Undo();
@@ -317,10 +317,10 @@ TEST(Lines, AnIndexOutsideTheLinesRaises) {
 TEST(Lines, AssignTakesTheTextAndPutsTheCaretAfterIt) {
     Model m, other;
     TStringList list;
-    list.Add(S("ソ"));
+    list.Add(Sjis("ソ"));
     list.Add("b");
     m.Lines().Assign(list);
-    EXPECT_EQ(m.Lines().Text(), S("ソ\r\nb\r\n"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("ソ\r\nb\r\n"));
     EXPECT_EQ(m.At(), (std::pair<int, int>{2, 0}));
     other.Lines().SetText("x\r\ny");
     m.Lines().Assign(other.Lines());

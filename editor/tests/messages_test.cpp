@@ -12,7 +12,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -28,7 +28,7 @@ struct Messages : ::testing::Test {
     // Rows: 表ソ (bytes 0-3, CR LF 4-5), ab能 (6-9, CR LF 10-11), ポ (12-13).
     void SetUp() override {
         m.SetClipboard(&clip);
-        m.List().LoadText(S("表ソ\r\nab能\r\nポ"));
+        m.List().LoadText(Sjis("表ソ\r\nab能\r\nポ"));
     }
 };
 
@@ -58,7 +58,7 @@ TEST(PopupMenu, ItemsCaptionsAndShortcutsInOrder) {
     };
     ASSERT_EQ(items.size(), std::size(expected));
     for (size_t i = 0; i < items.size(); ++i) {
-        EXPECT_EQ(items[i].Caption, S(expected[i].caption)) << i;
+        EXPECT_EQ(items[i].Caption, Sjis(expected[i].caption)) << i;
         EXPECT_EQ(items[i].ShortCut, expected[i].shortcut) << i;
         EXPECT_EQ(items[i].Action, expected[i].action) << i;
         EXPECT_EQ(items[i].Enabled, expected[i].enabled) << i;
@@ -107,7 +107,7 @@ TEST_F(Messages, PopupItemsAreEnabledByUndoSelectionClipboardAndReadOnly) {
 TEST_F(Messages, ANumberedMarkLivesOnOneRowAndJumpingScrollsItToTheMiddle) {
     std::string text;
     for (int i = 0; i < 60; ++i)
-        text += S("行ソ\r\n");
+        text += Sjis("行ソ\r\n");
     m.List().LoadText(text);
     msg.SetRowMark(10, 3);
     msg.SetRowMark(20, 3);
@@ -150,25 +150,25 @@ TEST_F(Messages, ABoxIsCopiedTaggedAndPastedAsABoxPlainTextAsRunningText) {
     m.UpdateSelection();
     m.CopyToClipboard();
     EXPECT_TRUE(clip.box);
-    EXPECT_EQ(clip.text, S("ソ\r\n能\r\n"));
+    EXPECT_EQ(clip.text, Sjis("ソ\r\n能\r\n"));
     // Pasted after the last row's text: a block, each line at the same column.
     m.CleanSelection();
     m.SetRowCol(2, 2);
     m.PasteFromClipboard();
-    EXPECT_EQ(m.Lines().Text(), S("表ソ\r\nab能\r\nポソ\r\n  能\r\n"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("表ソ\r\nab能\r\nポソ\r\n  能\r\n"));
     m.Undo();
     m.SetSelectionMode(false);
     m.SetSelStart(2);
     m.SetSelLength(6);
     m.CopyToClipboard();
     EXPECT_FALSE(clip.box);
-    EXPECT_EQ(clip.text, S("ソ\r\nab"));
+    EXPECT_EQ(clip.text, Sjis("ソ\r\nab"));
     m.SetSelStart(14);
     m.PasteFromClipboard();
-    EXPECT_EQ(m.Lines().Text(), S("表ソ\r\nab能\r\nポソ\r\nab"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("表ソ\r\nab能\r\nポソ\r\nab"));
     // The box paste item pastes any text as a box.
     msg.RunPopup(paBoxPaste, 0);
-    EXPECT_EQ(m.Lines().Text(), S("表ソ\r\nab能\r\nポソ\r\nabソ\r\n  ab\r\n"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("表ソ\r\nab能\r\nポソ\r\nabソ\r\n  ab\r\n"));
 }
 
 TEST_F(Messages, CutAndTheClipboardMessagesFollowSelectionAndReadOnly) {
@@ -176,7 +176,7 @@ TEST_F(Messages, CutAndTheClipboardMessagesFollowSelectionAndReadOnly) {
     m.SetSelLength(2);
     msg.Cut(); // WM_CUT
     EXPECT_EQ(clip.text, "ab");
-    EXPECT_EQ(m.Lines().Text(), S("表ソ\r\n能\r\nポ"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("表ソ\r\n能\r\nポ"));
     msg.Copy(); // nothing selected: emptied
     EXPECT_TRUE(clip.has);
     EXPECT_EQ(clip.text, "");
@@ -186,18 +186,18 @@ TEST_F(Messages, CutAndTheClipboardMessagesFollowSelectionAndReadOnly) {
     msg.Cut();
     EXPECT_EQ(clip.text, "");
     msg.Copy();
-    EXPECT_EQ(clip.text, S("表"));
+    EXPECT_EQ(clip.text, Sjis("表"));
     msg.Paste();
     msg.Clear();
     msg.SetText("x");
     msg.ReplaceSel("x");
-    EXPECT_EQ(m.Lines().Text(), S("表ソ\r\n能\r\nポ"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("表ソ\r\n能\r\nポ"));
     m.SetReadOnly(false);
     msg.Clear(); // WM_CLEAR
-    EXPECT_EQ(m.Lines().Text(), S("ソ\r\n能\r\nポ"));
-    msg.ReplaceSel(S("表"));
-    EXPECT_EQ(m.Lines().Text(), S("表ソ\r\n能\r\nポ"));
-    msg.SetText(S("新\r\n"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("ソ\r\n能\r\nポ"));
+    msg.ReplaceSel(Sjis("表"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("表ソ\r\n能\r\nポ"));
+    msg.SetText(Sjis("新\r\n"));
     EXPECT_EQ(msg.GetTextLength(), 4);
 }
 
@@ -207,7 +207,7 @@ TEST_F(Messages, EveryEditControlOperationOnATextWithTwoByteCharactersAndCrLf) {
     msg.SetSel(8, 2);
     EXPECT_EQ(msg.GetSel(&s, &e), MakeLong(2, 8));
     EXPECT_EQ(std::make_pair(s, e), std::make_pair(2, 8));
-    EXPECT_EQ(m.SelText(), S("ソ\r\nab"));
+    EXPECT_EQ(m.SelText(), Sjis("ソ\r\nab"));
     msg.SetSel(0, -1);
     msg.GetSel(&s, &e);
     EXPECT_EQ(std::make_pair(s, e), std::make_pair(0, 14));
@@ -237,11 +237,11 @@ TEST_F(Messages, EveryEditControlOperationOnATextWithTwoByteCharactersAndCrLf) {
     std::array<char, 8> buf{};
     buf[0] = 3;
     EXPECT_EQ(msg.GetLine(1, buf), 3);
-    EXPECT_EQ(std::string(buf.data(), 3), "ab" + S("能").substr(0, 1));
+    EXPECT_EQ(std::string(buf.data(), 3), "ab" + Sjis("能").substr(0, 1));
     buf = {};
     buf[0] = 100; // more than the row: the row
     EXPECT_EQ(msg.GetLine(0, buf), 4);
-    EXPECT_EQ(std::string(buf.data(), 4), S("表ソ"));
+    EXPECT_EQ(std::string(buf.data(), 4), Sjis("表ソ"));
     EXPECT_EQ(msg.GetLine(3, buf), 0);
     std::array<char, 3> small{};
     small[0] = 50; // the word asks for more than the buffer holds
@@ -250,10 +250,10 @@ TEST_F(Messages, EveryEditControlOperationOnATextWithTwoByteCharactersAndCrLf) {
     EXPECT_EQ(msg.GetTextLength(), 14);
     std::array<char, 7> text{};
     EXPECT_EQ(msg.GetText(text), 6);
-    EXPECT_EQ(std::string(text.data()), S("表ソ\r\n"));
+    EXPECT_EQ(std::string(text.data()), Sjis("表ソ\r\n"));
     std::array<char, 32> whole{};
     EXPECT_EQ(msg.GetText(whole), 14);
-    EXPECT_EQ(std::string(whole.data()), S("表ソ\r\nab能\r\nポ"));
+    EXPECT_EQ(std::string(whole.data()), Sjis("表ソ\r\nab能\r\nポ"));
     // Positions: ソ at column 2 of row 0; 能 at column 2 of row 1.
     EXPECT_EQ(msg.PosFromChar(2), MakeLong(20 + 2 * 8, 2));
     EXPECT_EQ(msg.PosFromChar(8), MakeLong(20 + 2 * 8, 2 + 16));
@@ -273,7 +273,7 @@ TEST_F(Messages, EveryEditControlOperationOnATextWithTwoByteCharactersAndCrLf) {
     msg.ReplaceSel("x");
     EXPECT_TRUE(msg.CanUndo());
     EXPECT_TRUE(msg.Undo());
-    EXPECT_EQ(m.Lines().Text(), S("表ソ\r\nab能\r\nポ"));
+    EXPECT_EQ(m.Lines().Text(), Sjis("表ソ\r\nab能\r\nポ"));
     msg.ReplaceSel("x");
     msg.EmptyUndoBuffer();
     EXPECT_FALSE(msg.Undo());
@@ -283,7 +283,7 @@ TEST_F(Messages, EveryEditControlOperationOnATextWithTwoByteCharactersAndCrLf) {
 TEST_F(Messages, GetSelAnswersTheTrueOffsetsAndPacksTheirLow16Bits) {
     std::string text;
     while (text.size() < 70000)
-        text += S("表ソ能ポ行\r\n");
+        text += Sjis("表ソ能ポ行\r\n");
     m.List().LoadText(text);
     msg.SetSel(65540, 69990);
     int s = 0, e = 0;

@@ -9,7 +9,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -54,7 +54,7 @@ TEST(Navigation, ShiftWithArrowsSelectsFromTheAnchor) {
 
 TEST(Navigation, HomeEndAndTheirCtrlForms) {
     Model m;
-    m.List().LoadText(S("表ソ\r\nabc\r\n"));
+    m.List().LoadText(Sjis("表ソ\r\nabc\r\n"));
     m.SetRowCol(1, 1);
     m.NavigateKey(nkEnd, false, false, false);
     EXPECT_EQ(m.At(), std::make_pair(1, 3));
@@ -144,7 +144,7 @@ TEST(Navigation, CtrlLeftAndRightStepThroughTokens) {
     Model m;
     // Tokens: "abc" "12" "表" "ソ" (kanji and katakana apart); "(" and "." are symbols, blanks
     // no tokens.
-    m.List().LoadText(S("abc (12) 表ソ.\r\nnext word"));
+    m.List().LoadText(Sjis("abc (12) 表ソ.\r\nnext word"));
     struct Step {
         bool right;
         std::pair<int, int> at;
@@ -172,7 +172,7 @@ namespace {
 
 TEST(RowSelection, WholeRowsWithTheirLineEndsInEitherDirection) {
     Model m;
-    m.List().LoadText(S("表a\r\nbc\r\nde\r\nlast"));
+    m.List().LoadText(Sjis("表a\r\nbc\r\nde\r\nlast"));
     m.StartRowSelection(1);
     EXPECT_TRUE(m.Selected());
     EXPECT_EQ(m.SelText(), "bc\r\n");
@@ -182,7 +182,7 @@ TEST(RowSelection, WholeRowsWithTheirLineEndsInEitherDirection) {
     EXPECT_EQ(m.At(), std::make_pair(3, 0));
     // Crossing the first row: it stays selected.
     m.ExtendRowSelection(0);
-    EXPECT_EQ(m.SelText(), S("表a\r\nbc\r\n"));
+    EXPECT_EQ(m.SelText(), Sjis("表a\r\nbc\r\n"));
     EXPECT_EQ(m.At(), std::make_pair(0, 0));
     // The last row ends the text: to its end.
     m.ExtendRowSelection(9);

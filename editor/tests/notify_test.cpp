@@ -10,7 +10,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -187,7 +187,7 @@ TEST(VelStringList, DestroyingTheListReportsNothing) {
 TEST(VelStringList, IndexOutsideTheListRaisesTheIndexMessage) {
     TRowAttributeStringList l;
     l.Add("a");
-    const std::string msg = S("リストのインデックスが範囲を超えています");
+    const std::string msg = Sjis("リストのインデックスが範囲を超えています");
     auto expectIndexError = [&](auto f, const char* what) {
         try {
             f();
@@ -329,7 +329,7 @@ TEST(VelStringList, AgreesWithAPlainVectorUnderRandomEdits) {
 
 TEST(SjisHelpers, CharacterPositionTests) {
     // "aア" then "A": the trail byte of ア is 0x41, the same as 'A'.
-    const std::string t = "a" + S("ア") + "A";
+    const std::string t = "a" + Sjis("ア") + "A";
     ASSERT_EQ(t.size(), 4u);
     struct Case {
         int i;
@@ -358,9 +358,10 @@ TEST(SjisHelpers, ContainsTextOnlyAtCharacterBoundaries) {
         bool in;
     };
     const Case cases[] = {
-        {"A", S("ア"), false}, // 'A' is only the trail byte of ア
-        {"A", S("アA"), true},  {S("イ"), S("アイ"), true}, {"", "abc", false},
-        {"abcd", "abc", false}, {"abc", "abc", true},
+        {"A", Sjis("ア"), false}, // 'A' is only the trail byte of ア
+        {"A", Sjis("アA"), true}, {Sjis("イ"), Sjis("アイ"), true},
+        {"", "abc", false},       {"abcd", "abc", false},
+        {"abc", "abc", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ContainsText(c.sub, c.s), c.in)

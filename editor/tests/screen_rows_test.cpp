@@ -11,7 +11,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -84,12 +84,12 @@ constexpr int LE = LineEnd, WR = Wrapped, EOT = EndOfText;
 
 TEST(ScreenRows, LoadingTextGivesRowsAttributesAndTheTextBack) {
     Fixture f;
-    const std::string text = std::string(25, 'a') + "\r\nbb\r\n\r\n" + S("漢字");
+    const std::string text = std::string(25, 'a') + "\r\nbb\r\n\r\n" + Sjis("漢字");
     f.list.LoadText(text);
     EXPECT_EQ(
         Rows(f.list),
         (std::vector<Row>{
-            {std::string(20, 'a'), WR}, {"aaaaa", LE}, {"bb", LE}, {"", LE}, {S("漢字"), EOT}}));
+            {std::string(20, 'a'), WR}, {"aaaaa", LE}, {"bb", LE}, {"", LE}, {Sjis("漢字"), EOT}}));
     EXPECT_EQ(f.list.Text(), text);
     f.list.LoadText("x\r\n");
     EXPECT_EQ(Rows(f.list), (std::vector<Row>{{"x", LE}}));
@@ -175,7 +175,7 @@ TEST(ScreenRows, AnEditInALongWrappedLineRecutsOnlyUntilTheRowsFallInStep) {
         f.list.WrapOption().SetWordBreak(wordBreak);
         std::string line;
         for (int i = 0; i < 60; ++i)
-            line += (i % 3 ? "word " : S("表示 ")) + std::to_string(i) + " ";
+            line += (i % 3 ? "word " : Sjis("表示 ")) + std::to_string(i) + " ";
         f.list.LoadText("top\r\n" + line + "\r\nend");
         const int rows = f.list.Count();
         ASSERT_GT(rows, 20);
@@ -204,8 +204,9 @@ TEST(ScreenRows, AnEditInALongWrappedLineRecutsOnlyUntilTheRowsFallInStep) {
 // re-wrap, whether the cut falls into step inside the window, beyond it or never.
 TEST(ScreenRows, EditsInVeryLongLinesGiveTheRowsOfAWholeRewrap) {
     std::mt19937 rng(21);
-    const std::vector<std::string> pieces = {"a",     "bc ",   " ",     "\t",   S("漢字"), S("か"),
-                                             S("、"), S("。"), "word ", S("ｱ"), "(",       ")"};
+    const std::vector<std::string> pieces = {"a",          "bc ",      " ",        "\t",
+                                             Sjis("漢字"), Sjis("か"), Sjis("、"), Sjis("。"),
+                                             "word ",      Sjis("ｱ"),  "(",        ")"};
     for (int round = 0; round < 9; ++round) {
         SCOPED_TRACE(round);
         Fixture f(20 + static_cast<int>(rng() % 30));
@@ -216,7 +217,7 @@ TEST(ScreenRows, EditsInVeryLongLinesGiveTheRowsOfAWholeRewrap) {
         std::string line;
         const int kind = round % 3; // mixed pieces, one letter, one kanji
         while (line.size() < 24000)
-            line += kind == 0 ? pieces[rng() % pieces.size()] : kind == 1 ? "a" : S("表");
+            line += kind == 0 ? pieces[rng() % pieces.size()] : kind == 1 ? "a" : Sjis("表");
         f.list.LoadText("top\r\n" + line + "\r\n" + line.substr(0, 3000));
         for (int step = 0; step < 6; ++step) {
             const int row = 1 + static_cast<int>(rng() % (f.list.Count() - 1));
@@ -225,7 +226,7 @@ TEST(ScreenRows, EditsInVeryLongLinesGiveTheRowsOfAWholeRewrap) {
             while (at < stop)
                 at += cp932::IsLeadByte(static_cast<unsigned char>(t[at])) ? 2 : 1;
             at = std::min(at, t.size());
-            const std::string ins = step % 2 ? S("表") : "x";
+            const std::string ins = step % 2 ? Sjis("表") : "x";
             if (step == 5)
                 t.erase(0, std::min<size_t>(t.size(), 5)); // a deletion
             else
@@ -368,11 +369,11 @@ TEST(ScreenRows, PutRowsCarriesMarks) {
 TEST(ScreenRows, SwitchingWrapKeepsTextAndMarksAndEmptiesUndo) {
     Fixture f(20, true);
     const std::string text =
-        std::string(45, 'a') + "\r\n" + S("漢字") + "\r\n" + std::string(30, 'b');
+        std::string(45, 'a') + "\r\n" + Sjis("漢字") + "\r\n" + std::string(30, 'b');
     f.list.LoadText(text);
     f.list.SetRowMarks(1, 1 << 4);
     f.list.SetRowMarks(2, 1 << 12);
-    f.list.ReplaceRows(3, 1, S("漢字\r\n"));
+    f.list.ReplaceRows(3, 1, Sjis("漢字\r\n"));
     EXPECT_FALSE(f.list.UndoObj().UndoList().empty());
     f.ed.caretRow = 4;
     f.ed.caretCol = 7;
@@ -510,12 +511,12 @@ TEST(ScreenRows, ClearAndCaretsIntoRange) {
 TEST(ScreenRows, RowTokensParseOnDemandAndSeeAcrossTheWrap) {
     Fixture f(20, true);
     f.ed.screenRows = 1; // the initial parse covers two rows only
-    f.ed.fountain.ReserveWordList().Add(S("消費税"));
+    f.ed.fountain.ReserveWordList().Add(Sjis("消費税"));
     auto* b = f.UseParentheses(false);
     TEditorColors& c = f.ed.fountain.Colors();
     // Row 3 cuts the reserve word after two bytes; a bracket opened on row 0 stays open.
-    f.list.LoadText("(a\r\nb\r\nc\r\n" + std::string(18, 'x') + S("消費税") + " d)");
-    ASSERT_EQ(f.list.Text(3), std::string(18, 'x') + S("消"));
+    f.list.LoadText("(a\r\nb\r\nc\r\n" + std::string(18, 'x') + Sjis("消費税") + " d)");
+    ASSERT_EQ(f.list.Text(3), std::string(18, 'x') + Sjis("消"));
     ASSERT_FALSE(f.list.Parsed(3));
     using V = std::vector<TRowToken>;
     EXPECT_EQ(f.list.RowTokens(3, f.list.Text(3)), (V{{0, 20, kdBracket, &b->ItemColor()}}));
@@ -596,9 +597,10 @@ std::string RowRuleBroken(const TEditorScreenStrings& l) {
 TEST(ScreenRows, RandomEditsKeepTextRowsAndStatesRight) {
     std::mt19937 rng(11);
     const std::vector<std::string> pieces = {
-        "a",     "bc",    " ",    "\t",      "(",     ")",       "//",        "x",
-        "\r\n",  "\r",    "\n",   S("漢字"), S("か"), S("カタ"), S("、"),     S("。"),
-        S("「"), S("」"), "word", "9",       S("ｱ"),  "begin",   S("消費税"), ",",
+        "a",        "bc",           " ",        "\t",       "(",          ")",        "//",
+        "x",        "\r\n",         "\r",       "\n",       Sjis("漢字"), Sjis("か"), Sjis("カタ"),
+        Sjis("、"), Sjis("。"),     Sjis("「"), Sjis("」"), "word",       "9",        Sjis("ｱ"),
+        "begin",    Sjis("消費税"), ",",
     };
     auto randomText = [&](int maxPieces) {
         std::string t;
@@ -621,11 +623,11 @@ TEST(ScreenRows, RandomEditsKeepTextRowsAndStatesRight) {
         b->LeftBracket = "(";
         b->RightBracket = ")";
         auto* b2 = f.ed.fountain.Brackets().Add();
-        b2->LeftBracket = S("「");
-        b2->RightBracket = S("」");
+        b2->LeftBracket = Sjis("「");
+        b2->RightBracket = Sjis("」");
         f.ed.fountain.SetCommenter("//");
         f.ed.fountain.ReserveWordList().Add("begin");
-        f.ed.fountain.ReserveWordList().Add(S("消費税"));
+        f.ed.fountain.ReserveWordList().Add(Sjis("消費税"));
         f.list.LoadText(randomText(80));
         auto allMarks = [&] {
             int m = 0;
@@ -702,9 +704,10 @@ TEST(ScreenRows, RandomEditsKeepTextRowsAndStatesRight) {
 TEST(ScreenRows, WrappedRowsArePaintedLikeTheirWholeLines) {
     std::mt19937 rng(5);
     const std::vector<std::string> pieces = {
-        "a",     "bc",      " ",     "\t",    "(",     ")",     "//",        "'",
-        "<<",    ">>",      "\r\n",  "9",     "1.5e3", ",",     "x_1",       S("漢字"),
-        S("か"), S("カタ"), S("、"), S("「"), S("」"), "begin", S("消費税"), S("ｱｲ"),
+        "a",     "bc",           " ",        "\t",         "(",        ")",        "//",
+        "'",     "<<",           ">>",       "\r\n",       "9",        "1.5e3",    ",",
+        "x_1",   Sjis("漢字"),   Sjis("か"), Sjis("カタ"), Sjis("、"), Sjis("「"), Sjis("」"),
+        "begin", Sjis("消費税"), Sjis("ｱｲ"),
     };
     for (int round = 0; round < 150; ++round) {
         std::string text;
@@ -727,7 +730,7 @@ TEST(ScreenRows, WrappedRowsArePaintedLikeTheirWholeLines) {
             f.ed.initFull = true;
             TEditorFountain& fn = f.ed.fountain;
             for (auto [l, r] : {std::pair<std::string, std::string>{"(", ")"},
-                                {S("「"), S("」")},
+                                {Sjis("「"), Sjis("」")},
                                 {"<<", ">>"}}) {
                 auto* b = fn.Brackets().Add();
                 b->LeftBracket = l;
@@ -737,7 +740,7 @@ TEST(ScreenRows, WrappedRowsArePaintedLikeTheirWholeLines) {
             fn.SetCommenter("//");
             fn.SetQuotation("'");
             fn.ReserveWordList().Add("begin");
-            fn.ReserveWordList().Add(S("消費税"));
+            fn.ReserveWordList().Add(Sjis("消費税"));
             f.list.LoadText(text);
             // Per line: the colour of each byte, as an index of its class (0 for none, -1 for
             // a byte no token covers).

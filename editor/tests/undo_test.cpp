@@ -10,7 +10,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -66,9 +66,9 @@ TEST(Undo, TheLimitKeepsTheNewestStepsAndAnEditAfterUndoEndsRedo) {
         f.ed.col = i;
         std::string t = f.list.Count() ? f.list.Text(0) : std::string();
         if (f.list.Count())
-            f.list.ReplaceRows(0, 1, t + S("あ"));
+            f.list.ReplaceRows(0, 1, t + Sjis("あ"));
         else
-            f.list.ReplaceRows(0, 0, S("あ"));
+            f.list.ReplaceRows(0, 0, Sjis("あ"));
     }
     EXPECT_EQ(f.undo().UndoList().Count(), 64);
     int undone = 0;
@@ -77,12 +77,12 @@ TEST(Undo, TheLimitKeepsTheNewestStepsAndAnEditAfterUndoEndsRedo) {
         ++undone;
     }
     EXPECT_EQ(undone, 64);
-    EXPECT_EQ(f.list.Text(), S("ああああああ")) << "the six oldest steps are gone";
+    EXPECT_EQ(f.list.Text(), Sjis("ああああああ")) << "the six oldest steps are gone";
     EXPECT_EQ(f.ed.col, 6) << "the caret of the oldest step kept";
     EXPECT_EQ(f.undo().RedoList().Count(), 64);
     f.list.Redo();
     f.list.Redo();
-    EXPECT_EQ(f.list.Text(), S("ああああああああ"));
+    EXPECT_EQ(f.list.Text(), Sjis("ああああああああ"));
     EXPECT_TRUE(f.undo().CanUndo());
     EXPECT_TRUE(f.undo().CanRedo());
     f.list.ReplaceRows(0, 1, "x");
@@ -98,7 +98,7 @@ TEST(Undo, TheLimitKeepsTheNewestStepsAndAnEditAfterUndoEndsRedo) {
 
 TEST(Undo, APasteIntoAWrappedLineComesBackOutWithItsWrapAndCaret) {
     Fixture f;
-    const std::string line = S("表示能力ソポ") + std::string(20, 'a') + S("漢字かな");
+    const std::string line = Sjis("表示能力ソポ") + std::string(20, 'a') + Sjis("漢字かな");
     f.list.LoadText("top\r\n" + line + "\r\nend");
     const auto before = Rows(f.list);
     ASSERT_GT(f.list.LineEndRow(1), 2) << "the line is wrapped";
@@ -106,7 +106,8 @@ TEST(Undo, APasteIntoAWrappedLineComesBackOutWithItsWrapAndCaret) {
     f.ed.row = 2;
     f.ed.col = 4;
     std::string r2 = f.list.Text(2);
-    f.list.ReplaceRows(2, 1, r2.substr(0, 4) + "one\r\n" + S("二つ") + "\r\nthree" + r2.substr(4));
+    f.list.ReplaceRows(2, 1,
+                       r2.substr(0, 4) + "one\r\n" + Sjis("二つ") + "\r\nthree" + r2.substr(4));
     const auto after = Rows(f.list);
     const std::string afterText = f.list.Text();
     EXPECT_NE(afterText, f.list.Text(0));
@@ -152,12 +153,12 @@ TEST(Undo, AWholeLineDeletionAndItsMarks) {
 TEST(Undo, InsertionsAfterTheTextAndIntoAnEmptyList) {
     Fixture f(false);
     f.list.LoadText("x\r\n");
-    f.list.ReplaceRows(1, 0, S("ソ表\r\n能"));
-    EXPECT_EQ(f.list.Text(), S("x\r\nソ表\r\n能"));
+    f.list.ReplaceRows(1, 0, Sjis("ソ表\r\n能"));
+    EXPECT_EQ(f.list.Text(), Sjis("x\r\nソ表\r\n能"));
     f.list.Undo();
     EXPECT_EQ(Rows(f.list), (std::vector<Row>{{"x", LE, 0}}));
     f.list.Redo();
-    EXPECT_EQ(f.list.Text(), S("x\r\nソ表\r\n能"));
+    EXPECT_EQ(f.list.Text(), Sjis("x\r\nソ表\r\n能"));
     f.list.LoadText("");
     EXPECT_FALSE(f.undo().CanUndo()) << "loading a text empties the lists";
     f.list.ReplaceRows(0, 0, "ab");
@@ -214,12 +215,12 @@ TEST(Undo, AnEditInAVeryLongWrappedLineKeepsLittleAndUndoesExactly) {
     Fixture f(true, 40);
     std::string line;
     while (line.size() < 200000)
-        line += S("あいうえおソ表能ポ") + "abc ";
+        line += Sjis("あいうえおソ表能ポ") + "abc ";
     f.list.LoadText("top\r\n" + line + "\r\nend");
     const auto before = Rows(f.list);
     const int row = 3;
     std::string t = f.list.Text(row);
-    f.list.ReplaceRows(row, 1, S("字") + t);
+    f.list.ReplaceRows(row, 1, Sjis("字") + t);
     const auto after = Rows(f.list);
     const TUndoData& u = f.undo().UndoList().back();
     EXPECT_LT(u.Text.size(), 5000u) << "the shared rest of the line is not copied";
@@ -236,9 +237,9 @@ TEST(Undo, AnEditInAVeryLongWrappedLineKeepsLittleAndUndoesExactly) {
 // Random edits on random Shift-JIS text, wrapped and not: undoing every step gives back the
 // first rows with their marks; redoing every step gives the edited rows again.
 TEST(Undo, RandomEditsUndoAndRedoExactly) {
-    const std::vector<std::string> pool = {"a",     " ",     "\t",   S("ソ"), S("表"),
-                                           S("能"), S("ポ"), S("ｱ"), S("　"), "\r\n",
-                                           "\\",    "|",     "xyz"};
+    const std::vector<std::string> pool = {
+        "a",       " ",        "\t",   Sjis("ソ"), Sjis("表"), Sjis("能"), Sjis("ポ"),
+        Sjis("ｱ"), Sjis("　"), "\r\n", "\\",       "|",        "xyz"};
     for (bool wrap : {false, true}) {
         for (unsigned seed = 1; seed <= 30; ++seed) {
             SCOPED_TRACE(testing::Message() << "wrap " << wrap << " seed " << seed);

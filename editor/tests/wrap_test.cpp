@@ -11,13 +11,13 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 std::string Rep(const char* u8, int n) {
     std::string r;
     for (int i = 0; i < n; ++i)
-        r += S(u8);
+        r += Sjis(u8);
     return r;
 }
 
@@ -40,11 +40,11 @@ std::vector<Row> Cut(const std::string& line, const TEditorWrapOption& o, int ta
 
 TEST(ColumnMap, CodesTabsAndLimits) {
     TColumnMetrics off{4, false, 20};
-    EXPECT_EQ(ColumnMap(S("a b\t漢ｱ_9,"), off), "1212451112");
+    EXPECT_EQ(ColumnMap(Sjis("a b\t漢ｱ_9,"), off), "1212451112");
     EXPECT_EQ(ColumnMap("\tx", off), "23331");
     EXPECT_EQ(ColumnMap("ab\tx", off), "11231");
-    EXPECT_EQ(StrWidth(S("ab\t漢"), off), 6);
-    EXPECT_EQ(ExpandTab(S("ab\t漢\t"), off), S("ab  漢  "));
+    EXPECT_EQ(StrWidth(Sjis("ab\t漢"), off), 6);
+    EXPECT_EQ(ExpandTab(Sjis("ab\t漢\t"), off), Sjis("ab  漢  "));
     EXPECT_EQ(ExpandTab("plain", off), "plain");
     // A lead byte at the very end is a one-byte character.
     EXPECT_EQ(ColumnMap("a\x88", off), "11");
@@ -55,7 +55,7 @@ TEST(ColumnMap, CodesTabsAndLimits) {
     EXPECT_EQ(ColumnMap(std::string(17, 'a') + "\tb", off).size(), 17u + 3 + 1);
     // The map stops at WrapByte + 3 (on) or 1000 (off), the crossing character whole.
     EXPECT_EQ(ColumnMap(std::string(30, 'a'), on).size(), 23u);
-    EXPECT_EQ(ColumnMap(std::string(22, 'a') + S("漢漢"), on).size(), 24u);
+    EXPECT_EQ(ColumnMap(std::string(22, 'a') + Sjis("漢漢"), on).size(), 24u);
     EXPECT_EQ(ColumnMap(std::string(1200, 'a'), off).size(), 1000u);
     EXPECT_EQ(StrWidth(std::string(1200, 'a'), off), 1200);
     // The delimiter set: punctuation but not the underscore, letters, digits or narrow kana.
@@ -67,7 +67,7 @@ TEST(ColumnMap, CodesTabsAndLimits) {
 
 TEST(ColumnMap, TheWalkerCountsBytesBothWays) {
     TColumnMetrics m{4, false, 20};
-    const std::string t = S("a\t漢b");
+    const std::string t = Sjis("a\t漢b");
     const std::string map = ColumnMap(t, m);
     ASSERT_EQ(map, "1233451");
     TEditorAttributeArray a;
@@ -79,7 +79,7 @@ TEST(ColumnMap, TheWalkerCountsBytesBothWays) {
     for (int p = 1; p <= 7; ++p) {
         a.MoveTo(p);
         EXPECT_EQ(a.Count(), counts[p]) << "forward " << p;
-        EXPECT_EQ(std::string(a.CurrentChar()), S(chars[p])) << p;
+        EXPECT_EQ(std::string(a.CurrentChar()), Sjis(chars[p])) << p;
     }
     for (int p = 7; p >= 1; --p) {
         a.MoveTo(p);
@@ -122,58 +122,58 @@ TEST(Wrap, EachRule) {
          false,
          false,
          false,
-         a19 + S("漢字"),
-         {{a19, W}, {S("漢字"), L}}},
+         a19 + Sjis("漢字"),
+         {{a19, W}, {Sjis("漢字"), L}}},
         {"empty line", false, false, false, false, "", {{"", L}}},
         {"punctuation hangs",
          false,
          true,
          false,
          false,
-         a20 + S("、、b"),
-         {{a20 + S("、"), W}, {S("、b"), L}}},
+         a20 + Sjis("、、b"),
+         {{a20 + Sjis("、"), W}, {Sjis("、b"), L}}},
         {"punctuation after a moved kanji",
          false,
          true,
          false,
          false,
-         a19 + S("漢、x"),
-         {{a19, W}, {S("漢、x"), L}}},
+         a19 + Sjis("漢、x"),
+         {{a19, W}, {Sjis("漢、x"), L}}},
         {"no hanging without the rule",
          false,
          false,
          false,
          false,
-         a20 + S("、b"),
-         {{a20, W}, {S("、b"), L}}},
+         a20 + Sjis("、b"),
+         {{a20, W}, {Sjis("、b"), L}}},
         {"opening bracket does not end a row",
          false,
          false,
          true,
          false,
-         std::string(18, 'a') + S("「") + "bcd",
-         {{std::string(18, 'a'), W}, {S("「") + "bcd", L}}},
+         std::string(18, 'a') + Sjis("「") + "bcd",
+         {{std::string(18, 'a'), W}, {Sjis("「") + "bcd", L}}},
         {"closing bracket does not begin a row",
          false,
          false,
          true,
          false,
-         a20 + S("」x"),
-         {{a19, W}, {S("a」x"), L}}},
+         a20 + Sjis("」x"),
+         {{a19, W}, {Sjis("a」x"), L}}},
         {"the cut stops at four fifths",
          false,
          false,
          true,
          false,
-         Rep("「", 10) + S("」x"),
-         {{Rep("「", 8), W}, {Rep("「", 2) + S("」x"), L}}},
+         Rep("「", 10) + Sjis("」x"),
+         {{Rep("「", 8), W}, {Rep("「", 2) + Sjis("」x"), L}}},
         {"kinsoku pulls back past an opening bracket",
          false,
          false,
          true,
          false,
-         std::string(18, 'a') + S("（」") + "x",
-         {{std::string(18, 'a'), W}, {S("（」") + "x", L}}},
+         std::string(18, 'a') + Sjis("（」") + "x",
+         {{std::string(18, 'a'), W}, {Sjis("（」") + "x", L}}},
         {"word break after the blank",
          false,
          false,
@@ -200,8 +200,8 @@ TEST(Wrap, EachRule) {
          false,
          false,
          true,
-         std::string(10, 'a') + " " + S("漢字漢字") + "bbbbbbbbb",
-         {{std::string(10, 'a') + " " + S("漢字漢字"), W}, {"bbbbbbbbb", L}}},
+         std::string(10, 'a') + " " + Sjis("漢字漢字") + "bbbbbbbbb",
+         {{std::string(10, 'a') + " " + Sjis("漢字漢字"), W}, {"bbbbbbbbb", L}}},
         {"tab narrowed at the wrap column",
          false,
          false,
@@ -248,9 +248,10 @@ TEST(Wrap, StrToRowsSplitsLinesAndWrapsEach) {
 TEST(Wrap, RandomLinesKeepEveryRule) {
     std::mt19937 rng(7);
     const std::vector<std::string> pieces = {
-        "a",     "b",     " ",     "\t",    ",",     "9",     S("漢"),   S("か"),
-        S("カ"), S("、"), S("。"), S("「"), S("」"), S("（"), S("）"),   S("ｱ"),
-        S("ｰ"),  "(",     ")",     S("ー"), ".",     "word",  S("全角"), "\x81\x40",
+        "a",        "b",        " ",        "\t",       ",",          "9",
+        Sjis("漢"), Sjis("か"), Sjis("カ"), Sjis("、"), Sjis("。"),   Sjis("「"),
+        Sjis("」"), Sjis("（"), Sjis("）"), Sjis("ｱ"),  Sjis("ｰ"),    "(",
+        ")",        Sjis("ー"), ".",        "word",     Sjis("全角"), "\x81\x40",
     };
     for (int iter = 0; iter < 3000; ++iter) {
         TEditorWrapOption o;
@@ -313,7 +314,8 @@ TEST(Wrap, RandomLinesKeepEveryRule) {
 TEST(Wrap, WordBreakCutsAtTheLastBreakAfterTheFirstThird) {
     std::mt19937 rng(3);
     const std::vector<std::string> pieces = {
-        "a", "bb", "ccc", "word", " ", "\t", ",", "-", "_", "9", S("漢"), S("かな"), S("ｱｲ"),
+        "a", "bb", "ccc", "word",     " ",          "\t",       ",",
+        "-", "_",  "9",   Sjis("漢"), Sjis("かな"), Sjis("ｱｲ"),
     };
     for (int iter = 0; iter < 2000; ++iter) {
         TEditorWrapOption o;

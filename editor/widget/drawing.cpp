@@ -77,7 +77,7 @@ TEditor::TEditor(QWidget* Parent) : QAbstractScrollArea(Parent) {
 
 TEditor::~TEditor() = default;
 
-QColor TEditor::Qc(TColor C, TColor None) const {
+QColor TEditor::QtColor(TColor C, TColor None) const {
     if (C == clNone) C = None;
     if (C == clNone) C = FColor;
     switch (C) {
@@ -256,7 +256,7 @@ void TEditor::PaintRect(QPainter& P, const QRect& R) {
         // after it takes one more cell.
         const int right = std::min(t.right() + 1, ColX(1003));
         const int rowH = m.FontHeight + (SelectionShown() ? Margin().UnderlineGap() : 0);
-        const QColor back = Qc(FColor, FColor);
+        const QColor back = QtColor(FColor, FColor);
         for (int r = r0; r <= r1; ++r) {
             QRect rr(m.LeftMargin, RowY(r), right - m.LeftMargin, rowH);
             // Rows paint their own cells; the spacing under them and the area right of column
@@ -278,15 +278,15 @@ void TEditor::PaintRect(QPainter& P, const QRect& R) {
 
 void TEditor::PaintCorner(QPainter& P, const QRect& R) {
     const TEditorMetrics& m = Metrics();
-    P.fillRect(R, Qc(FColor, FColor));
+    P.fillRect(R, QtColor(FColor, FColor));
     if (Leftbar().Visible() && Leftbar().Edge()) {
         const int x = FImagebarWidth + Margin().Left() * 0;
-        P.fillRect(QRect(x, 0, FLeftbarWidth, m.TopMargin), Qc(Leftbar().BkColor(), FColor));
+        P.fillRect(QRect(x, 0, FLeftbarWidth, m.TopMargin), QtColor(Leftbar().BkColor(), FColor));
         P.fillRect(QRect(x + FLeftbarWidth - 2, 0, 1, m.TopMargin), Qt::white);
         P.fillRect(QRect(x + FLeftbarWidth - 1, 0, 1, m.TopMargin), Qt::gray);
     }
     if (Ruler().Visible() && Ruler().Edge()) {
-        P.fillRect(QRect(0, 0, m.LeftMargin, FRulerHeight), Qc(Ruler().BkColor(), FColor));
+        P.fillRect(QRect(0, 0, m.LeftMargin, FRulerHeight), QtColor(Ruler().BkColor(), FColor));
         P.fillRect(QRect(0, FRulerHeight - 2, m.LeftMargin, 1), Qt::white);
         P.fillRect(QRect(0, FRulerHeight - 1, m.LeftMargin, 1), Qt::gray);
     }
@@ -294,7 +294,7 @@ void TEditor::PaintCorner(QPainter& P, const QRect& R) {
 
 void TEditor::PaintRuler(QPainter& P, const QRect& R) {
     const TEditorMetrics& m = Metrics();
-    P.fillRect(R, Qc(FColor, FColor));
+    P.fillRect(R, QtColor(FColor, FColor));
     if (!Ruler().Visible()) return;
     const int cw = m.ColWidth, gr = Ruler().GaugeRange();
     const int bottom = FRulerHeight - (Ruler().Edge() ? 2 : 1);
@@ -325,12 +325,13 @@ void TEditor::PaintRuler(QPainter& P, const QRect& R) {
     const int k1 = std::min(1001, TopCol() + (R.right() - m.LeftMargin) / cw + 1);
     P.save();
     P.setClipRect(R & QRect(0, 0, ColX(1001), FRulerHeight));
-    cells(k0, k1, Qc(Ruler().BkColor(), FColor), Qc(Ruler().Color(), FFontColor));
+    cells(k0, k1, QtColor(Ruler().BkColor(), FColor), QtColor(Ruler().Color(), FFontColor));
     // The caret's column in the marked colours.
     const int c = Col();
     if (c >= k0 && c < k1) {
         P.setClipRect(QRect(ColX(c), 0, cw, FRulerHeight) & R);
-        cells(c, c + 1, Qc(Ruler().MarkColor(), FFontColor), Qc(Ruler().BkColor(), FColor));
+        cells(c, c + 1, QtColor(Ruler().MarkColor(), FFontColor),
+              QtColor(Ruler().BkColor(), FColor));
     }
     P.restore();
     FRulerMarkCol = c;
@@ -375,7 +376,7 @@ std::string TEditor::LeftbarLabel(int ARow) {
 
 void TEditor::PaintBars(QPainter& P, const QRect& R) {
     const TEditorMetrics& m = Metrics();
-    P.fillRect(R, Qc(FColor, FColor));
+    P.fillRect(R, QtColor(FColor, FColor));
     const int r0 = TopRow() + (R.top() - m.TopMargin) / m.RowHeight;
     const int r1 = TopRow() + (R.bottom() - m.TopMargin) / m.RowHeight;
     const bool leftbar = Leftbar().Visible();
@@ -384,7 +385,7 @@ void TEditor::PaintBars(QPainter& P, const QRect& R) {
         if (Imagebar().Visible() && FImagebarWidth > 0) {
             const bool barColour = leftbar && Leftbar().BkColor() != clNone;
             P.fillRect(QRect(0, y, FImagebarWidth, m.RowHeight),
-                       Qc(barColour ? Leftbar().BkColor() : FColor, FColor));
+                       QtColor(barColour ? Leftbar().BkColor() : FColor, FColor));
             const int marks = r < RowCount() ? List().RowMarks(r) : 0;
             if (marks) {
                 for (int d = 0; d < 10; ++d)
@@ -408,16 +409,17 @@ void TEditor::PaintBars(QPainter& P, const QRect& R) {
         }
         if (leftbar) {
             const int x = FImagebarWidth;
-            const QColor bk = Qc(Leftbar().BkColor(), FColor);
+            const QColor bk = QtColor(Leftbar().BkColor(), FColor);
             P.fillRect(QRect(x, y, FLeftbarWidth, m.RowHeight), bk);
             const int ex = x + FLeftbarWidth - 2;
             P.fillRect(QRect(ex, y, 1, m.RowHeight), Leftbar().Edge() ? QColor(Qt::white) : bk);
             P.fillRect(QRect(ex + 1, y, 1, m.RowHeight),
-                       Leftbar().Edge() ? QColor(Qt::gray) : Qc(Leftbar().Color(), FFontColor));
+                       Leftbar().Edge() ? QColor(Qt::gray)
+                                        : QtColor(Leftbar().Color(), FFontColor));
             const std::string label = LeftbarLabel(r);
             if (!label.empty())
                 TextOut(P, x + Leftbar().LeftMargin(), y, label, QRect(x, y, ex - x, m.RowHeight),
-                        Qc(Leftbar().Color(), FFontColor), QColor(), 0);
+                        QtColor(Leftbar().Color(), FFontColor), QColor(), 0);
         }
     }
 }
@@ -461,7 +463,7 @@ void TEditor::PaintRow(QPainter& P, int ARow, const QRect& R) {
         if (after && Marks().EofMark().Visible() && ColX(0) >= m.LeftMargin - 0) {
             const int x = ColX(0);
             TextOut(P, x, R.top(), "[EOF]", QRect(x, R.top(), 6 * m.ColWidth, m.FontHeight) & R,
-                    Qc(Marks().EofMark().Color(), FFontColor), Qc(FColor, FColor), 0);
+                    QtColor(Marks().EofMark().Color(), FFontColor), QtColor(FColor, FColor), 0);
         }
         return;
     }
@@ -489,8 +491,8 @@ void TEditor::PaintRowPiece(QPainter& P, int ARow, const std::string& S, const Q
     const int cw = m.ColWidth, y = Clip.top();
     const bool hit = SelectionState() == sstHit;
     TEditorColor& sel = hit ? View().Colors().Hit() : View().Colors().Select();
-    const QColor fg = Selected ? Qc(sel.Color(), FColor) : Qc(FFontColor, FFontColor);
-    const QColor bk = Selected ? Qc(sel.BkColor(), FFontColor) : Qc(FColor, FColor);
+    const QColor fg = Selected ? QtColor(sel.Color(), FColor) : QtColor(FFontColor, FFontColor);
+    const QColor bk = Selected ? QtColor(sel.BkColor(), FFontColor) : QtColor(FColor, FColor);
     const int x0 = ColX(0);
     P.save();
     P.setClipRect(Clip, Qt::IntersectClip);
@@ -523,8 +525,8 @@ void TEditor::PaintRowPiece(QPainter& P, int ARow, const std::string& S, const Q
                 const bool ownBk = tb != clNone && tb != FColor;
                 if (!ownBk && (tf == clNone || tf == FFontColor) && st == 0) continue;
                 plain(t.Offset);
-                TextRun(P, x0, y, S, t.Offset, end, Clip, Qc(tf, FFontColor),
-                        ownBk ? Qc(tb, FColor) : QColor(), st);
+                TextRun(P, x0, y, S, t.Offset, end, Clip, QtColor(tf, FFontColor),
+                        ownBk ? QtColor(tb, FColor) : QColor(), st);
                 pos = end;
             }
         }
@@ -552,14 +554,14 @@ void TEditor::PaintEndMarks(QPainter& P, int ARow, const std::string& S, const Q
     if (e < m.LeftMargin) return;
     const int attr = List().RowAttr(ARow);
     auto colour = [&](TEditorMark& mk) {
-        return Override ? *Override : Qc(mk.Color(), FFontColor);
+        return Override ? *Override : QtColor(mk.Color(), FFontColor);
     };
     P.save();
     P.setRenderHint(QPainter::Antialiasing, false);
     if (!cut && e <= R.right()) {
         if (ARow == RowCount() - 1 && attr == EndOfText && Marks().EofMark().Visible()) {
             TextOut(P, e, y, "[EOF]", QRect(e, y, 6 * w, h) & R, colour(Marks().EofMark()),
-                    Override ? QColor() : Qc(FColor, FColor), 0);
+                    Override ? QColor() : QtColor(FColor, FColor), 0);
         } else if (attr == LineEnd && Marks().RetMark().Visible()) {
             P.setPen(colour(Marks().RetMark()));
             const int x = e + w / 2, ee = std::max(1, h / 8), g = std::max(ee, 3);
@@ -637,7 +639,7 @@ void TEditor::TextRun(QPainter& P, int X0, int Y, std::string_view S, int From, 
     }
     if (Style & fsUnderline)
         DotLine(P, std::max(x, Clip.left()), std::min(x + width, Clip.right() + 1),
-                Y + m.FontHeight - 1, Fg, Bk.isValid() ? Bk : Qc(FColor, FColor));
+                Y + m.FontHeight - 1, Fg, Bk.isValid() ? Bk : QtColor(FColor, FColor));
 }
 
 void TEditor::DotLine(QPainter& P, int X1, int X2, int Y, const QColor& Fg, const QColor& Bk) {
@@ -651,14 +653,14 @@ void TEditor::PaintUnderline(QPainter& P, const QRect& R) {
     const int y = RowY(Row()) + m.FontHeight;
     if (y < m.TopMargin || y >= viewport()->height() || y < R.top() || y > R.bottom()) return;
     P.fillRect(QRect(m.LeftMargin, y, viewport()->width() - m.LeftMargin, 1),
-               Qc(Marks().Underline().Color(), FFontColor));
+               QtColor(Marks().Underline().Color(), FFontColor));
 }
 
 void TEditor::PaintPreedit(QPainter& P) {
     if (FPreedit.empty()) return;
     const QRect r = PreeditRect();
-    const QColor fg = Qc(FFontColor, FFontColor);
-    TextOut(P, r.left(), r.top(), FPreedit, r, fg, Qc(FColor, FColor), 0);
+    const QColor fg = QtColor(FFontColor, FFontColor);
+    TextOut(P, r.left(), r.top(), FPreedit, r, fg, QtColor(FColor, FColor), 0);
     P.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), fg);
 }
 

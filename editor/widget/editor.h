@@ -156,7 +156,7 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
                  const QRect& Clip, const QColor& Fg, const QColor& Bk, TFontStyles Style);
     void DotLine(QPainter& P, int X1, int X2, int Y, const QColor& Fg, const QColor& Bk);
     const QRawFont& RawFont(TFontStyles Style);
-    QColor Qc(TColor C, TColor None) const;
+    QColor QtColor(TColor C, TColor None) const;
     bool SelectionShown() const {
         return SelectionState() == sstSelected ||
                (SelectionState() == sstHit && HitStyle() != hsCaret);

@@ -22,7 +22,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -87,7 +87,7 @@ int Ink(const QImage& img, const QRect& r, const QColor& bg) {
 
 TEST(EditorDrawing, EveryByteIsOneCellWhateverTheGlyphs) {
     Editor e;
-    e.List().LoadText(S("ab表ソ能ポcd"));
+    e.List().LoadText(Sjis("ab表ソ能ポcd"));
     QImage img = e.Shot();
     const QColor white = Rgb(clWhite);
     // Each two-byte character inks its own two cells; "c" and "d" their one.
@@ -111,7 +111,7 @@ TEST(EditorDrawing, SelectionColoursAndInversion) {
         Editor e;
         e.View().Colors().Select().SetBkColor(c.bk);
         e.View().Colors().Select().SetColor(c.fg);
-        e.List().LoadText(S("abcdef\r\n表ソ能ポxy\r\nlast"));
+        e.List().LoadText(Sjis("abcdef\r\n表ソ能ポxy\r\nlast"));
         e.SetRowCol(0, 2);
         e.StartSelection();
         e.SetRowCol(1, 4);
@@ -137,7 +137,7 @@ TEST(EditorDrawing, SelectionColoursAndInversion) {
 
 TEST(EditorDrawing, BoxSelectionAndSearchHit) {
     Editor e;
-    e.List().LoadText(S("abcdef\r\n表ソ能ポxy\r\nlast"));
+    e.List().LoadText(Sjis("abcdef\r\n表ソ能ポxy\r\nlast"));
     e.SetSelectionMode(true);
     e.SetRowCol(0, 1);
     e.StartSelection();
@@ -159,7 +159,7 @@ TEST(EditorDrawing, BoxSelectionAndSearchHit) {
     e.View().Colors().Hit().SetColor(clBlack);
     e.SetHitStyle(hsDraw);
     e.SetRowCol(0, 0);
-    ASSERT_TRUE(e.Search(S("能ポ"), 1));
+    ASSERT_TRUE(e.Search(Sjis("能ポ"), 1));
     EXPECT_FALSE(e.Selected());
     EXPECT_EQ(e.SelLength(), 0);
     EXPECT_EQ(e.HitLength(), 4);
@@ -208,7 +208,7 @@ TEST(EditorDrawing, ARowIsCutAtColumn1000WithTheHideMark) {
     e.Marks().HideMark().SetColor(clRed);
     e.Marks().RetMark().SetVisible(true);
     e.Marks().RetMark().SetColor(clBlue);
-    e.List().LoadText(std::string(1200, 'a') + "\r\n" + std::string(999, 'b') + S("表") + "c");
+    e.List().LoadText(std::string(1200, 'a') + "\r\n" + std::string(999, 'b') + Sjis("表") + "c");
     e.SetTopCol(1000);
     ASSERT_GT(e.TopCol(), 950);
     QImage img = e.Shot();
@@ -228,12 +228,12 @@ TEST(EditorDrawing, TokensInTheirColoursAlsoAcrossTheWrap) {
     e.View().Colors().Reserve().SetColor(clRed);
     TStringList words;
     words.Add("keyword");
-    words.Add(S("消費税"));
+    words.Add(Sjis("消費税"));
     e.SetReserveWordList(words);
     e.WrapOption().SetWrapByte(20);
     e.SetWordWrap(true);
     // "keyword" is cut by the wrap at column 20: three letters on row 0, four on row 1.
-    e.List().LoadText(std::string(17, ' ') + "keyword " + S("消費税") + " plain");
+    e.List().LoadText(std::string(17, ' ') + "keyword " + Sjis("消費税") + " plain");
     ASSERT_EQ(e.List().Text(0).size(), 20u);
     QImage img = e.Shot();
     const QColor red = Rgb(clRed);
@@ -345,7 +345,7 @@ TEST(EditorDrawing, RowMarksShowInTheImageBar) {
 TEST(EditorDrawing, ScrollingShowsTheSameAsDrawingAfresh) {
     std::string text;
     for (int i = 0; i < 300; ++i)
-        text += S("行") + std::to_string(i) + " " + std::string(i % 50, 'x') + "\r\n";
+        text += Sjis("行") + std::to_string(i) + " " + std::string(i % 50, 'x') + "\r\n";
     Editor a;
     a.Leftbar().SetVisible(true);
     a.List().LoadText(text);
@@ -398,7 +398,7 @@ int Area(const QRegion& r) {
 std::string NumberedLines(int n) {
     std::string text;
     for (int i = 0; i < n; ++i)
-        text += S("行") + std::to_string(i) + " " + std::string(i % 40, 'x') + "\r\n";
+        text += Sjis("行") + std::to_string(i) + " " + std::string(i % 40, 'x') + "\r\n";
     return text;
 }
 
@@ -527,7 +527,7 @@ TEST(EditorCaret, ShownWithTheFocusInItsShapeAndHiddenOutOfView) {
 TEST(EditorCaret, AHitShownByTheCaretWidensItUntilTheHitIsDropped) {
     Focused e;
     e.SetHitStyle(hsCaret);
-    ASSERT_TRUE(e.Search(S("行12 x"), 1));
+    ASSERT_TRUE(e.Search(Sjis("行12 x"), 1));
     EXPECT_EQ(e.Row(), 12);
     EXPECT_EQ(e.Col(), 0);
     EXPECT_EQ(e.CaretRect().width(), 6 * e.W());
@@ -688,18 +688,18 @@ TEST(EditorKeys, TypingEditingKeysAndTheInputMethodEditTheText) {
     QInputMethodEvent im;
     im.setCommitString(QString::fromUtf8("日本語入"));
     QApplication::sendEvent(&e, &im);
-    EXPECT_EQ(e.List().Text(0), "a" + S("日本語入") + "b");
+    EXPECT_EQ(e.List().Text(0), "a" + Sjis("日本語入") + "b");
     QTest::keyClick(&e, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(e.List().Text(0), "ab");
     // Redo is Ctrl+A; Ctrl+Y is no key of the editor's.
     QTest::keyClick(&e, Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(e.List().Text(0), "ab");
     QTest::keyClick(&e, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(e.List().Text(0), "a" + S("日本語入") + "b");
+    EXPECT_EQ(e.List().Text(0), "a" + Sjis("日本語入") + "b");
     // A typed two-byte character arrives as its two bytes and goes in whole.
     QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromUtf8("ソ"));
     QApplication::sendEvent(&e, &key);
-    EXPECT_EQ(e.List().Text(0), "a" + S("日本語入ソ") + "b");
+    EXPECT_EQ(e.List().Text(0), "a" + Sjis("日本語入ソ") + "b");
 }
 
 } // namespace
@@ -711,16 +711,16 @@ namespace {
 TEST(EditorKeys, CutCopyAndPasteThroughTheClipboard) {
     app::FakePlatform fake;
     Focused e;
-    e.List().LoadText(S("表ソ\r\nabc"));
+    e.List().LoadText(Sjis("表ソ\r\nabc"));
     e.SetRowCol(0, 2);
     QTest::keyClick(&e, Qt::Key_Down, Qt::ShiftModifier);
     QTest::keyClick(&e, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(fake.clipboard, S("ソ\r\nab"));
+    EXPECT_EQ(fake.clipboard, Sjis("ソ\r\nab"));
     QTest::keyClick(&e, Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(e.List().Text(0), S("表c"));
+    EXPECT_EQ(e.List().Text(0), Sjis("表c"));
     QTest::keyClick(&e, Qt::Key_End);
     QTest::keyClick(&e, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(e.List().Text(0), S("表cソ"));
+    EXPECT_EQ(e.List().Text(0), Sjis("表cソ"));
     EXPECT_EQ(e.List().Text(1), "ab");
 }
 
@@ -795,7 +795,7 @@ TEST(EditorKeys, TheCompositionShowsAtTheCaretUntilCommitted) {
     e.SetRowCol(0, 2);
     QInputMethodEvent compose(QString::fromUtf8("にほん"), {});
     QApplication::sendEvent(&e, &compose);
-    EXPECT_EQ(e.Preedit(), S("にほん"));
+    EXPECT_EQ(e.Preedit(), Sjis("にほん"));
     EXPECT_EQ(e.List().Text(0), "abcdef"); // nothing in the text yet
     QImage img = e.Shot();
     // Drawn over "cdef": its underline runs under six cells from the caret.
@@ -807,7 +807,7 @@ TEST(EditorKeys, TheCompositionShowsAtTheCaretUntilCommitted) {
     commit.setCommitString(QString::fromUtf8("日本"));
     QApplication::sendEvent(&e, &commit);
     EXPECT_EQ(e.Preedit(), "");
-    EXPECT_EQ(e.List().Text(0), "ab" + S("日本") + "cdef");
+    EXPECT_EQ(e.List().Text(0), "ab" + Sjis("日本") + "cdef");
     EXPECT_NE(e.Shot().pixelColor(e.ColX(7) + 1, y), Rgb(clBlack));
 }
 

@@ -22,7 +22,7 @@
 namespace editor {
 namespace {
 
-std::string S(const char* u8) {
+std::string Sjis(const char* u8) {
     return cp932::FromUtf8(u8);
 }
 
@@ -31,7 +31,7 @@ struct Editor : TEditor {
         SetEditorFont(app::MapFont("FixedSys", 14));
         resize(640, 400);
     }
-    void Load(const char* u8) { Lines().SetText(S(u8)); }
+    void Load(const char* u8) { Lines().SetText(Sjis(u8)); }
     std::string Text() { return Lines().Text(); }
     // The middle of cell (row, col) in viewport coordinates, rounding to its left edge.
     QPoint Cell(int R, int C) const {
@@ -76,13 +76,13 @@ TEST_F(Window, AnInputMethodResultIsInsertedOnceAsOneUndoStep) {
     // Composing: the reading is shown at the caret and the caret is hidden.
     QInputMethodEvent pre(QString::fromUtf8("へんかん"), {});
     QApplication::sendEvent(e, &pre);
-    EXPECT_EQ(e->Preedit(), S("へんかん"));
+    EXPECT_EQ(e->Preedit(), Sjis("へんかん"));
     EXPECT_FALSE(e->CaretShown());
     EXPECT_EQ(e->Text(), "ab\r\ncd"); // nothing inserted while composing
     QInputMethodEvent commit;
     commit.setCommitString(QString::fromUtf8("変換文字"));
     QApplication::sendEvent(e, &commit);
-    EXPECT_EQ(e->Text(), S("a変換文字b\r\ncd")); // every character once
+    EXPECT_EQ(e->Text(), Sjis("a変換文字b\r\ncd")); // every character once
     EXPECT_EQ(e->Steps(), 1);
     EXPECT_EQ(std::make_pair(e->Row(), e->Col()), std::make_pair(0, 9));
     EXPECT_EQ(e->Preedit(), "");
@@ -106,22 +106,22 @@ TEST_F(Window, TypingShiftArrowsAndTheDeleteKey) {
     QTest::keyClick(e, Qt::Key_Right);
     QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_EQ(e->SelText(), S("ソ能"));
+    EXPECT_EQ(e->SelText(), Sjis("ソ能"));
     QTest::keyClicks(e, "Q");
-    EXPECT_EQ(e->Text(), S("表Qポ\r\nxy"));
+    EXPECT_EQ(e->Text(), Sjis("表Qポ\r\nxy"));
     QTest::keyClick(e, Qt::Key_Delete);
-    EXPECT_EQ(e->Text(), S("表Q\r\nxy"));
+    EXPECT_EQ(e->Text(), Sjis("表Q\r\nxy"));
     QTest::keyClick(e, Qt::Key_Backspace);
     QTest::keyClick(e, Qt::Key_Backspace);
-    EXPECT_EQ(e->Text(), S("\r\nxy"));
+    EXPECT_EQ(e->Text(), Sjis("\r\nxy"));
     QTest::keyClick(e, Qt::Key_Return);
-    EXPECT_EQ(e->Text(), S("\r\n\r\nxy"));
+    EXPECT_EQ(e->Text(), Sjis("\r\n\r\nxy"));
     QTest::keyClick(e, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(std::make_pair(e->Row(), e->Col()), std::make_pair(2, 2));
     // Ctrl+Z through the popup menu's shortcut, Ctrl+A (redo) the same way.
     const std::string before = e->Text();
     QTest::keyClick(e, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(e->Text(), S("\r\nxy"));
+    EXPECT_EQ(e->Text(), Sjis("\r\nxy"));
     QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(e->Text(), before);
 }
@@ -151,16 +151,16 @@ TEST_F(Window, ClickingAndDraggingSelectAndADraggedSelectionMoves) {
     // Dragged onto 能: moved there, one undo step.
     const int steps = e->Steps();
     Drag(e, e->Cell(0, 2), e->Cell(1, 4));
-    EXPECT_EQ(e->Text(), S("aef\r\n表ソbcd能ポ"));
+    EXPECT_EQ(e->Text(), Sjis("aef\r\n表ソbcd能ポ"));
     EXPECT_EQ(e->Steps(), steps + 1);
     // With Ctrl a copy; the original stays.
     e->SetSelStart(0);
     e->SetSelLength(1);
     Drag(e, e->Cell(0, 0), e->Cell(0, 3), Qt::ControlModifier);
-    EXPECT_EQ(e->Text(), S("aefa\r\n表ソbcd能ポ"));
+    EXPECT_EQ(e->Text(), Sjis("aefa\r\n表ソbcd能ポ"));
     // A press in the left margin selects the row with its line end.
     Click(e, QPoint(2, e->Cell(0, 0).y()));
-    EXPECT_EQ(e->SelText(), S("aefa\r\n"));
+    EXPECT_EQ(e->SelText(), Sjis("aefa\r\n"));
 }
 
 TEST_F(Window, ABoxCopiedInOneEditorPastesAsABoxInAnotherAndAsPlainTextElsewhere) {
@@ -178,7 +178,7 @@ TEST_F(Window, ABoxCopiedInOneEditorPastesAsABoxInAnotherAndAsPlainTextElsewhere
     other->setFocus();
     other->SetRowCol(0, 3);
     QTest::keyClick(other, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(other->Text(), S("012cd3456\r\n012ソ3456\r\n012yz3456\r\n"));
+    EXPECT_EQ(other->Text(), Sjis("012cd3456\r\n012ソ3456\r\n012yz3456\r\n"));
     EXPECT_EQ(other->Steps(), 1);
     // A normal selection copied is plain text and pastes as running text.
     e->SetSelectionMode(false);
@@ -189,11 +189,11 @@ TEST_F(Window, ABoxCopiedInOneEditorPastesAsABoxInAnotherAndAsPlainTextElsewhere
     other->Lines().SetText("__");
     other->SetRowCol(0, 1);
     other->PasteFromClipboard();
-    EXPECT_EQ(other->Text(), S("_cd\r\n表_"));
+    EXPECT_EQ(other->Text(), Sjis("_cd\r\n表_"));
     // Text from elsewhere pastes as running text.
     QApplication::clipboard()->setText(QString::fromUtf8("能\n"));
     other->PasteFromClipboard();
-    EXPECT_EQ(other->Text(), S("_cd\r\n表能\r\n_"));
+    EXPECT_EQ(other->Text(), Sjis("_cd\r\n表能\r\n_"));
 }
 
 TEST_F(Window, ThePopupMenusItemsCaptionsShortcutsAndStates) {
@@ -397,11 +397,11 @@ TEST_F(Window, EditingKeysChangeTheTextInOneStepEach) {
         e->List().UndoObj().Clear();
         e->SetRowCol(c.row, c.col);
         c.keys(e);
-        EXPECT_EQ(e->Text(), S(c.after)) << c.name;
+        EXPECT_EQ(e->Text(), Sjis(c.after)) << c.name;
         EXPECT_EQ(std::make_pair(e->Row(), e->Col()), c.caret) << c.name;
         EXPECT_EQ(e->Steps(), 1) << c.name;
         e->Undo();
-        EXPECT_EQ(e->Text(), S(c.text)) << c.name;
+        EXPECT_EQ(e->Text(), Sjis(c.text)) << c.name;
     }
 }
 
