@@ -307,7 +307,7 @@ int TEditorMessages::GetLine(int Row, std::span<char> Buffer) const {
 }
 
 bool TEditorMessages::Undo() {
-    if (!FEditor.CanUndo()) return false;
+    if (!CanUndo()) return false;
     FEditor.Undo();
     return true;
 }

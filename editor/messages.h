@@ -82,9 +82,12 @@ class TEditorMessages {
     // The row's bytes, at most as many as the little-endian 16-bit word at the buffer's start
     // allows and never more than the buffer holds; no NUL is added. 0 for no row.
     int GetLine(int Row, std::span<char> Buffer) const;
-    bool CanUndo() const { return FEditor.CanUndo(); }
+    // A read-only editor neither offers nor runs an undo, and keeps its history.
+    bool CanUndo() const { return FEditor.CanUndo() && !FEditor.ReadOnly(); }
     bool Undo();
-    void EmptyUndoBuffer() { FEditor.List().UndoObj().Clear(); }
+    void EmptyUndoBuffer() {
+        if (!FEditor.ReadOnly()) FEditor.List().UndoObj().Clear();
+    }
     // -1: the selection's top row or the caret row.
     int LineFromChar(int Offset) const;
     int GetFirstVisibleLine() const { return FEditor.TopRow(); }

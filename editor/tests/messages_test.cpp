@@ -104,6 +104,24 @@ TEST_F(Messages, PopupItemsAreEnabledByUndoSelectionClipboardAndReadOnly) {
     EXPECT_EQ(enabled(), "00000000C");
 }
 
+TEST_F(Messages, TheUndoMessagesLeaveAReadOnlyEditorAlone) {
+    const std::string text = m.Lines().Text();
+    m.SetSelStart(0);
+    m.SetSelLength(2);
+    m.DeleteSelection();
+    m.SetReadOnly(true);
+    EXPECT_FALSE(msg.CanUndo());
+    EXPECT_FALSE(msg.Undo());
+    msg.EmptyUndoBuffer();
+    EXPECT_EQ(m.Lines().Text(), Sjis("ソ\r\nab能\r\nポ"));
+    m.SetReadOnly(false);
+    EXPECT_TRUE(msg.CanUndo()) << "the history is kept";
+    EXPECT_TRUE(msg.Undo());
+    EXPECT_EQ(m.Lines().Text(), text);
+    msg.EmptyUndoBuffer();
+    EXPECT_FALSE(m.CanRedo());
+}
+
 TEST_F(Messages, ANumberedMarkLivesOnOneRowAndJumpingScrollsItToTheMiddle) {
     std::string text;
     for (int i = 0; i < 60; ++i)
