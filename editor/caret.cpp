@@ -173,13 +173,14 @@ int TEditorModel::OffsetOf(int StartRow, int ARow, int ACol) const {
 
 void TEditorModel::SetCaretByOffset(int StartRow, int Offset) {
     const int n = RowCount();
-    int r = std::clamp(StartRow, 0, std::max(0, n - 1));
     if (n == 0) {
         SetRowCol(0, 0);
         return;
     }
     Offset = std::max(0, Offset);
-    for (; r < n; ++r) {
+    // Counting from the row after the text (where an edit that took the last row's text left
+    // the caret) is counting from the text's end.
+    for (int r = std::max(0, StartRow); r < n; ++r) {
         const int len = static_cast<int>(RowText(r).size());
         const int a = FList->RowAttr(r);
         const int count = len + (a == LineEnd ? 2 : a == EndOfText ? 1 : 0);
@@ -235,7 +236,7 @@ void TEditorModel::SetSelStart(int Offset) {
 
 std::string TEditorModel::BoxPiece(int ARow) const {
     const std::string& s = RowText(ARow);
-    std::string map = ColumnMap(s);
+    std::string map = RowMap(ARow);
     const int w = static_cast<int>(map.size());
     // A boundary on the right half of a two-byte character moves one cell right.
     auto edge = [&](int c) { return c < w && c > 0 && map[c] == kcTrail ? c + 1 : c; };

@@ -126,6 +126,22 @@ TEST(CaretOffsets, SelLengthAndSelTextCountLineEndsAsTwoBytes) {
     EXPECT_EQ(empty.SelStart(), 0);
 }
 
+TEST(CaretOffsets, AtTheTextsEndALengthTakesNothing) {
+    for (const char* text : {"abc\r\ndef\r\n", "abc\r\ndef"}) {
+        Model m;
+        m.Load(text);
+        const int end = m.TextLength();
+        m.SetSelStart(end);
+        m.SetSelLength(2);
+        EXPECT_EQ(m.SelLength(), 0) << text;
+        EXPECT_EQ(m.SelText(), "") << text;
+        EXPECT_EQ(m.SelStart(), end) << text;
+        // Counting from the row after the text is counting from its end.
+        m.SetCaretByOffset(m.RowCount(), 0);
+        EXPECT_EQ(m.SelStart(), end) << text;
+    }
+}
+
 TEST(CaretOffsets, EveryCaretPlaceSurvivesTheWayThroughItsOffset) {
     const char* pieces[] = {"a", "ソ", "表", "能", "ポ", "\t", " ", "\r\n", "x", "ｱ", "\\"};
     std::mt19937 rng(11);

@@ -440,5 +440,45 @@ TEST_F(Window, AHeldPageDownPagesFasterAndEscCancelsADrag) {
     EXPECT_EQ(e->Lines().Text(), text);
 }
 
+// Deleting the text of a last row that has no line end leaves the caret where that text was: on
+// the row after the line end above, so that the next key edits there.
+TEST_F(Window, DeletingTheLastRowsTextLeavesTheCaretWhereItWas) {
+    struct Case {
+        const char* name;
+        std::function<void(Editor*)> keys;
+    } cases[] = {
+        {"Backspace", [](Editor* x) { QTest::keyClick(x, Qt::Key_Backspace); }},
+        {"Delete",
+         [](Editor* x) {
+             QTest::keyClick(x, Qt::Key_Home);
+             QTest::keyClick(x, Qt::Key_Delete);
+         }},
+        {"the selection deleted",
+         [](Editor* x) {
+             QTest::keyClick(x, Qt::Key_Home);
+             QTest::keyClick(x, Qt::Key_End, Qt::ShiftModifier);
+             QTest::keyClick(x, Qt::Key_Delete);
+         }},
+        {"the selection cut",
+         [](Editor* x) {
+             QTest::keyClick(x, Qt::Key_Left, Qt::ShiftModifier);
+             QTest::keyClick(x, Qt::Key_X, Qt::ControlModifier);
+         }},
+    };
+    for (bool wrap : {false, true})
+        for (const Case& c : cases) {
+            e->SetWordWrap(wrap);
+            e->Load("a\r\nb\r\nソ");
+            QTest::keyClick(e, Qt::Key_End, Qt::ControlModifier);
+            c.keys(e);
+            EXPECT_EQ(e->Text(), "a\r\nb\r\n") << c.name;
+            EXPECT_EQ(std::make_pair(e->Row(), e->Col()), std::make_pair(2, 0)) << c.name;
+            QTest::keyClick(e, Qt::Key_Backspace);
+            EXPECT_EQ(e->Text(), "a\r\nb") << c.name;
+            QTest::keyClicks(e, "c");
+            EXPECT_EQ(e->Text(), "a\r\nbc") << c.name;
+        }
+}
+
 } // namespace
 } // namespace editor
