@@ -27,6 +27,9 @@ struct Question {
 
 // The clipboard format of a box, named after "TEditor Box Type".
 inline constexpr const char* BoxMimeType = "application/x-teditor-box-type";
+// The clipboard format that carries text as this program's Shift-JIS bytes, beside the plain
+// (Unicode) text that other programs read; preferred when pasting.
+inline constexpr const char* SjisMimeType = "application/x-quelvra-shift-jis";
 
 class Platform {
   public:
@@ -61,7 +64,7 @@ class Platform {
                                                       const std::string& start) = 0;
     // The colour dialog; colours as 0x00BBGGRR. nullopt when cancelled.
     virtual std::optional<std::uint32_t> PickColor(std::uint32_t initial) = 0;
-    // Clipboard as plain Shift-JIS text.
+    // Clipboard as plain Shift-JIS text; text copied here comes back byte for byte.
     virtual void SetClipboardText(const std::string& text) = 0;
     virtual std::string ClipboardText() = 0;
     // Clipboard with rich text: the plain text together with the same content formatted, as

@@ -50,6 +50,19 @@ QWidget* DialogParent() {
     return QApplication::activeWindow();
 }
 
+// Text for the clipboard: Unicode for every program, and the Shift-JIS bytes themselves for
+// this one, which takes them back exactly (the way through Unicode turns the duplicate codes of
+// code page 932 into their twins and codes without a character into "?").
+QByteArray Bytes(const std::string& sjis) {
+    return QByteArray(sjis.data(), static_cast<qsizetype>(sjis.size()));
+}
+QMimeData* TextData(const std::string& sjis) {
+    auto* data = new QMimeData;
+    data->setText(ToQ(sjis));
+    data->setData(SjisMimeType, Bytes(sjis));
+    return data;
+}
+
 class QtPlatform final : public Platform {
   public:
     void ShowMessage(const std::string& text, MessageKind kind) override {
@@ -160,13 +173,16 @@ class QtPlatform final : public Platform {
     }
 
     void SetClipboardText(const std::string& text) override {
-        QApplication::clipboard()->setText(ToQ(text));
+        QApplication::clipboard()->setMimeData(TextData(text));
     }
-    std::string ClipboardText() override { return FromQ(QApplication::clipboard()->text()); }
+    std::string ClipboardText() override {
+        const QMimeData* data = QApplication::clipboard()->mimeData();
+        if (data && data->hasFormat(SjisMimeType)) return data->data(SjisMimeType).toStdString();
+        return FromQ(QApplication::clipboard()->text());
+    }
 
     void SetClipboardRich(const std::string& plain, const std::string& html) override {
-        auto* data = new QMimeData;
-        data->setText(ToQ(plain));
+        QMimeData* data = TextData(plain);
         data->setHtml(QString::fromUtf8(html.data(), static_cast<qsizetype>(html.size())));
         QApplication::clipboard()->setMimeData(data);
     }
@@ -177,18 +193,18 @@ class QtPlatform final : public Platform {
     }
 
     void SetClipboardBox(const std::string& text) override {
-        auto* data = new QMimeData;
-        data->setText(ToQ(text));
-        data->setData(BoxMimeType, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+        QMimeData* data = TextData(text);
+        data->setData(BoxMimeType, Bytes(text));
         QApplication::clipboard()->setMimeData(data);
     }
     bool ClipboardHasText() override {
         const QMimeData* data = QApplication::clipboard()->mimeData();
-        return data && data->hasText();
+        return data && (data->hasText() || data->hasFormat(SjisMimeType));
     }
     bool ClipboardHasBox() override {
         const QMimeData* data = QApplication::clipboard()->mimeData();
-        return data && data->hasText() && data->hasFormat(BoxMimeType);
+        return data && data->hasFormat(BoxMimeType) &&
+               (data->hasText() || data->hasFormat(SjisMimeType));
     }
 
     QPrinter& Printer() override {

@@ -61,6 +61,11 @@ struct Window : ::testing::Test {
     void Click(Editor* ed, QPoint p, Qt::KeyboardModifiers m = {}) {
         QTest::mouseClick(ed->viewport(), Qt::LeftButton, m, p);
     }
+    // Ctrl+Home, then Shift+Ctrl+End: the whole text selected by keys.
+    void SelectAllByKeys(Editor* ed) {
+        QTest::keyClick(ed, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(ed, Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+    }
     void Drag(Editor* ed, QPoint from, QPoint to, Qt::KeyboardModifiers m = {}) {
         QTest::mousePress(ed->viewport(), Qt::LeftButton, m, from);
         QPoint mid = (from + to) / 2;
@@ -478,6 +483,41 @@ TEST_F(Window, DeletingTheLastRowsTextLeavesTheCaretWhereItWas) {
             QTest::keyClicks(e, "c");
             EXPECT_EQ(e->Text(), "a\r\nbc") << c.name;
         }
+}
+
+// Copied and pasted within the program, text comes back byte for byte, also the codes that
+// Unicode gives back as their twins (NEC and IBM duplicates) and codes with no character.
+TEST_F(Window, CopyAndPasteGiveBackExactlyTheBytesCopied) {
+    const std::string text =
+        "\x87\x90\x87\x9A\xEE\xE0\xFA\x40" + Sjis("ソ表能ポ\r\n") + "\x85\x40\xEF\x40x\xA0\xFD";
+    for (bool box : {false, true}) {
+        e->SetSelectionMode(box);
+        e->Lines().SetText(text);
+        other->Lines().SetText("");
+        e->setFocus();
+        SelectAllByKeys(e);
+        const std::string copied = e->SelText();
+        if (!box) {
+            EXPECT_EQ(copied, text);
+        }
+        QTest::keyClick(e, Qt::Key_C, Qt::ControlModifier);
+        other->setFocus();
+        QTest::keyClick(other, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(other->Text(), copied) << box;
+    }
+    e->SetSelectionMode(false);
+    // Cut and pasted back in place: nothing changed.
+    e->setFocus();
+    SelectAllByKeys(e);
+    QTest::keyClick(e, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(e->Text(), "");
+    QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(e->Text(), text);
+    // Other programs read Unicode text.
+    e->Lines().SetText(Sjis("ソ表"));
+    SelectAllByKeys(e);
+    QTest::keyClick(e, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("ソ表"));
 }
 
 } // namespace
