@@ -21,7 +21,8 @@ const std::string& TEditorModel::RowText(int ARow) const {
 }
 
 std::string TEditorModel::RowMap(int ARow) const {
-    return ColumnMap(RowText(ARow));
+    // Without wrapping a row may be wider than the columns drawn; the caret has a place at each.
+    return FullColumnMap(RowText(ARow), ColumnMetrics());
 }
 
 int TEditorModel::RowWidth(int ARow) const {
@@ -30,7 +31,7 @@ int TEditorModel::RowWidth(int ARow) const {
 
 int TEditorModel::ByteOfCol(int ARow, int ACol) const {
     const std::string& s = RowText(ARow);
-    std::string map = ColumnMap(s);
+    std::string map = RowMap(ARow);
     if (ACol >= static_cast<int>(map.size())) return static_cast<int>(s.size());
     int bytes = 0;
     for (int i = 0; i < ACol; ++i)
@@ -61,7 +62,7 @@ void TEditorModel::SetRow(int Value) {
 }
 
 void TEditorModel::SetCol(int Value) {
-    Value = std::clamp(Value, 0, 1001);
+    Value = std::max(0, Value); // the column's last place is the adjustment's to say
     int dir = Value > FCaretCol ? 1 : -1;
     FCaretCol = Value;
     AdjustCol(dir, false);
@@ -74,7 +75,7 @@ void TEditorModel::SetRowCol(int ARow, int ACol) {
     SetRow(ARow);
     std::string map = RowMap(FCaretRow);
     int n = static_cast<int>(map.size());
-    ACol = std::clamp(ACol, 0, 1001);
+    ACol = std::max(0, ACol);
     if (ACol < n && map[ACol] == kcTrail) --ACol;
     if (!FCaret.InTab())
         while (ACol > 0 && ACol < n && map[ACol] == kcTabBlank)
@@ -138,8 +139,9 @@ void TEditorModel::AdjustCol(int Direction, bool Vertical) {
             FCaretCol = std::max(w, wrapByte - 1);
         halves(-1);
     }
-    // 6. Column 1000 is the last, unless a two-byte character covers it (then the place after).
-    if (FCaretCol > 1000 && code(999) != kcLead) FCaretCol = 1000;
+    // 6. Past the row's end column 1000 is the last (the place after a two-byte character that
+    // covers it is the row's end); a wider row has a place at each of its columns.
+    FCaretCol = std::min(FCaretCol, std::max(1000, w));
     if (FCaretCol < 0) FCaretCol = 0;
     // 7.
     UpdateCaret();

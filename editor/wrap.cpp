@@ -76,6 +76,10 @@ std::string ColumnMap(std::string_view S, const TColumnMetrics& M) {
     return BuildMap(S, M, M.WordWrap ? static_cast<size_t>(M.WrapByte + 3) : 1000);
 }
 
+std::string FullColumnMap(std::string_view S, const TColumnMetrics& M) {
+    return BuildMap(S, M, 0); // no limit
+}
+
 int StrWidth(std::string_view S, const TColumnMetrics& M) {
     int w = 0;
     for (size_t i = 0; i < S.size();) {

@@ -31,6 +31,9 @@ bool IsWordDelimiter(unsigned char B);
 // One code per display column of S. Stops once the map reaches WrapByte + 3 columns (wrap on)
 // or 1000 (off); the character crossing the limit is still emitted whole.
 std::string ColumnMap(std::string_view S, const TColumnMetrics& M);
+// One code per display column of S, however wide: the caret's places in a row wider than the
+// columns drawn.
+std::string FullColumnMap(std::string_view S, const TColumnMetrics& M);
 // Display columns of S (no limit).
 int StrWidth(std::string_view S, const TColumnMetrics& M);
 // S with every tab replaced by the blanks it occupies.

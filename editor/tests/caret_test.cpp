@@ -142,6 +142,41 @@ TEST(CaretOffsets, AtTheTextsEndALengthTakesNothing) {
     }
 }
 
+// Without wrapping a row may be wider than the 1000 columns drawn; every byte of it keeps its
+// own place.
+TEST(CaretOffsets, PlacesPastColumn1000StayInTheirRow) {
+    // 表 covers columns 999 and 1000; ソ starts at column 1100.
+    const std::string row = std::string(999, 'x') + Sjis("表") + std::string(99, 'y') + Sjis("ソ") +
+                            std::string(99, 'z');
+    Model m;
+    m.Caret().SetFreeCaret(false);
+    m.Load(row + "\r\nnext");
+    ASSERT_EQ(m.RowCount(), 2);
+    struct Case {
+        int offset, readBack;
+    } cases[] = {{999, 999},   {1000, 999},  {1001, 1001}, {1100, 1100},
+                 {1101, 1100}, {1102, 1102}, {1201, 1201}, {1202, 1201}};
+    for (const Case& c : cases) {
+        m.SetSelStart(c.offset);
+        EXPECT_EQ(m.Row(), 0) << c.offset;
+        EXPECT_EQ(m.SelStart(), c.readBack) << c.offset;
+        EXPECT_EQ(m.OffsetOf(0, m.Row(), m.Col()), c.readBack) << c.offset;
+    }
+    m.SetSelStart(1100);
+    m.SetSelLength(4);
+    EXPECT_EQ(m.SelText(), Sjis("ソzz"));
+    m.SetSelStart(1199);
+    m.SetSelLength(2);
+    EXPECT_EQ(m.SelText(), "zz");
+    m.SetSelStart(1199);
+    m.SetSelLength(4);
+    EXPECT_EQ(m.SelText(), "zz\r\n");
+    // The row's end is its width; a step right from there goes nowhere without NextLine.
+    m.SetRowCol(0, 5000);
+    EXPECT_EQ(m.Col(), 1201);
+    EXPECT_EQ(m.RowWidth(0), 1201);
+}
+
 TEST(CaretOffsets, EveryCaretPlaceSurvivesTheWayThroughItsOffset) {
     const char* pieces[] = {"a", "ソ", "表", "能", "ポ", "\t", " ", "\r\n", "x", "ｱ", "\\"};
     std::mt19937 rng(11);

@@ -520,5 +520,27 @@ TEST_F(Window, CopyAndPasteGiveBackExactlyTheBytesCopied) {
     EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("ソ表"));
 }
 
+// Without wrapping a row may be wider than the 1000 columns shown; positions past them are
+// still its own.
+TEST_F(Window, ARowWiderThanTheViewKeepsItsPositionsPastColumn1000) {
+    const std::string row = std::string(1100, 'x') + Sjis("表") + std::string(98, 'y');
+    e->SetWordWrap(false);
+    e->Lines().SetText(row + "\r\nnext");
+    // A hit shown by offsets, as the viewer shows one, then typed over.
+    e->SetSelStart(1100);
+    e->SetSelLength(2);
+    EXPECT_EQ(e->SelText(), Sjis("表"));
+    QTest::keyClicks(e, "Q");
+    EXPECT_EQ(e->Text(), std::string(1100, 'x') + "Q" + std::string(98, 'y') + "\r\nnext");
+    EXPECT_EQ(e->SelStart(), 1101);
+    // End goes to the row's end, and Shift+Left takes its last character, not the line end.
+    QTest::keyClick(e, Qt::Key_End);
+    EXPECT_EQ(e->SelStart(), 1199);
+    QTest::keyClick(e, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(e->SelText(), "y");
+    QTest::keyClick(e, Qt::Key_Delete);
+    EXPECT_EQ(e->Text(), std::string(1100, 'x') + "Q" + std::string(97, 'y') + "\r\nnext");
+}
+
 } // namespace
 } // namespace editor
