@@ -7,10 +7,10 @@
 namespace editor {
 
 void TEditorModel::NavigateKey(TEditorNavKey Key, bool Shift, bool Ctrl, bool Repeat) {
-    const bool selection = FSelState == sstSelected || FSelState == sstHit;
-    if (Shift && !selection)
+    // A search hit is no selection: Shift starts one at the caret, dropping the hit.
+    if (Shift && FSelState != sstSelected)
         StartSelection();
-    else if (!Shift && selection)
+    else if (!Shift && (FSelState == sstSelected || FSelState == sstHit))
         CleanSelection();
     const int vr = VisibleRowCount();
     auto attr = [&](int r) { return r >= 0 && r < RowCount() ? FList->RowAttr(r) : -1; };

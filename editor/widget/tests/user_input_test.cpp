@@ -6,6 +6,7 @@
 #include "codec.h"
 #include "fonts.h"
 #include "platform.h"
+#include "textsearch.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -540,6 +541,27 @@ TEST_F(Window, ARowWiderThanTheViewKeepsItsPositionsPastColumn1000) {
     EXPECT_EQ(e->SelText(), "y");
     QTest::keyClick(e, Qt::Key_Delete);
     EXPECT_EQ(e->Text(), std::string(1100, 'x') + "Q" + std::string(97, 'y') + "\r\nnext");
+}
+
+// A search hit that is drawn or shown by the caret is not a selection: Shift with an arrow
+// starts one at the caret, which can then be copied.
+TEST_F(Window, ShiftWithAnArrowAfterASearchHitStartsASelection) {
+    struct Case {
+        TEditorHitStyle style;
+        const char* selected; // the caret stands after a drawn hit, at the start of a caret hit
+    } cases[] = {{hsDraw, "能"}, {hsCaret, "ソ"}};
+    for (const Case& c : cases) {
+        e->Load("abc 表ソ能 def");
+        e->SetHitStyle(c.style);
+        e->SetRowCol(0, 0);
+        ASSERT_TRUE(e->Search(Sjis("ソ"), textsearch::soDown));
+        QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
+        EXPECT_TRUE(e->Selected()) << c.style;
+        EXPECT_EQ(e->SelText(), Sjis(c.selected)) << c.style;
+        QApplication::clipboard()->clear();
+        QTest::keyClick(e, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8(c.selected)) << c.style;
+    }
 }
 
 } // namespace
