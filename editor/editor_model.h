@@ -251,6 +251,17 @@ class TEditorModel : public TComponent, public TEditorClient {
     // Drops a dragged selection at (ARow, ACol): moved there, or with Copy a copy inserted.
     void MoveSelection(int ARow, int ACol, bool Copy);
 
+    // Row marks: 0 to 9 numbered (on one row each when set by SetRowMark), 10 to 15 image
+    // marks. The row list keeps the set of marks in use.
+    int RowMarks(int ARow) const;
+    void SetRowMarks(int ARow, int Marks);
+    void SetRowMark(int ARow, int N);
+    void DeleteRowMark(int ARow, int N);
+    // To the first row that carries mark N, scrolled to the middle of the view when hidden.
+    void GotoRowMark(int N);
+    // The mark set submenu: on or off on the caret row.
+    void ToggleRowMark(int N);
+
     // The clipboard (none until one is given: copying and pasting then do nothing).
     TEditorClipboard* Clipboard() const { return FClipboard; }
     void SetClipboard(TEditorClipboard* V) { FClipboard = V; }
@@ -319,6 +330,8 @@ class TEditorModel : public TComponent, public TEditorClient {
     virtual void RestoreCaretShapeView() {}
     // A hit shown by the caret: the caret as wide as the hit's columns on its first row.
     virtual void HitCaretView(int /*Columns*/) {}
+    // A row's marks changed: its image bar cell is repainted.
+    virtual void RowMarksChangedView(int /*ARow*/) {}
     // Caret updates wait while a compound move runs.
     int FCaretUpdateLock = 0;
     // The next selection made is shown as a search hit.

@@ -94,10 +94,10 @@ void TEditorMessages::UpdatePopup(std::vector<TPopupItem>& Items) {
 void TEditorMessages::RunPopup(TPopupAction Action, int Tag) {
     switch (Action) {
     case paMarkSet:
-        ToggleRowMark(Tag);
+        FEditor.ToggleRowMark(Tag);
         break;
     case paMarkJump:
-        GotoRowMark(Tag);
+        FEditor.GotoRowMark(Tag);
         break;
     case paUndo:
         FEditor.Undo();
@@ -131,53 +131,53 @@ void TEditorMessages::RunPopup(TPopupAction Action, int Tag) {
     }
 }
 
-// Row marks.
+// Row marks: the editor's.
 
-int TEditorMessages::RowMarks(int Row) const {
-    return Row >= 0 && Row < FEditor.RowCount() ? FEditor.List().RowMarks(Row) : 0;
+int TEditorModel::RowMarks(int ARow) const {
+    return ARow >= 0 && ARow < RowCount() ? FList->RowMarks(ARow) : 0;
 }
 
-void TEditorMessages::SetRowMarks(int Row, int Marks) {
-    if (Row < 0 || Row >= FEditor.RowCount()) return;
-    TEditorScreenStrings& l = FEditor.List();
+void TEditorModel::SetRowMarks(int ARow, int Marks) {
+    if (ARow < 0 || ARow >= RowCount()) return;
+    TEditorScreenStrings& l = *FList;
     Marks &= 0xFFFF;
-    const int old = l.RowMarks(Row);
+    const int old = l.RowMarks(ARow);
     if (old == Marks) return;
     l.AddMarks(Marks & ~old);
     l.RemoveMarks(old & ~Marks);
-    l.SetRowMarks(Row, Marks);
-    FEditor.RepaintRow(Row);
+    l.SetRowMarks(ARow, Marks);
+    RowMarksChangedView(ARow);
 }
 
-void TEditorMessages::SetRowMark(int Row, int N) {
+void TEditorModel::SetRowMark(int ARow, int N) {
     if (N < 0 || N > 15) return;
     if (N < 10)
-        for (int r = 0; r < FEditor.RowCount(); ++r)
+        for (int r = 0; r < RowCount(); ++r)
             if (RowMarks(r) >> N & 1) {
                 SetRowMarks(r, RowMarks(r) & ~(1 << N));
                 break;
             }
-    if (Row >= 0 && Row < FEditor.RowCount()) SetRowMarks(Row, RowMarks(Row) | 1 << N);
+    if (ARow >= 0 && ARow < RowCount()) SetRowMarks(ARow, RowMarks(ARow) | 1 << N);
 }
 
-void TEditorMessages::DeleteRowMark(int Row, int N) {
+void TEditorModel::DeleteRowMark(int ARow, int N) {
     if (N < 0 || N > 15) return;
-    if (Row >= 0 && Row < FEditor.RowCount()) SetRowMarks(Row, RowMarks(Row) & ~(1 << N));
+    if (ARow >= 0 && ARow < RowCount()) SetRowMarks(ARow, RowMarks(ARow) & ~(1 << N));
 }
 
-void TEditorMessages::GotoRowMark(int N) {
+void TEditorModel::GotoRowMark(int N) {
     if (N < 0 || N > 15) return;
-    for (int r = 0; r < FEditor.RowCount(); ++r)
+    for (int r = 0; r < RowCount(); ++r)
         if (RowMarks(r) >> N & 1) {
-            const int top = FEditor.TopRow(), vr = FEditor.VisibleRowCount();
-            if (r < top || r > top + vr - 1) FEditor.SetTopRow(std::max(0, r - vr / 2));
-            FEditor.SetRow(r);
+            const int top = TopRow(), vr = VisibleRowCount();
+            if (r < top || r > top + vr - 1) SetTopRow(std::max(0, r - vr / 2));
+            SetRow(r);
             return;
         }
 }
 
-void TEditorMessages::ToggleRowMark(int N) {
-    const int r = FEditor.Row();
+void TEditorModel::ToggleRowMark(int N) {
+    const int r = Row();
     if (RowMarks(r) >> N & 1)
         DeleteRowMark(r, N);
     else

@@ -56,15 +56,6 @@ class TEditorMessages {
     void UpdatePopup(std::vector<TPopupItem>& Items);
     void RunPopup(TPopupAction Action, int Tag);
 
-    // Row marks: 0 to 9 numbered (on one row each), 10 to 15 image marks.
-    int RowMarks(int Row) const;
-    void SetRowMarks(int Row, int Marks);
-    void SetRowMark(int Row, int N);
-    void DeleteRowMark(int Row, int N);
-    void GotoRowMark(int N);
-    // The mark set submenu: on or off on the caret row.
-    void ToggleRowMark(int N);
-
     // Edit-control operations. Start and End receive the true offsets; the result holds their
     // low 16 bits.
     std::uint32_t GetSel(int* Start, int* End) const;

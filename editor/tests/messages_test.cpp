@@ -18,7 +18,7 @@ std::string Sjis(const char* u8) {
 
 struct Model : GridModel {
     int repainted = 0;
-    void RepaintRow(int) override { ++repainted; }
+    void RowMarksChangedView(int) override { ++repainted; }
 };
 
 struct Messages : ::testing::Test {
@@ -127,11 +127,11 @@ TEST_F(Messages, ANumberedMarkLivesOnOneRowAndJumpingScrollsItToTheMiddle) {
     for (int i = 0; i < 60; ++i)
         text += Sjis("行ソ\r\n");
     m.List().LoadText(text);
-    msg.SetRowMark(10, 3);
-    msg.SetRowMark(20, 3);
-    msg.SetRowMark(20, 12); // an image mark
-    EXPECT_EQ(msg.RowMarks(10), 0);
-    EXPECT_EQ(msg.RowMarks(20), 1 << 3 | 1 << 12);
+    m.SetRowMark(10, 3);
+    m.SetRowMark(20, 3);
+    m.SetRowMark(20, 12); // an image mark
+    EXPECT_EQ(m.RowMarks(10), 0);
+    EXPECT_EQ(m.RowMarks(20), 1 << 3 | 1 << 12);
     EXPECT_EQ(m.List().UsedMarks(), 1 << 3 | 1 << 12);
     EXPECT_GT(m.repainted, 0);
     std::vector<TPopupItem> items = PopupMenuItems();
@@ -142,22 +142,22 @@ TEST_F(Messages, ANumberedMarkLivesOnOneRowAndJumpingScrollsItToTheMiddle) {
     EXPECT_EQ(m.Row(), 20);
     EXPECT_EQ(m.TopRow(), 15);
     // Visible already: no scroll.
-    msg.SetRowMark(18, 4);
-    msg.GotoRowMark(4);
+    m.SetRowMark(18, 4);
+    m.GotoRowMark(4);
     EXPECT_EQ(m.TopRow(), 15);
     EXPECT_EQ(m.Row(), 18);
-    msg.GotoRowMark(7); // no row carries it
+    m.GotoRowMark(7); // no row carries it
     EXPECT_EQ(m.Row(), 18);
     // The mark set submenu toggles on the caret row.
     msg.RunPopup(paMarkSet, 4);
-    EXPECT_EQ(msg.RowMarks(18), 0);
+    EXPECT_EQ(m.RowMarks(18), 0);
     EXPECT_EQ(m.List().UsedMarks(), 1 << 3 | 1 << 12);
     msg.RunPopup(paMarkSet, 4);
-    EXPECT_EQ(msg.RowMarks(18), 1 << 4);
-    msg.SetRowMark(99, 4); // no such row: only taken off the old one
-    EXPECT_EQ(msg.RowMarks(18), 0);
-    msg.DeleteRowMark(-1, 3);
-    EXPECT_EQ(msg.RowMarks(-1), 0);
+    EXPECT_EQ(m.RowMarks(18), 1 << 4);
+    m.SetRowMark(99, 4); // no such row: only taken off the old one
+    EXPECT_EQ(m.RowMarks(18), 0);
+    m.DeleteRowMark(-1, 3);
+    EXPECT_EQ(m.RowMarks(-1), 0);
 }
 
 TEST_F(Messages, ABoxIsCopiedTaggedAndPastedAsABoxPlainTextAsRunningText) {

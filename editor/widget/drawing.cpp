@@ -689,10 +689,7 @@ void TEditor::RepaintRow(int ARow) {
     InvalidateRows(ARow, ARow);
 }
 
-void TEditor::SetRowMarks(int ARow, int Marks) {
-    if (ARow < 0 || ARow >= RowCount()) return;
-    List().SetRowMarks(ARow, Marks);
-    List().AddMarks(Marks);
+void TEditor::RowMarksChangedView(int ARow) {
     if (FImagebarWidth > 0)
         viewport()->update(QRect(0, RowY(ARow), FImagebarWidth, Metrics().RowHeight));
 }

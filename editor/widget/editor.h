@@ -72,8 +72,6 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     const std::string& Preedit() const { return FPreedit; }
     void SetPreedit(const std::string& Sjis);
     QRect CaretRect() const { return FCaretRect; }
-    // Sets a row's marks (bits 0-9 digits, 10-15 images) and repaints its image bar cell.
-    void SetRowMarks(int ARow, int Marks);
 
     TDrawLineEvent OnDrawLine;
 
@@ -106,6 +104,7 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void UnderlineView(bool Draw) override;
     void RestoreCaretShapeView() override;
     void HitCaretView(int Columns) override;
+    void RowMarksChangedView(int ARow) override;
 
     // Qt events.
     void paintEvent(QPaintEvent* E) override;

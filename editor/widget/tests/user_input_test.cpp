@@ -564,5 +564,26 @@ TEST_F(Window, ShiftWithAnArrowAfterASearchHitStartsASelection) {
     }
 }
 
+// Marks cleared from a row leave the mark submenus unchecked, however they were cleared.
+TEST_F(Window, ClearedRowMarksAreNoLongerCheckedInTheMenu) {
+    e->Load("a\r\nb\r\nc");
+    auto checked = [&](int mark) {
+        e->PopupMenu()->Upkeep();
+        return e->PopupMenu()->actions()[1]->menu()->actions()[mark]->isChecked();
+    };
+    e->SetRowMarks(1, 1 << 3 | 1 << 12);
+    EXPECT_TRUE(checked(3));
+    e->SetRowMarks(1, 1 << 12);
+    EXPECT_FALSE(checked(3));
+    // Set by Shift+Ctrl+4 on the caret row, cleared by code.
+    e->SetRowCol(2, 0);
+    QTest::keyClick(e, Qt::Key_4, Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_EQ(e->List().RowMarks(2), 1 << 4);
+    EXPECT_TRUE(checked(4));
+    e->SetRowMarks(2, 0);
+    EXPECT_FALSE(checked(4));
+    EXPECT_EQ(e->List().UsedMarks(), 1 << 12);
+}
+
 } // namespace
 } // namespace editor
