@@ -43,9 +43,11 @@ bool TEditorInput::KeyDown(TEditorKey Key, bool Shift, bool Ctrl, bool AutoRepea
     }
     FAutoRepeat = AutoRepeat;
     const int rowBefore = FEditor.Row(), colBefore = FEditor.Col();
+    const int topBefore = FEditor.TopRow(), leftBefore = FEditor.TopCol();
     FEditor.NavigateKey(nav, Shift, Ctrl, AutoRepeat);
     // While a key repeats the composition window waits for its release.
-    if (AutoRepeat && (FEditor.Row() != rowBefore || FEditor.Col() != colBefore))
+    if (AutoRepeat && (FEditor.Row() != rowBefore || FEditor.Col() != colBefore ||
+                       FEditor.TopRow() != topBefore || FEditor.TopCol() != leftBefore))
         FImeMoveDeferred = true;
     return true;
 }

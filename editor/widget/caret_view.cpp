@@ -44,7 +44,10 @@ void TEditor::UpdateCaretView() {
             FBlink.stop();
         }
     }
-    if (hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImFont);
+    // The composition window follows the caret, but not while a key repeats: it is moved once
+    // the key is released.
+    if (hasFocus() && !FInput.AutoRepeat())
+        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImFont);
 }
 
 void TEditor::CaretPlacedView() {

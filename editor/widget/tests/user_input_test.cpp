@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -583,6 +584,36 @@ TEST_F(Window, ClearedRowMarksAreNoLongerCheckedInTheMenu) {
     e->SetRowMarks(2, 0);
     EXPECT_FALSE(checked(4));
     EXPECT_EQ(e->List().UsedMarks(), 1 << 12);
+}
+
+// While an arrow key is held the caret moves at every repeat, but the input method's candidate
+// window is moved only when the key is released.
+TEST_F(Window, TheCandidateWindowFollowsTheCaretOnlyWhenAHeldKeyIsReleased) {
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += "line " + std::to_string(i) + "\r\n";
+    e->Lines().SetText(text);
+    int moves = 0;
+    QMetaObject::Connection c = QObject::connect(
+        QGuiApplication::inputMethod(), &QInputMethod::cursorRectangleChanged, [&] { ++moves; });
+    auto key = [&](QEvent::Type type, bool repeat) {
+        QKeyEvent k(type, Qt::Key_Down, Qt::NoModifier, QString(), repeat);
+        QApplication::sendEvent(e, &k);
+    };
+    // A held key as the desktop reports it: a press, then a release and a press for each repeat.
+    key(QEvent::KeyPress, false);
+    EXPECT_EQ(e->Row(), 1);
+    EXPECT_GT(moves, 0) << "a single step moves the window at once";
+    moves = 0;
+    for (int i = 0; i < 3; ++i) {
+        key(QEvent::KeyRelease, true);
+        key(QEvent::KeyPress, true);
+    }
+    EXPECT_EQ(e->Row(), 4);
+    EXPECT_EQ(moves, 0);
+    key(QEvent::KeyRelease, false);
+    EXPECT_GT(moves, 0);
+    QObject::disconnect(c);
 }
 
 } // namespace
