@@ -193,6 +193,12 @@ void TEditorInput::CancelDrag(bool EscHeld) {
     FEditor.CleanSelection();
 }
 
+void TEditorInput::ReleaseLost() {
+    FLeftDown = false;
+    if (FDrag != dsNone) CancelDrag();
+    FEditor.EndRowSelection();
+}
+
 bool TEditorInput::FilterKeyDown(TEditorKey Key) {
     if (!Capturing()) return false;
     if (FDrag == dsDragging) {

@@ -65,6 +65,9 @@ class TEditorInput {
     TDragState DragState() const { return FDrag; }
     bool RowSelecting() const { return FEditor.RowSelecting(); }
     void CancelDrag(bool EscHeld = false);
+    // The left button is found up without its release having come: the press ends (a
+    // selection stays as it is), a pending or running drag is cancelled.
+    void ReleaseLost();
 
     // Whether the selection may be dragged, and whether a client point lies on it.
     bool CanDragSelection() const;

@@ -146,6 +146,8 @@ bool TEditor::viewportEvent(QEvent* E) {
         if (FInput.Capturing()) return true;
         break;
     case QEvent::ContextMenu: {
+        // Not while the left button selects or drags: the menu would take its release.
+        if (FInput.Capturing()) return true;
         auto* c = static_cast<QContextMenuEvent*>(E);
         FPopupMenu->Upkeep();
         FPopupMenu->popup(c->globalPos());
@@ -216,6 +218,8 @@ bool TEditor::KeyRelease(QKeyEvent* E) {
 // Mouse.
 
 bool TEditor::MousePress(QMouseEvent* E) {
+    // While the left button selects or drags, the other buttons do nothing.
+    if (E->button() != Qt::LeftButton && FInput.Capturing()) return true;
     // Any button gives the focus.
     setFocus(Qt::MouseFocusReason);
     if (E->button() != Qt::LeftButton) return false;
@@ -227,13 +231,16 @@ bool TEditor::MousePress(QMouseEvent* E) {
 }
 
 bool TEditor::MouseMove(QMouseEvent* E) {
+    // The left button went up where the editor did not hear of it (another window took the
+    // release): the press is over, a drag cancelled.
+    if (FInput.Capturing() && !(E->buttons() & Qt::LeftButton)) FInput.ReleaseLost();
     const QPoint p = E->position().toPoint();
     FInput.MouseMove(p.x(), p.y(), E->modifiers() & Qt::ControlModifier);
     return true;
 }
 
 bool TEditor::MouseRelease(QMouseEvent* E) {
-    if (E->button() != Qt::LeftButton) return false;
+    if (E->button() != Qt::LeftButton) return FInput.Capturing();
     const QPoint p = E->position().toPoint();
     FInput.MouseUp(p.x(), p.y(), E->modifiers() & Qt::ControlModifier,
                    viewport()->rect().contains(p));

@@ -616,5 +616,25 @@ TEST_F(Window, TheCandidateWindowFollowsTheCaretOnlyWhenAHeldKeyIsReleased) {
     QObject::disconnect(c);
 }
 
+// A right click while the left button drags a selection neither pops the menu up nor loses the
+// left button's release: the keys typed afterwards are the editor's again.
+TEST_F(Window, ARightClickDuringALeftDragLosesNothing) {
+    e->Load("abcdef\r\nghijkl");
+    QWindow* w = window.windowHandle();
+    auto at = [&](int r, int c) { return e->viewport()->mapTo(&window, e->Cell(r, c)); };
+    QTest::mousePress(w, Qt::LeftButton, {}, at(0, 1));
+    QTest::mouseMove(w, at(0, 4));
+    QTest::mousePress(w, Qt::RightButton, {}, at(0, 4));
+    QTest::mouseRelease(w, Qt::RightButton, {}, at(0, 4));
+    QApplication::processEvents();
+    EXPECT_FALSE(e->PopupMenu()->isVisible());
+    QTest::mouseRelease(w, Qt::LeftButton, {}, at(0, 4));
+    QApplication::processEvents();
+    EXPECT_EQ(e->SelText(), "bcd");
+    EXPECT_FALSE(e->Input().Capturing());
+    QTest::keyClicks(e, "Z");
+    EXPECT_EQ(e->Text(), "aZef\r\nghijkl");
+}
+
 } // namespace
 } // namespace editor
