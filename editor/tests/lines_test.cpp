@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -151,6 +153,33 @@ TEST(LinesFile, AWrappedLoadCountsLinesNotRows) {
     }
 }
 
+// While it lives, files written may grow to at most Bytes; a write past that fails (EFBIG)
+// instead of stopping the process.
+struct FileSizeLimit {
+    rlimit old{};
+    void (*oldHandler)(int);
+    explicit FileSizeLimit(rlim_t Bytes) : oldHandler(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        rlimit l = old;
+        l.rlim_cur = Bytes;
+        ::setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+};
+
+// Saving fails with an error that names the file.
+void ExpectSaveFails(Model& M, const std::string& File) {
+    try {
+        M.Lines().SaveToFile(File);
+        ADD_FAILURE() << "no error";
+    } catch (const EFCreateError& e) {
+        EXPECT_NE(std::string(e.what()).find(File), std::string::npos) << e.what();
+    }
+}
+
 TEST(LinesFile, FailuresReachTheCallerAndLoseNothing) {
     TempDir d;
     Model m;
@@ -187,6 +216,13 @@ TEST(LinesFile, FailuresReachTheCallerAndLoseNothing) {
     EXPECT_EQ(TempDir::Read(file), "again\r\n");
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(std::distance(fs::directory_iterator(d.dir), fs::directory_iterator()), 1);
+    {
+        // A write that fails half way: the file size limit stops the superuser too.
+        FileSizeLimit limit(2);
+        ExpectSaveFails(m, file);
+    }
+    EXPECT_EQ(TempDir::Read(file), "again\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(d.dir), fs::directory_iterator()), 1);
 }
 
