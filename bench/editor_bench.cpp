@@ -10,10 +10,13 @@
 // - 1000 characters typed at scattered places, then 1000 undos and 1000 redos, at 1 MB and
 //   20 MB: per-step median and p99 (a step must not cost more in the larger text);
 // - a 1000-line paste into a wrapped line, its undo and redo;
-// - a text that is one 20 MB line: wrapping it, typing into it, undoing and redoing.
+// - a text that is one 20 MB line: wrapping it, typing into it, undoing and redoing;
+// - with the text followed as characters for assistive technology, 1000 caret moves and 1000
+//   typed characters in a 1 MB and a 50 MB text.
 //
 //   editor_bench [MEGABYTES...]      (default: 1 20, then all of the above)
 //   editor_bench --line MEGABYTES    (only the text of one line)
+//   editor_bench --followed          (only the text followed as characters)
 #include "codec.h"
 #include "editor_model.h"
 #include "screen_rows.h"
@@ -463,8 +466,73 @@ void OneLongLine(double megabytes) {
 
 } // namespace
 
+// With assistive technology listening, the text is also followed as characters: the first
+// question counts them once; after that a caret move costs its row and an edit its rows plus a
+// pass over the row offsets, whatever the text's size.
+struct FollowedModel : BenchModel {
+    bool TextEditsWanted() const override { return true; }
+};
+
+struct FollowedResult {
+    Steps move, type, plain;
+};
+
+// The same typing without the text followed, for comparison.
+Steps PlainTyping(const std::string& Text) {
+    BenchModel m;
+    m.Speed().InitBracketsFull = true;
+    m.Lines().SetText(Text);
+    std::mt19937 rng(5);
+    std::vector<double> type;
+    for (int i = 0; i < 1000; ++i) {
+        const int row = static_cast<int>(rng() % static_cast<unsigned>(m.RowCount()));
+        m.SetRowCol(row, static_cast<int>(rng() % 90));
+        auto a = Clock::now();
+        m.KeyChar('x');
+        type.push_back(Ms(a, Clock::now()));
+    }
+    return Summary(type);
+}
+
+FollowedResult Followed(double megabytes) {
+    const size_t bytes = static_cast<size_t>(megabytes * 1024 * 1024);
+    const std::string text = MakeText(bytes, 1);
+    FollowedModel m;
+    m.Speed().InitBracketsFull = true;
+    m.Lines().SetText(text);
+    auto a = Clock::now();
+    const int length = m.CharOffsets().Length();
+    const double count = Ms(a, Clock::now());
+    std::mt19937 rng(5);
+    std::vector<double> move, type;
+    long sum = 0; // (kept, so that the offsets asked for are not optimised away)
+    for (int i = 0; i < 1000; ++i) {
+        const int row = static_cast<int>(rng() % static_cast<unsigned>(m.RowCount()));
+        a = Clock::now();
+        m.SetRowCol(row, static_cast<int>(rng() % 90));
+        sum += m.CaretOffset();
+        move.push_back(Ms(a, Clock::now()));
+        a = Clock::now();
+        m.KeyChar('x');
+        sum += m.CaretOffset();
+        type.push_back(Ms(a, Clock::now()));
+    }
+    FollowedResult r{Summary(move), Summary(type), PlainTyping(text)};
+    std::printf("  %5.0f MB text, %d characters (%.0f ms to count them once; %ld):\n", megabytes,
+                length, count, sum % 10);
+    std::printf("    caret move %s\n    typing     %s\n    not followed, typing %s\n",
+                Us(r.move).c_str(), Us(r.type).c_str(), Us(r.plain).c_str());
+    return r;
+}
+
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--load") return LoadFileChild(argv[2], argv[3]);
+    if (argc == 2 && std::string(argv[1]) == "--followed") {
+        FollowedResult f1 = Followed(1), f50 = Followed(50);
+        std::printf("  per step, 50 MB against 1 MB: caret move %.2fx, typing %.2fx (medians)\n",
+                    f50.move.median / f1.move.median, f50.type.median / f1.type.median);
+        return 0;
+    }
     if (argc == 3 && std::string(argv[1]) == "--line") {
         OneLongLine(std::atof(argv[2]));
         return 0;
@@ -503,5 +571,11 @@ int main(int argc, char** argv) {
     std::printf("\nA text of one line:\n");
     OneLongLine(1);
     OneLongLine(20);
+
+    std::printf("\nFollowed as characters for assistive technology (caret move and its offset, a\n"
+                "typed character with the edit reported):\n");
+    FollowedResult f1 = Followed(1), f50 = Followed(50);
+    std::printf("  per step, 50 MB against 1 MB: caret move %.2fx, typing %.2fx (medians)\n",
+                f50.move.median / f1.move.median, f50.type.median / f1.type.median);
     return 0;
 }

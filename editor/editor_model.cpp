@@ -30,6 +30,7 @@ void TEditorModel::ShareList(TEditorModel& Source) {
     FList->RemoveEditor(this);
     FList = Source.FList; // the old list goes when its last editor has left
     FList->AddEditor(this);
+    FCharOffsets.reset();
     ListShared();
 }
 
@@ -81,11 +82,28 @@ void TEditorModel::Loaded() {
 
 void TEditorModel::ListChanged(TEditorScreenStrings& L) {
     const TChangeRecord& c = L.ChangeRecord();
+    std::optional<TTextEdit> edit;
+    if (FCharOffsets) edit = FCharOffsets->Changed(c);
     ListChangedView(c);
     if (c.TextChanged) {
         FModified = true;
+        TextChangedView(edit ? &*edit : nullptr);
         if (OnChange) OnChange(this);
     }
+}
+
+void TEditorModel::TextReplacing(int Index, int Count, std::string_view Text) {
+    if (TextEditsWanted()) CharOffsets().Replacing(Index, Count, Text);
+}
+
+TCharOffsets& TEditorModel::CharOffsets() {
+    if (!FCharOffsets) FCharOffsets = std::make_unique<TCharOffsets>(*FList);
+    return *FCharOffsets;
+}
+
+int TEditorModel::CaretOffset() {
+    return CharOffsets().OffsetOf(FCaretRow,
+                                  FCaretRow < RowCount() ? ByteOfCol(FCaretRow, FCaretCol) : 0);
 }
 
 void TEditorModel::SetCaretPos(int Row, int Col) {

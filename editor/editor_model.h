@@ -4,6 +4,7 @@
 // the view side through the hooks.
 #pragma once
 
+#include "char_offsets.h"
 #include "clipboard.h"
 #include "lines.h"
 #include "options.h"
@@ -272,6 +273,11 @@ class TEditorModel : public TComponent, public TEditorClient {
     void PasteFromClipboard();
     void BoxPasteFromClipboard();
 
+    // The text as characters (a two-byte character and a line end one each), for assistive
+    // technology; kept from the first time it is asked for. The caret as such an offset.
+    TCharOffsets& CharOffsets();
+    int CaretOffset();
+
     // The editor's reaction to a change of one of its option objects or of the outside fountain.
     void OptionChanged(TObject* Sender);
 
@@ -281,6 +287,7 @@ class TEditorModel : public TComponent, public TEditorClient {
 
     // TEditorClient
     void ListChanged(TEditorScreenStrings& L) override;
+    void TextReplacing(int Index, int Count, std::string_view Text) override;
     int CaretRow() const override { return FCaretRow; }
     int CaretCol() const override { return FCaretCol; }
     void SetCaretPos(int Row, int Col) override;
@@ -332,6 +339,11 @@ class TEditorModel : public TComponent, public TEditorClient {
     virtual void HitCaretView(int /*Columns*/) {}
     // A row's marks changed: its image bar cell is repainted.
     virtual void RowMarksChangedView(int /*ARow*/) {}
+    // Whether what each edit removed and inserted is wanted (as characters), and the text
+    // changed: by Edit when it was one edit whose change is known, else (a text set or loaded
+    // whole) null.
+    virtual bool TextEditsWanted() const { return false; }
+    virtual void TextChangedView(const TTextEdit* /*Edit*/) {}
     // Caret updates wait while a compound move runs.
     int FCaretUpdateLock = 0;
     // The next selection made is shown as a search hit.
@@ -344,6 +356,7 @@ class TEditorModel : public TComponent, public TEditorClient {
     void Route(TNotifyPersistent& Option);
 
     std::shared_ptr<TEditorScreenStrings> FList;
+    std::unique_ptr<TCharOffsets> FCharOffsets;
     std::unique_ptr<TEditorStrings> FLines;
     TEditorCaret FCaret;
     TEditorMarks FMarks;

@@ -90,6 +90,7 @@ TVelStringList::~TVelStringList() {
 }
 
 void TVelStringList::Changed() {
+    ++FChangeCount;
     if (FOwnUpdateCount == 0 && OnChange) OnChange(this);
 }
 

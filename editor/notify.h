@@ -152,6 +152,9 @@ class TVelStringList : public TStrings {
     TNotifyEvent OnChange;
     TNotifyEvent OnChanging;
     int ListUpdateCount() const { return FOwnUpdateCount; }
+    // Grows with every change of the rows (so a count kept beside them tells whether it is
+    // still theirs).
+    std::uint64_t ChangeCount() const { return FChangeCount; }
 
   protected:
     void SetUpdateState(bool Updating) override;
@@ -174,6 +177,7 @@ class TVelStringList : public TStrings {
     int FCount = 0;
     int FCapacity = 0;
     int FOwnUpdateCount = 0;
+    std::uint64_t FChangeCount = 0;
 };
 
 // Row attribute values.

@@ -60,6 +60,12 @@ void TEditorScreenStrings::Record(int Start, int Removed, int Inserted, int Repa
     FChange.Inserted += Inserted;
     FChange.Reparsed += Reparsed;
     FChange.TextChanged = true;
+    ++FChange.Records;
+}
+
+void TEditorScreenStrings::AnnounceReplacing(int Index, int Count, std::string_view Text) {
+    for (TEditorClient* e : FEditors)
+        e->TextReplacing(Index, Count, Text);
 }
 
 TWrapContext TEditorScreenStrings::WrapContext() const {
@@ -210,6 +216,7 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
     // (after an EndOfText row there is no such row).
     if (Index == n && Count == 0) {
         if (n > 0 && RowAttr(n - 1) != LineEnd) return;
+        AnnounceReplacing(Index, 0, Text);
         BeginUpdate();
         TUndoData& u = newRecord();
         u.StartRow = Index;
@@ -224,6 +231,7 @@ void TEditorScreenStrings::ReplaceRows(int Index, int Count, std::string_view Te
         return;
     }
     if (Index >= n || Index + Count > n) return;
+    AnnounceReplacing(Index, Count, Text);
     const int First = std::max(LineStartRow(Index), Index - 1);
     const int Last = Index + Count - 1;
     int LastLine = Last >= 0 ? LineEndRow(Last) : -1;

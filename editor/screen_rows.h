@@ -31,6 +31,8 @@ class TEditorClient {
     virtual int CaretRow() const { return 0; }
     virtual int CaretCol() const { return 0; }
     virtual void SetCaretPos(int, int) {}
+    // Rows [Index, Index + Count) (their text and line ends) are about to become Text.
+    virtual void TextReplacing(int /*Index*/, int /*Count*/, std::string_view /*Text*/) {}
     // Puts the caret where an undone change found it, with the editor's column rules.
     virtual void PlaceCaret(int Row, int Col) { SetCaretPos(Row, Col); }
     virtual int TopRow() const { return 0; }
@@ -54,6 +56,8 @@ struct TChangeRecord {
     int Inserted = 0;
     int Reparsed = 0;
     bool TextChanged = false;
+    // How many changes were recorded (one for an edit; the span covers them all).
+    int Records = 0;
 };
 
 // One token of a row as the drawing sees it: its place within the row (clipped to the row),
@@ -159,6 +163,8 @@ class TEditorScreenStrings : public TEditorStringList {
     void WrapOptionChanged(TObject*);
     void Rewrap(bool Wrap);
     void Record(int Start, int Removed, int Inserted, int Reparsed);
+    // Tells the editors that rows [Index, Index + Count) are about to become Text.
+    void AnnounceReplacing(int Index, int Count, std::string_view Text);
     void CaretsIntoRange();
     bool OwnerLoading() const { return Owner() && Owner()->Loading(); }
     int ScreenRows() const;

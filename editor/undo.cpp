@@ -42,6 +42,7 @@ TEditorUndoObj::TSwapped TEditorUndoObj::Swap(const TUndoData& R) {
     s.Marks = L.MarksOf(start - 1, taken + 2);
     const size_t tail = std::min(R.Tail, now.size());
     if (R.LastAttr == NoRowAttr) {
+        L.AnnounceReplacing(start, taken, {});
         int marks = L.DeleteRows(start, taken);
         if (L.Count() == 0) {
             L.RemoveMarks(marks);
@@ -52,6 +53,7 @@ TEditorUndoObj::TSwapped TEditorUndoObj::Swap(const TUndoData& R) {
     } else {
         std::string old = R.Text;
         old.append(now, now.size() - tail, tail);
+        L.AnnounceReplacing(start, taken, old);
         TRowAttributeStringList rows;
         L.StrToRows(old, rows);
         int last = rows.Count() - 1;
