@@ -7,7 +7,11 @@
 # 20 MB, a 1000-line paste into a wrapped line, and a text of one 20 MB line. It writes its test
 # files to /tmp (about 220 MB at most, removed after).
 #
+# Last, with the text followed as characters for assistive technology, caret moves and typed
+# characters in a 1 MB and a 50 MB text beside the same typing without it.
+#
 #   bench/editor_bench.sh [MEGABYTES...]      (default: 1 20, then the rest)
+#   bench/editor_bench.sh --followed          (only the text followed as characters)
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)

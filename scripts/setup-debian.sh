@@ -9,6 +9,7 @@ packages=(
     fonts-ipafont-gothic
     xvfb xauth
     desktop-file-utils appstream man-db
+    dbus-daemon dbus-bin at-spi2-core
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi
 

@@ -59,6 +59,7 @@ void TEditor::CaretPlacedView() {
         FRulerMarkCol = Col();
     }
     UpdateCaretView();
+    AccessibleCheckLater();
 }
 
 void TEditor::HideCaret() {

@@ -3,6 +3,7 @@
 // and the partial repaints after an edit.
 #include "editor.h"
 
+#include "accessible.h"
 #include "codec.h"
 #include "fonts.h"
 #include "qtext.h"
@@ -73,6 +74,7 @@ TEditor::TEditor(QWidget* Parent) : QAbstractScrollArea(Parent) {
     RecalcMetrics();
     SetScrollBars(ssBoth);
     InitInput();
+    TEditorAccessible::Install();
 }
 
 TEditor::~TEditor() = default;
@@ -709,6 +711,7 @@ void TEditor::RepaintSelectionDiff(const TSelectionExtent& Old, bool OldShown) {
 }
 
 void TEditor::SelectionChangedView(const TSelectionExtent& Old, bool OldShown) {
+    AccessibleCheckLater();
     // The gap under rows belongs to the rows while a selection is shown.
     RepaintSelectionDiff(Old, OldShown);
 }

@@ -105,6 +105,8 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     void RestoreCaretShapeView() override;
     void HitCaretView(int Columns) override;
     void RowMarksChangedView(int ARow) override;
+    bool TextEditsWanted() const override;
+    void TextChangedView(const TTextEdit* Edit) override;
 
     // Qt events.
     void paintEvent(QPaintEvent* E) override;
@@ -212,6 +214,15 @@ class TEditor : public QAbstractScrollArea, public TEditorModel {
     TEditorPopupMenu* FPopupMenu = nullptr; // a child of the editor
     // Whether the input method is composing (the caret is hidden meanwhile).
     bool FComposing = false;
+
+    // Assistive technology hears of the caret and the selection once a move is over, and only
+    // of what changed since it last heard.
+    void AccessibleCheckLater();
+    void AccessibleCheck();
+    bool FAccessibleCheckPosted = false;
+    int FAccessibleCaret = -1;
+    bool FAccessibleSelected = false;
+    int FAccessibleSelStart = -1, FAccessibleSelEnd = -1;
 };
 
 } // namespace editor
