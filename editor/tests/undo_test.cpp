@@ -57,7 +57,7 @@ struct Fixture {
     TEditorUndoObj& undo() { return list.UndoObj(); }
 };
 
-constexpr int LE = LineEnd, WR = Wrapped, EOT = EndOfText;
+constexpr int LE = LineEnd, EOT = EndOfText;
 
 TEST(Undo, TheLimitKeepsTheNewestStepsAndAnEditAfterUndoEndsRedo) {
     Fixture f(false);
