@@ -22,6 +22,16 @@ constexpr bool IsTrailByte(unsigned char b) {
     return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
 }
 
+// Bytes of the character at byte i of s (i < s.size()), as the converters split text: 2 for a
+// lead byte followed by a byte that may follow it, else 1. The position after a byte that is no
+// lead byte always ends a character.
+constexpr std::size_t CharLength(std::string_view s, std::size_t i) {
+    return IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() &&
+                   IsTrailByte(static_cast<unsigned char>(s[i + 1]))
+               ? 2
+               : 1;
+}
+
 struct CodecError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
