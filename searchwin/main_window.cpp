@@ -251,11 +251,10 @@ void TForm1::CreateControls() {
     // The result pane fills the rest; its scratch twin stays hidden.
     RichEdit1 = Named(new TResultPane(central), "RichEdit1");
     RichEdit1->setFont(app::MapFont(cp932::FromUtf8("ＭＳ Ｐゴシック"), 15));
-    RichEdit1->document()->setDefaultFont(RichEdit1->font());
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
     column->addWidget(RichEdit1, 1);
     RichEdit2 = Named(new TResultPane(central), "RichEdit2");
-    RichEdit2->setLineWrapMode(QTextEdit::NoWrap);
+    RichEdit2->SetWrap(false);
     RichEdit2->setFont(app::MapFont(cp932::FromUtf8("ＭＳ Ｐゴシック"), 14));
     RichEdit2->hide();
     column->addWidget(RichEdit2);

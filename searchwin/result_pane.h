@@ -1,28 +1,36 @@
-// The result pane: a rich-text control over Qt's text document, driven through positions that
-// count bytes of the Shift-JIS text (0-based, a line break counting two, as CR LF).
+// The result pane: a rich-text control of the program's own over TPaneText, driven through
+// positions that count bytes of the Shift-JIS text (0-based, a line break counting two, as
+// CR LF). It lays out only the lines it shows, so a line is in the pane, ready to be scrolled to,
+// found, painted or edited, as soon as it is appended: a search's hit lines cost the pane a few
+// tens of nanoseconds each, whatever their number.
 #pragma once
 
+#include "pane_text.h"
 #include "rtf.h"
 
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QRect>
-#include <QTextCursor>
-#include <QTextEdit>
-#include <QTimer>
+#include <QTextCharFormat>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QPrinter;
+class QTextLayout;
 
 // Raised when the pane refuses more text (its size cap).
 struct EPaneFull : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-class TResultPane : public QTextEdit {
+class TResultPane : public QAbstractScrollArea {
     Q_OBJECT
   public:
     // The cap: the pane takes at most this many lines and this many bytes of text, so a search
@@ -33,51 +41,32 @@ class TResultPane : public QTextEdit {
         maxLines_ = maxLines;
         maxBytes_ = maxBytes;
     }
+    int MaxLines() const { return maxLines_; }
+    std::int64_t MaxBytes() const { return maxBytes_; }
 
     explicit TResultPane(QWidget* parent = nullptr);
+    ~TResultPane() override;
 
     // Content.
     void Clear();
     std::string Text() const; // lines joined by CR LF
-    int LineCount() const;
+    int LineCount() const { return text_.LineCount(); }
     std::string Line(int i) const; // "" for a line that does not exist
     // Replaces line i's text; `text` may hold line breaks (CR LF, CR or LF) and becomes lines.
     void ReplaceLine(int i, const std::string& text);
     // Appends a line with the insertion attributes; throws EPaneFull past the cap.
     void AppendLine(std::string text);
-    std::int64_t TextLength() const; // bytes, line breaks counting two
+    std::int64_t TextLength() const { return text_.Length(); } // bytes, line breaks counting two
 
-    // A run of many appends (a search): the lines wait as Shift-JIS text, outside any document,
-    // and go into a document that no view lays out line by line. While the run lasts, the pane
-    // shows a copy of the last lines now and then (PublishIfDue). When it ends, a short run is
-    // shown whole; a long one shows its first lines at once and the rest goes into the document
-    // in the background, a slice at a time, which then takes their place. Touching the pane
-    // (a key, the mouse, the scroll bar, a command) finishes that first. Line, LineCount,
-    // ReplaceLine and AppendLine work on the whole text meanwhile.
+    // A run of many appends (a search). The view stays where the user has it, and shows the
+    // lines that come into it at most every publish interval (100 ms), when PublishIfDue is
+    // called; the scroll bar follows the growing text then. Every command works on the whole
+    // text meanwhile.
     void BeginBulkAppend();
     void PublishIfDue();
-    // Tests: how often (1000 ms) and how many of the last lines (2000) a run shows.
-    void SetPublishInterval(int ms) { publishIntervalMs_ = ms; }
-    void SetPublishTail(int lines) { publishTail_ = lines; }
-    // Tests: a run of more than `afterLines` lines (4000) is finished in the background after
-    // showing its first `headLines` (200, a screenful or more), in slices of `sliceMs` (20 ms),
-    // `sliceLines` (1024) lines at a time.
-    void SetBackgroundFinish(int afterLines, int headLines, int sliceMs, int sliceLines) {
-        finishAfter_ = afterLines;
-        headLines_ = headLines;
-        sliceMs_ = sliceMs;
-        sliceLines_ = sliceLines;
-    }
-
     void EndBulkAppend();
-    bool InBulkAppend() const { return running_ && building_ != nullptr; }
-    // Whether the whole text is in the shown document (nothing still going in after a run).
-    bool IsWhole() const { return !building_ || running_; }
-    // Ends the run's separate document before the shown copy is changed (a command, typing):
-    // the document being built is shown in its place with the same selection, and the lines
-    // still to come go straight into it, so that the change is not lost at the next showing.
-    // After a run, finishes the lines still waiting first.
-    void AdoptBulkDocument();
+    bool InBulkAppend() const { return bulk_; }
+    void SetPublishInterval(int ms) { publishIntervalMs_ = ms; } // tests
 
     // Attributes. Colours are 0x00BBGGRR.
     void SetDefaultColor(std::uint32_t color);
@@ -95,21 +84,26 @@ class TResultPane : public QTextEdit {
     bool SelBold() const;
     int FontPointSize() const;         // the whole control's
     void SetFontPointSize(int points); // text without a size of its own follows it
+    // Lines wrap at the control's width (the default), or not at all.
+    void SetWrap(bool wrap);
 
     // Selection.
-    std::int64_t SelStart() const;
-    std::int64_t SelLength() const;
+    std::int64_t SelStart() const { return std::min(anchor_, caret_); }
+    std::int64_t SelLength() const { return std::max(anchor_, caret_) - SelStart(); }
+    std::int64_t Caret() const { return caret_; }
     void SetSelStart(std::int64_t pos); // length 0: moves the caret
     void SetSelLength(std::int64_t len);
     void Select(std::int64_t start, std::int64_t length);
     void SelectAllText();
     std::string SelText() const;
-    int LineOfPosition(std::int64_t pos) const;
+    int LineOfPosition(std::int64_t pos) const { return text_.LineOf(pos); }
     std::int64_t PositionOfLine(int line) const;
 
     // First occurrence of text at or after `from` and before `to` (-1: the end), or -1.
     std::int64_t FindText(const std::string& text, std::int64_t from, std::int64_t to = -1,
-                          bool wholeWord = false, bool matchCase = false) const;
+                          bool wholeWord = false, bool matchCase = false) const {
+        return text_.Find(text, from, to, wholeWord, matchCase);
+    }
 
     void ScrollCaretIntoView();
 
@@ -117,14 +111,16 @@ class TResultPane : public QTextEdit {
     void PaintRange(std::int64_t start, std::int64_t length, std::uint32_t color, bool bold,
                     bool underline);
 
-    // Changes between these two are laid out once, at EndUpdate (pairs may nest).
-    void BeginUpdate();
+    // Changes between these two are shown once, at EndUpdate (pairs may nest).
+    void BeginUpdate() { ++updateDepth_; }
     void EndUpdate();
 
     // Clipboard (the platform's), as rich text: colours and styles travel with the text.
     void CutToClipboard();
     void CopyToClipboard();
     void PasteFromClipboard(); // replaces the selection; plain text when the clipboard has no other
+    // Replaces the selection by `text`, as typing does: in the look of the text before it.
+    void ReplaceSelection(const std::string& text);
     // Replaces the whole text by `text` (CR LF, CR or LF start lines) in the first character's
     // format.
     void SetPlainText(const std::string& text);
@@ -132,11 +128,10 @@ class TResultPane : public QTextEdit {
     // The content as runs of one format (line breaks CR LF inside the runs): what a result file
     // keeps. Colour kAutoColor and size 0 stand for text without a colour or size of its own.
     using PaneRun = rtf::Run;
-    std::vector<PaneRun> Runs() const;
+    std::vector<PaneRun> Runs() const { return text_.Runs(0, text_.Length()); }
+    std::vector<PaneRun> LineRuns(int line) const; // one line's, without its break
     // Replaces the whole content by the runs, caret at 0. The caller keeps them within the cap.
     void SetRuns(const std::vector<PaneRun>& runs);
-    int MaxLines() const { return maxLines_; }
-    std::int64_t MaxBytes() const { return maxBytes_; }
 
     // Printing: the whole content into PageRect (printer pixels, relative to the printable
     // area; empty: all of it), page after page, under the document title. Returns the pages
@@ -144,83 +139,134 @@ class TResultPane : public QTextEdit {
     QRect PageRect;
     int Print(QPrinter& printer, const std::string& title);
 
-    // Byte offset <-> document position.
-    int DocPosition(std::int64_t bytePos) const;
-    std::int64_t BytePosition(int docPos) const;
+    // Where the caret stands for a position (viewport coordinates; empty when the position is
+    // not on the screen), and the position nearest a point of the viewport.
+    QRect PositionRect(std::int64_t pos) const;
+    std::int64_t PositionAt(QPoint viewportPoint) const;
+    int TopLine() const { return top_; }
+
+    // For a screen reader: the text counts characters (a line break one), as a QString does.
+    std::int64_t CharacterCount() const;
+    std::int64_t CharacterOf(std::int64_t pos) const;
+    std::int64_t PositionOfCharacter(std::int64_t character) const;
+    QString CharactersText(std::int64_t from, std::int64_t to) const;
 
   signals:
     void SelectionChanged();
 
   protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;
-    void insertFromMimeData(const QMimeData* source) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool focusNextPrevChild(bool next) override;
 
-  private slots:
-    void ContentsChange(int position, int charsRemoved, int charsAdded);
+  public:
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
   private:
-    void RebuildIndex() const;
-    // SelectionChanged when the selection is not the one reported last.
-    void ReportSelection();
-    int reportedAnchor_ = -1, reportedPosition_ = -1;
-    QTextCursor updateCursor_; // holds the edit block of BeginUpdate
-    int updateDepth_ = 0;
-    // The document that content operations work on: the one being built, or the shown one.
-    QTextDocument* Model() const;
-    void ShowDocument(QTextDocument* doc);
-    QTextCharFormat InsertionFormat() const;
-
-    // Per line: its byte length without the line break, and the prefix sums, rebuilt lazily.
-    mutable std::vector<std::int64_t> lineStart_;
-    mutable std::string text_; // the Shift-JIS text, rebuilt with the index
-    mutable bool indexDirty_ = true;
-    std::int64_t bytes_ = 0; // kept for the cap
+    TPaneText text_;
     int maxLines_ = kMaxLines;
     std::int64_t maxBytes_ = kMaxBytes;
-    QTextCharFormat insertion_;
-    bool blockSignals_ = false;
-    QElapsedTimer bulkClock_;
-    bool hasLines_ = false; // AppendLine wrote the first line since the last Clear
-    // The whole text of a run: building_'s lines, then the lines of store_ from storeFrom_ on,
-    // each in the format of storeFormats_ it names.
-    QTextDocument* building_ = nullptr;
-    bool running_ = false;
-    struct StoredLine {
-        std::string text;
-        int format;
+
+    // Formats: what appended lines take, what typing takes until the caret moves.
+    TPaneFormat insertion_;
+    int insertionIndex_ = -1; // insertion_ in text_, -1 until asked for
+    int InsertionIndex();
+    int typingFormat_ = -1;
+    QTextCharFormat CharFormat(int format) const;
+    QFont FontOf(int format) const;
+    std::uint32_t DefaultColor() const;
+    // The selection's first character's format, or the insertion format without a selection.
+    const TPaneFormat& SelFormat() const;
+
+    // Edits, with everything that follows from them: caret and selection kept in place, the
+    // lines touched laid out again, the screen reader told.
+    void ReplaceRange(std::int64_t from, std::int64_t to,
+                      const std::vector<TPaneText::Piece>& pieces, bool caretToEnd);
+    void ChangeFormat(std::int64_t from, std::int64_t to, const TFormatChange& change);
+    void ApplyToSelection(const TFormatChange& change);
+    void InsertTyped(const QString& text);
+    // Lines [first, last] changed; `moved`: lines were added or removed from `first` on.
+    void Damaged(int first, int last, bool moved);
+
+    // Caret and selection.
+    std::int64_t anchor_ = 0, caret_ = 0;
+    int desiredX_ = -1; // the column kept by up and down
+    void SetCaret(std::int64_t pos, bool keepAnchor);
+    void SetSelection(std::int64_t anchor, std::int64_t caret);
+    void ReportSelection();
+    std::int64_t reportedAnchor_ = -1, reportedCaret_ = -1;
+    bool selectionSignals_ = true;
+
+    // The view: line top_ at the top, topOffset_ pixels of it scrolled past. Layouts of the lines
+    // shown are kept, by line.
+    int top_ = 0;
+    int topOffset_ = 0;
+    bool wrap_ = true;
+    struct Laid {
+        std::unique_ptr<QTextLayout> layout;
+        int height;
     };
-    mutable std::vector<StoredLine> store_;
-    mutable std::size_t storeFrom_ = 0;
-    std::vector<QTextCharFormat> storeFormats_;
-    int Waiting() const { return static_cast<int>(store_.size() - storeFrom_); }
-    // Moves waiting lines (up to `count`) into building_.
-    void FlushStore(std::size_t count = SIZE_MAX) const;
-    // Lines [from, to) of the whole text at the end of `doc`, in their formats.
-    void CopyLines(QTextDocument* doc, int from, int to) const;
-    qint64 lastPublishMs_ = 0;
-    int publishIntervalMs_ = 1000;
-    int publishTail_ = 2000;
-    // A copy of lines of the whole text is shown (the last ones while a run lasts, the first
-    // ones while it finishes); it begins at line shownFromLine_ and, for the first lines, ends
-    // at byte headBytes_ of the whole text.
-    bool copyShown_ = false;
-    int shownFromLine_ = 0;
-    int headLineCount_ = 0;
-    std::int64_t headBytes_ = 0;
-    bool HeadHolds(std::int64_t bytePos) const {
-        return copyShown_ && !running_ && bytePos <= headBytes_;
-    }
-    // Positions and text are those of the whole document: a shown copy gives way to it first,
-    // unless it is a finishing run's first lines and the position lies within them.
-    void EnsureWhole(std::int64_t upTo = INT64_MAX) const;
-    int finishAfter_ = 4000;
-    int headLines_ = 200;
-    int sliceMs_ = 20;
-    int sliceLines_ = 1024;
-    QTimer* finishTimer_ = nullptr;
-    void FinishSlice();
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    mutable std::unordered_map<int, Laid> layouts_;
+    mutable int layoutWidth_ = -1;
+    QTextLayout* LayoutOf(int line) const;
+    int HeightOf(int line) const;
+    int ContentHeight() const; // the viewport's height for text
+    struct ViewPos {
+        int line, offset;
+    };
+    // The lowest place the view scrolls to: the end of the text at the bottom of the view.
+    ViewPos BottomPos() const;
+    void ScrollTo(ViewPos p);
+    void ScrollPixels(int dy);
+    bool settingBar_ = false;
+    void UpdateScrollRange();
+    bool rangeDirty_ = true;
+    QTimer* rangeTimer_ = nullptr;
+    int LastShownLine() const;
+    // The caret's line and character within it, and the point of a character.
+    int CharIndexIn(int line, std::size_t col) const;
+    std::size_t ColOfCharIndex(int line, int index) const;
+    QPointF LineOrigin(int line) const; // where a shown line is drawn (viewport coordinates)
+    bool IsShown(int line) const;
+    void MoveVertically(int rows, bool keepAnchor);
+    void MovePage(int direction, bool keepAnchor);
+    std::int64_t WordStart(std::int64_t pos) const;
+    std::int64_t WordEnd(std::int64_t pos) const;
+    int wheelRest_ = 0; // eighths of a degree not yet scrolled
+    int updateDepth_ = 0;
+    bool updatePending_ = false;
+    void Repaint();
+
+    // A run of appends.
+    bool bulk_ = false;
+    int publishedLines_ = 0; // lines when the run was last shown
+    int publishIntervalMs_ = 100;
+    QElapsedTimer sincePublish_;
+    int toldLines_ = 0; // lines the screen reader has been told of
+    void Publish();
+
+    // Caret blinking; typing being composed by the input method.
+    QBasicTimer blink_;
+    bool caretOn_ = true;
+    QString preedit_;
+    bool dragging_ = false;
+
+    // Character offsets for the screen reader: characters before each line, rebuilt on demand.
+    mutable std::vector<std::int64_t> charStarts_;
+    mutable int charStartsValid_ = 0; // lines whose entry is right
+    void TellTextChanged(std::int64_t from, const std::string& removed, std::int64_t insertedEnd);
+    static void InstallAccessibility();
 };

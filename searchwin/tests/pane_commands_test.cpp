@@ -13,8 +13,6 @@
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QPushButton>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -62,16 +60,12 @@ class PaneCommandsTest : public WindowFixture {
     // The runs of one line of the pane, neighbours of one look merged.
     std::vector<Look> Runs(int line) {
         std::vector<Look> out;
-        const QTextBlock b = Pane().document()->findBlockByNumber(line);
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            const QTextCharFormat fmt = f.charFormat();
-            const QColor c = fmt.hasProperty(QTextFormat::ForegroundBrush)
-                                 ? fmt.foreground().color()
-                                 : Pane().palette().color(QPalette::Text);
-            Look r{f.text().toStdString(),
-                   static_cast<std::uint32_t>(c.red() | (c.green() << 8) | (c.blue() << 16)),
-                   fmt.fontUnderline(), fmt.fontWeight() >= QFont::Bold};
+        const QColor text = Pane().palette().color(QPalette::Text);
+        const auto plain =
+            static_cast<std::uint32_t>(text.red() | (text.green() << 8) | (text.blue() << 16));
+        for (const rtf::Run& run : Pane().LineRuns(line)) {
+            Look r{cp932::ToUtf8(run.text), run.color == rtf::kAutoColor ? plain : run.color,
+                   run.underline, run.bold};
             if (!out.empty() && out.back().color == r.color &&
                 out.back().underline == r.underline && out.back().bold == r.bold)
                 out.back().text += r.text;
@@ -223,10 +217,8 @@ TEST_F(PaneCommandsTest, BracketRemovalKeepsThePointSizeAndIgnoresMarkerMode) {
     EXPECT_EQ(Runs(0), (std::vector<Look>{{"甲", kBlue, false, false},
                                           {"甲", kRed, false, false},
                                           {"（乙）", kBlue, true, false}}));
-    const QTextBlock b = Pane().document()->firstBlock();
-    for (auto it = b.begin(); !it.atEnd(); ++it)
-        EXPECT_EQ(it.fragment().charFormat().fontPointSize(), 12)
-            << it.fragment().text().toStdString();
+    for (const rtf::Run& r : Pane().LineRuns(0))
+        EXPECT_EQ(r.points, 12) << cp932::ToUtf8(r.text);
 }
 
 TEST_F(PaneCommandsTest, BracketFreeCopyOfATextThatStartsWithAGroupIsNotUnderlined) {
@@ -386,7 +378,7 @@ TEST_F(PaneCommandsTest, FontItemsSetThePanesPointSize) {
         Trigger(item);
         EXPECT_EQ(Pane().FontPointSize(), points);
         // Text without a size of its own follows.
-        EXPECT_EQ(Pane().document()->defaultFont().pointSize(), points);
+        EXPECT_EQ(Pane().font().pointSize(), points);
     }
 }
 
@@ -460,11 +452,7 @@ TEST_F(PaneCommandsTest, DraggingOverTextWithAMarkerPaintsIt) {
     Pane().SetSelStart(0);
     Trigger(f.N4);
     QWidget* vp = Pane().viewport();
-    auto pointAt = [&](int docPos) {
-        QTextCursor c(Pane().document());
-        c.setPosition(docPos);
-        return Pane().cursorRect(c).center();
-    };
+    auto pointAt = [&](std::int64_t pos) { return Pane().PositionRect(pos).center(); };
     const QPoint from = pointAt(2), to = pointAt(6);
     QMouseEvent press(QEvent::MouseButtonPress, from, vp->mapToGlobal(from), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);

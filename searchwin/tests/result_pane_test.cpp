@@ -3,10 +3,13 @@
 #include "codec.h"
 
 #include "qtext.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QInputMethodEvent>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextDocument>
+#include <QWheelEvent>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -149,218 +152,223 @@ TEST(ResultPane, BulkAppendShowsTheLinesWhenItEndsAndKeepsOffsetsRight) {
     }
 }
 
-// While a run lasts, the pane shows its last lines in their formats, scrolled to the end; a
-// command meanwhile works on the whole text, at the place selected in what was shown.
-TEST(ResultPane, BulkAppendShowsTheLastLinesAndACommandMeanwhileWorksOnTheWhole) {
+// A pixel of the pane's colour 0x00BBGGRR somewhere in the rectangle of the viewport.
+bool ShowsColour(TResultPane& pane, QRect where, std::uint32_t bgr) {
+    const QImage image = pane.viewport()->grab().toImage();
+    const QColor want(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+    for (int y = std::max(0, where.top()); y <= std::min(image.height() - 1, where.bottom()); ++y)
+        for (int x = std::max(0, where.left()); x <= std::min(image.width() - 1, where.right());
+             ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - want.red()) < 40 && std::abs(c.green() - want.green()) < 40 &&
+                std::abs(c.blue() - want.blue()) < 40)
+                return true;
+        }
+    return false;
+}
+
+// A run's lines are in the pane as soon as they are appended: lines, positions, finds and
+// formats are the whole text's; the screen shows what came into view at the next publishing,
+// in its formats, and the scroll bar reaches the lines that came below it.
+TEST(ResultPane, ARunsLinesAreInThePaneAtOnceAndShownWhenPublished) {
     TResultPane pane;
+    pane.resize(400, 200);
     pane.show();
     pane.SetPublishInterval(0);
-    pane.SetPublishTail(3);
-    auto shown = [&] { return pane.document()->toPlainText().toStdString(); };
     pane.Clear();
     pane.BeginBulkAppend();
     pane.AppendLine("");
     pane.PublishIfDue();
-    EXPECT_EQ(shown(), "");
-    for (int file = 0; file < 3; ++file) {
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(ShowsColour(pane, pane.viewport()->rect(), 255));
+    for (int file = 0; file < 30; ++file) {
         pane.SetInsertColor(255);
         pane.SetInsertBold(true);
-        pane.AppendLine(S("見出し") + std::to_string(file));
+        pane.AppendLine(S("見出し表") + std::to_string(file));
         pane.SetInsertColor(0);
         pane.SetInsertBold(false);
-        pane.AppendLine(S("ソ表") + std::to_string(file));
+        for (int hit = 0; hit < 10; ++hit)
+            pane.AppendLine(S("    ソ能ポ") + std::to_string(file) + "-" + std::to_string(hit));
     }
-    pane.PublishIfDue();
-    EXPECT_EQ(cp932::ToUtf8(app::FromQ(pane.document()->toPlainText())), "ソ表1\n見出し2\nソ表2");
-    EXPECT_EQ(pane.textCursor().position(), pane.document()->characterCount() - 1);
-    const QTextBlock head = pane.document()->findBlockByNumber(1);
-    EXPECT_EQ(head.begin().fragment().charFormat().foreground().color(), QColor(255, 0, 0));
-    EXPECT_TRUE(head.begin().fragment().charFormat().fontWeight() >= QFont::Bold);
-    EXPECT_FALSE(head.next().begin().fragment().charFormat().fontWeight() >= QFont::Bold);
-    EXPECT_EQ(pane.LineCount(), 7); // the whole text meanwhile
-
-    // The user selects 見出し2 in what is shown and colours it; more lines come after.
-    QTextCursor c = pane.textCursor();
-    c.setPosition(head.position());
-    c.setPosition(head.position() + 3, QTextCursor::KeepAnchor);
-    pane.setTextCursor(c);
-    pane.SetSelColor(0x8000);
+    EXPECT_EQ(pane.LineCount(), 331);
+    EXPECT_EQ(pane.Line(330), S("    ソ能ポ29-9"));
+    const std::int64_t last = pane.FindText(S("ソ能ポ29-9"), 0);
+    EXPECT_EQ(last, pane.PositionOfLine(330) + 4);
+    pane.Select(pane.PositionOfLine(320), 6);
     EXPECT_EQ(pane.SelText(), S("見出し"));
-    pane.AppendLine("after");
-    pane.PublishIfDue(); // the run goes on in the document now shown
-    pane.EndBulkAppend();
-    ASSERT_EQ(pane.LineCount(), 8);
-    EXPECT_EQ(pane.Line(7), "after");
-    const std::int64_t at = pane.PositionOfLine(5);
-    pane.Select(at, 6);
-    EXPECT_EQ(pane.SelText(), S("見出し"));
-    EXPECT_EQ(pane.SelColor(), 0x8000u);
-    pane.Select(pane.PositionOfLine(3), 6);
-    EXPECT_EQ(pane.SelColor(), 255u); // the first header as it was
+    EXPECT_EQ(pane.SelColor(), 255u);
+    EXPECT_TRUE(pane.SelBold());
+    EXPECT_EQ(pane.TextLength(), static_cast<std::int64_t>(pane.Text().size()));
 
-    // A summary written in at the top while the last lines are shown.
-    pane.Clear();
-    pane.BeginBulkAppend();
-    for (int i = 0; i < 6; ++i)
-        pane.AppendLine("line " + std::to_string(i));
     pane.PublishIfDue();
-    pane.ReplaceLine(0, "summary\r\n");
-    QTextCursor d(pane.document());
-    d.setPosition(0);
-    d.setPosition(6, QTextCursor::KeepAnchor); // "line 3"
-    pane.setTextCursor(d);
-    pane.AdoptBulkDocument();
-    EXPECT_EQ(pane.SelText(), "line 3");
+    QCoreApplication::processEvents();
+    // The first header, red, near the top; the scroll bar reaches the last line.
+    EXPECT_TRUE(ShowsColour(pane, QRect(0, 0, 200, 60), 255));
+    QScrollBar* bar = pane.verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 300);
     pane.EndBulkAppend();
-
-    // A position or a find during the run is the whole text's, not the copy's.
-    pane.Clear();
-    pane.BeginBulkAppend();
-    for (int i = 0; i < 6; ++i)
-        pane.AppendLine("row " + std::to_string(i));
-    pane.PublishIfDue(); // rows 3 to 5, the caret at the end
-    EXPECT_EQ(pane.SelStart(), pane.TextLength());
-    EXPECT_EQ(pane.FindText("row 1", 0), pane.PositionOfLine(1));
-    pane.AppendLine("row 6");
-    pane.EndBulkAppend();
-    EXPECT_EQ(pane.Line(6), "row 6");
+    bar->setValue(bar->maximum());
+    EXPECT_GE(pane.TopLine(), 300);
+    EXPECT_FALSE(pane.PositionRect(pane.TextLength()).isEmpty()); // the end is on the screen
 }
 
-// A long run shows its first lines when it ends and the rest goes in a slice at a time; the
-// text, the lines and the positions within those first lines are the whole text's meanwhile,
-// and anything that needs more (a key, a click, a find) finishes it at once.
-class LongRun : public ::testing::Test {
-  public:
-    TResultPane pane;
-    std::vector<std::string> lines; // what the pane must hold, line by line
-
-    void SetUp() override {
-        pane.show();
-        pane.SetBackgroundFinish(5, 3, 0, 4); // first 3 lines, then 4 lines a slice
-    }
-    void Run(int files) {
-        pane.Clear();
-        lines.clear();
-        pane.BeginBulkAppend();
-        pane.AppendLine("");
-        lines.push_back("");
-        for (int f = 0; f < files; ++f) {
-            pane.SetInsertColor(255);
-            pane.SetInsertBold(true);
-            pane.AppendLine(S("メモ表") + std::to_string(f) + ".txt");
-            lines.push_back(S("メモ表") + std::to_string(f) + ".txt");
-            pane.SetInsertColor(0);
-            pane.SetInsertBold(false);
-            for (int h = 0; h < 3; ++h) {
-                pane.AppendLine(S("    ソ能ポ|\\") + std::to_string(h));
-                lines.push_back(S("    ソ能ポ|\\") + std::to_string(h));
-            }
-        }
-        pane.ReplaceLine(0, "summary\r\n");
-        lines[0] = "summary";
-        lines.insert(lines.begin() + 1, "");
-        pane.EndBulkAppend();
-    }
-    std::string Joined() const {
-        std::string all;
-        for (std::size_t i = 0; i < lines.size(); ++i)
-            all += (i ? "\r\n" : "") + lines[i];
-        return all;
-    }
-    void WaitWhole() {
-        for (int i = 0; i < 2000 && !pane.IsWhole(); ++i)
-            QTest::qWait(1);
-        ASSERT_TRUE(pane.IsWhole());
-    }
-};
-
-TEST_F(LongRun, FirstLinesNowTheRestInTheBackgroundInTheirFormats) {
-    pane.SetBackgroundFinish(5, 8, 0, 4); // first 8 lines, then 4 lines a slice
-    Run(6);                               // 26 lines
-    EXPECT_FALSE(pane.IsWhole());
-    EXPECT_FALSE(pane.InBulkAppend());
-    EXPECT_EQ(pane.document()->blockCount(), 8);
-    ASSERT_EQ(pane.LineCount(), static_cast<int>(lines.size()));
-    for (int i = 0; i < pane.LineCount(); ++i)
-        EXPECT_EQ(pane.Line(i), lines[i]) << i;
-    // Positions within the first lines need no more.
-    pane.SetSelStart(0);
-    pane.ScrollCaretIntoView();
-    EXPECT_EQ(pane.SelStart(), 0);
-    const std::int64_t head = pane.PositionOfLine(2);
-    EXPECT_EQ(head, 11);
-    pane.Select(head, 6);
-    EXPECT_EQ(pane.SelText(), S("メモ表"));
-    EXPECT_FALSE(pane.IsWhole());
-
-    // Scrolled down the first lines (the program moves there; the user's own scrolling
-    // finishes first): the same line stays at the top of the view.
-    pane.resize(300, 60);
-    pane.verticalScrollBar()->setValue(pane.verticalScrollBar()->maximum());
-    const int topLine = pane.cursorForPosition(QPoint(0, 0)).blockNumber();
-    EXPECT_GT(topLine, 0);
-
-    WaitWhole();
-    EXPECT_EQ(pane.cursorForPosition(QPoint(0, 0)).blockNumber(), topLine);
-    EXPECT_EQ(pane.document()->blockCount(), static_cast<int>(lines.size()));
-    EXPECT_EQ(pane.Text(), Joined());
-    EXPECT_EQ(pane.SelText(), S("メモ表")); // the selection kept
-    EXPECT_EQ(pane.SelStart(), head);
-    for (int line : {2, 6, 22}) {
-        pane.Select(pane.PositionOfLine(line), 6);
-        EXPECT_EQ(pane.SelColor(), 255u) << line;
-        EXPECT_TRUE(pane.SelBold()) << line;
-        pane.Select(pane.PositionOfLine(line + 1), 6);
-        EXPECT_EQ(pane.SelText(), S("    ソ"));
-        EXPECT_EQ(pane.SelColor(), 0u) << line;
-        EXPECT_FALSE(pane.SelBold()) << line;
-    }
-}
-
-TEST_F(LongRun, WhateverNeedsMoreThanTheFirstLinesFinishesAtOnce) {
+// Whatever a person does while a run goes on acts at once, on the whole text so far, and the
+// run's later lines still come after it.
+TEST(ResultPane, KeysClicksAndScrollingDuringARunActAtOnce) {
     struct Case {
         const char* what;
-        std::function<void(LongRun&)> touch;
+        std::function<void(TResultPane&)> touch;
+        std::function<void(TResultPane&)> check; // right after the touch
     } cases[] = {
-        {"key", [](LongRun& t) { QTest::keyClick(&t.pane, Qt::Key_End, Qt::ControlModifier); }},
-        {"click", [](LongRun& t) { QTest::mouseClick(t.pane.viewport(), Qt::LeftButton); }},
-        {"find", [](LongRun& t) { EXPECT_GT(t.pane.FindText(S("表5"), 0), 0); }},
-        {"far selection", [](LongRun& t) { t.pane.Select(t.pane.PositionOfLine(20), 2); }},
-        {"select all", [](LongRun& t) { t.pane.SelectAllText(); }},
-        {"text", [](LongRun& t) { EXPECT_EQ(t.pane.Text(), t.Joined()); }},
-        {"append", [](LongRun& t) { t.pane.AppendLine("more"), t.lines.push_back("more"); }},
-        {"colour", [](LongRun& t) { t.pane.PaintRange(0, 3, 0x8000, true, false); }},
+        {"Ctrl+End", [](TResultPane& p) { QTest::keyClick(&p, Qt::Key_End, Qt::ControlModifier); },
+         [](TResultPane& p) {
+             EXPECT_EQ(p.SelStart(), p.TextLength());
+             EXPECT_FALSE(p.PositionRect(p.SelStart()).isEmpty());
+         }},
+        {"click",
+         [](TResultPane& p) {
+             QTest::mouseClick(p.viewport(), Qt::LeftButton, {},
+                               p.PositionRect(p.PositionOfLine(3) + 6).center());
+         },
+         [](TResultPane& p) {
+             EXPECT_EQ(p.SelStart(), p.PositionOfLine(3) + 6);
+             EXPECT_TRUE(p.hasFocus());
+         }},
+        {"scroll bar",
+         [](TResultPane& p) { p.verticalScrollBar()->setValue(p.verticalScrollBar()->maximum()); },
+         [](TResultPane& p) {
+             EXPECT_GE(p.TopLine(), p.LineCount() - 40);
+             EXPECT_FALSE(p.PositionRect(p.TextLength()).isEmpty());
+         }},
+        {"wheel",
+         [](TResultPane& p) {
+             const QPoint at = p.viewport()->rect().center();
+             QWheelEvent wheel(at, p.viewport()->mapToGlobal(at), {}, QPoint(0, -360), Qt::NoButton,
+                               {}, Qt::NoScrollPhase, false);
+             QCoreApplication::sendEvent(p.viewport(), &wheel);
+         },
+         [](TResultPane& p) { EXPECT_GT(p.TopLine(), 3); }},
+        {"typing at the end",
+         [](TResultPane& p) {
+             QTest::keyClick(&p, Qt::Key_End, Qt::ControlModifier);
+             QTest::keyClicks(&p, "z");
+         },
+         [](TResultPane& p) { EXPECT_EQ(p.Line(p.LineCount() - 1), S("    ソ表199z")); }},
     };
     for (const Case& c : cases) {
-        Run(6);
-        ASSERT_FALSE(pane.IsWhole()) << c.what;
-        c.touch(*this);
-        EXPECT_TRUE(pane.IsWhole()) << c.what;
-        EXPECT_EQ(pane.document()->blockCount(), static_cast<int>(lines.size())) << c.what;
-        EXPECT_EQ(pane.Text(), Joined()) << c.what;
+        TResultPane pane;
+        pane.resize(400, 300);
+        pane.show();
+        QApplication::setActiveWindow(&pane);
+        pane.setFocus();
+        pane.SetPublishInterval(0);
+        pane.BeginBulkAppend();
+        for (int i = 0; i < 200; ++i)
+            pane.AppendLine(S("    ソ表") + std::to_string(i));
+        pane.PublishIfDue();
+        QCoreApplication::processEvents();
+        c.touch(pane);
+        c.check(pane);
+        for (int i = 200; i < 250; ++i)
+            pane.AppendLine(S("    ソ表") + std::to_string(i));
+        pane.EndBulkAppend();
+        EXPECT_EQ(pane.LineCount(), 250) << c.what;
+        EXPECT_EQ(pane.Line(249), S("    ソ表249")) << c.what;
     }
-    // Typed at the end of the whole text, not of the first lines.
-    Run(6);
-    QTest::keyClick(&pane, Qt::Key_End, Qt::ControlModifier);
-    QTest::keyClicks(&pane, "z");
-    EXPECT_EQ(pane.Line(pane.LineCount() - 1), lines.back() + "z");
 }
 
-TEST_F(LongRun, ClearOrANewRunDropsOrKeepsWhatIsStillGoingIn) {
-    Run(6);
-    pane.Clear();
-    QTest::qWait(20);
-    EXPECT_TRUE(pane.IsWhole());
-    EXPECT_EQ(pane.Text(), "");
+// The view lays out what it shows: a caret far down is scrolled to, its line shown, and a line
+// taller than the view (a long hit line, wrapped) can be read to its end.
+TEST(ResultPane, ScrollingToTheCaretShowsItsLineAndRowsOfALongLine) {
+    TResultPane pane;
+    pane.resize(300, 120);
+    pane.show();
+    for (int i = 0; i < 5000; ++i)
+        pane.AppendLine("line " + std::to_string(i));
+    std::string longLine;
+    for (int i = 0; i < 400; ++i)
+        longLine += S("表ソ") + std::to_string(i) + " ";
+    pane.AppendLine(longLine);
+    pane.AppendLine("after");
+    pane.SetSelStart(pane.PositionOfLine(2500) + 2);
+    pane.ScrollCaretIntoView();
+    EXPECT_FALSE(pane.PositionRect(pane.SelStart()).isEmpty());
+    EXPECT_LE(pane.TopLine(), 2500);
+    EXPECT_GE(pane.TopLine(), 2490);
+    // The end of the long line, rows below its start.
+    const std::int64_t end = pane.PositionOfLine(5000) + static_cast<std::int64_t>(longLine.size());
+    pane.SetSelStart(end);
+    pane.ScrollCaretIntoView();
+    const QRect at = pane.PositionRect(end);
+    ASSERT_FALSE(at.isEmpty());
+    EXPECT_GE(at.top(), 0);
+    EXPECT_LE(at.bottom(), pane.viewport()->height());
+    EXPECT_EQ(pane.TopLine(), 5000); // scrolled within the long line
+    // Down from there: the next line.
+    QTest::keyClick(&pane, Qt::Key_Down);
+    EXPECT_EQ(pane.LineOfPosition(pane.SelStart()), 5001);
+    // A click lands where it is made, also within the long line.
+    const std::int64_t mid =
+        pane.PositionOfLine(5000) + static_cast<std::int64_t>(longLine.size()) - 20;
+    pane.SetSelStart(mid);
+    pane.ScrollCaretIntoView();
+    pane.SetSelStart(0);
+    QTest::mouseClick(pane.viewport(), Qt::LeftButton, {}, pane.PositionRect(mid).center());
+    EXPECT_EQ(pane.SelStart(), mid);
+}
 
-    Run(6);
-    const std::string first = Joined();
-    // A second run appended to the first one (no Clear) keeps every line of the first.
-    pane.BeginBulkAppend();
-    pane.AppendLine("second");
-    pane.EndBulkAppend();
-    WaitWhole();
-    EXPECT_EQ(pane.Text(), first + "\r\nsecond");
+// A screen reader reads the text and the caret in characters (a line break one), finds where a
+// character stands, and can move the caret and type.
+TEST(ResultPane, AScreenReaderReadsTheTextAndTheCaret) {
+    TResultPane pane;
+    pane.resize(400, 200);
+    pane.show();
+    pane.AppendLine(S("見出し表.txt"));
+    pane.AppendLine(S("    ソ能ポ abc"));
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&pane);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::EditableText);
+    QAccessibleTextInterface* t = a->textInterface();
+    ASSERT_NE(t, nullptr);
+    const QString all = QString::fromUtf8("見出し表.txt\n    ソ能ポ abc");
+    EXPECT_EQ(t->characterCount(), all.size());
+    EXPECT_EQ(t->text(0, t->characterCount()), all);
+    EXPECT_EQ(t->text(4, 10), QString::fromUtf8(".txt\n "));
+    pane.Select(pane.FindText(S("能"), 0), 2);
+    EXPECT_EQ(t->cursorPosition(), all.indexOf(QString::fromUtf8("能")) + 1);
+    int start = -1, end = -1;
+    t->selection(0, &start, &end);
+    EXPECT_EQ(start, all.indexOf(QString::fromUtf8("能")));
+    EXPECT_EQ(end, start + 1);
+    // Where a character stands, and back.
+    const int at = all.indexOf(QString::fromUtf8("ポ"));
+    const QRect r = t->characterRect(at);
+    ASSERT_FALSE(r.isEmpty());
+    EXPECT_EQ(t->offsetAtPoint(r.topLeft() + QPoint(1, r.height() / 2)), at);
+    // Moving the caret and typing through it.
+    t->setCursorPosition(at);
+    EXPECT_EQ(pane.SelStart(), pane.FindText(S("ポ"), 0));
+    a->editableTextInterface()->insertText(at, QString::fromUtf8("東京"));
+    EXPECT_EQ(pane.Line(1), S("    ソ能東京ポ abc"));
+    EXPECT_EQ(t->text(0, t->characterCount()),
+              QString::fromUtf8("見出し表.txt\n    ソ能東京ポ abc"));
+}
+
+// Text composed with the input method goes in at the caret once, as one insertion.
+TEST(ResultPane, TheInputMethodsTextGoesInAtTheCaret) {
+    TResultPane pane;
+    pane.show();
+    pane.AppendLine("ab");
+    pane.SetSelStart(1);
+    QInputMethodEvent composing(QString::fromUtf8("とうきょう"), {});
+    QApplication::sendEvent(&pane, &composing);
+    EXPECT_EQ(pane.Text(), "ab"); // nothing while composing
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("東京"));
+    QApplication::sendEvent(&pane, &commit);
+    EXPECT_EQ(pane.Text(), "a" + S("東京") + "b");
+    EXPECT_EQ(pane.SelStart(), 5);
+    EXPECT_EQ(pane.inputMethodQuery(Qt::ImCursorPosition).toInt(), 3);
 }
 
 // Lines of one format are gathered before they go in: formats, the cap and Clear must hold
