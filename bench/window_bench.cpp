@@ -1,28 +1,41 @@
 // The real main window (offscreen) searching a folder, timed as a user sees it: from a press of
-// "検索" to the summary in the pane, and until the pane has been laid out and painted; the time a
-// press of the cancel button takes to end a run; a check button painting a keyword.
+// "検索" to the summary in the pane, until the pane is complete (every hit line in it) and
+// painted, and how long the window went without answering meanwhile; the time a press of the
+// cancel button takes to end a run; a check button painting a keyword, and stopped by the
+// cancel button.
 //
 //   window_bench FOLDER KEYWORD [RUNS] [--exact] [--cancel-after MS] [--check WORD]
-//               [--layout]
+//               [--check-cancel-after MS] [--settle MS] [--key-after MS]
 //
 // FOLDER is a native path (chosen as with the folder button), KEYWORD UTF-8. Prints one line of
 // figures per measurement, "name=value" pairs, medians over RUNS.
+//
+// "Answering" is measured by a prober thread that posts an event to the window every 2 ms and
+// notes how late each is delivered: a key or a click waits as long in the same queue. The
+// longest delay is gap_ms; it covers the press, the run, the filling of the pane and `settle`
+// ms after it (a view that lays out its text later would freeze the window then).
+// With --key-after, Ctrl+End is posted to the pane that many ms after the press; key_ms is the
+// time until it has been handled.
 #include "codec.h"
 #include "fake_platform.h"
 #include "main_window.h"
 #include "qtext.h"
 #include "result_pane.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTextDocument>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -32,13 +45,85 @@ double Median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
+std::int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Events posted from another thread every 2 ms; the receiver keeps the longest wait.
+class Prober : public QObject {
+  public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 77);
+    struct Probe : QEvent {
+        explicit Probe(std::int64_t at) : QEvent(kType), postedNs(at) {}
+        std::int64_t postedNs;
+    };
+    void Start() {
+        longestNs_ = 0;
+        running_ = true;
+        thread_ = std::thread([this] {
+            while (running_) {
+                QCoreApplication::postEvent(this, new Probe(NowNs()));
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+    }
+    // Stops posting, takes what is still queued, returns the longest wait in ms.
+    double Stop() {
+        running_ = false;
+        thread_.join();
+        QCoreApplication::sendPostedEvents(this, kType);
+        return longestNs_ / 1e6;
+    }
+    bool event(QEvent* e) override {
+        if (e->type() != kType) return QObject::event(e);
+        longestNs_ = std::max(longestNs_, NowNs() - static_cast<Probe*>(e)->postedNs);
+        return true;
+    }
+
+  private:
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::int64_t longestNs_ = 0;
+};
+
+// Marks the moment every event posted before it has been handled.
+class Marker : public QObject {
+  public:
+    std::int64_t handledNs = -1;
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::User) return QObject::event(e);
+        handledNs = NowNs();
+        return true;
+    }
+};
+
+// Whether every line is in the pane: a pane that fills after the run says so (an older build's,
+// which the script can time side by side); one that takes its lines as they come always is.
+template <class Pane> bool Whole(const Pane& pane) {
+    if constexpr (requires { pane.IsWhole(); })
+        return pane.IsWhole();
+    else
+        return true;
+}
+
+// Runs the event loop for `ms` milliseconds, as the program idles.
+void Idle(int ms) {
+    if (ms <= 0) return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: window_bench FOLDER KEYWORD [RUNS] [--exact] "
-                             "[--cancel-after MS] [--check WORD] [--layout]\n");
+                             "[--cancel-after MS] [--check WORD] [--check-cancel-after MS] "
+                             "[--settle MS] [--key-after MS]\n");
         return 2;
     }
     const std::string folder = std::filesystem::absolute(argv[1]).string();
@@ -47,16 +132,22 @@ int main(int argc, char** argv) {
     bool exact = false;
     int cancelAfter = -1;
     const char* check = nullptr;
-    bool layout = false;
+    int checkCancelAfter = -1;
+    int settleMs = 1000;
+    int keyAfter = -1;
     for (int i = 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--exact"))
             exact = true;
         else if (!std::strcmp(argv[i], "--cancel-after") && i + 1 < argc)
             cancelAfter = std::atoi(argv[++i]);
-        else if (!std::strcmp(argv[i], "--layout"))
-            layout = true;
         else if (!std::strcmp(argv[i], "--check") && i + 1 < argc)
             check = argv[++i];
+        else if (!std::strcmp(argv[i], "--check-cancel-after") && i + 1 < argc)
+            checkCancelAfter = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--settle") && i + 1 < argc)
+            settleMs = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--key-after") && i + 1 < argc)
+            keyAfter = std::atoi(argv[++i]);
         else
             runs = std::max(1, std::atoi(argv[i]));
     }
@@ -76,32 +167,52 @@ int main(int argc, char** argv) {
     form.SpeedButton1->click();
     form.CheckBox1->setChecked(!exact);
     form.ComboBox1->setEditText(QString::fromUtf8(keyword));
+    TResultPane& pane = *form.RichEdit1;
+    Prober prober;
+    Marker marker;
 
-    std::vector<double> summary, shown, whole;
+    std::vector<double> summary, whole, gap, key;
     for (int r = 0; r < runs; ++r) {
+        Idle(50); // the last run's leftovers
+        // A key posted during the run or the filling, as a person presses one.
+        QTimer keyTimer;
+        keyTimer.setSingleShot(true);
+        std::int64_t keyPostedNs = -1;
+        marker.handledNs = -1;
+        if (keyAfter >= 0) {
+            QObject::connect(&keyTimer, &QTimer::timeout, [&] {
+                keyPostedNs = NowNs();
+                QCoreApplication::postEvent(
+                    &pane, new QKeyEvent(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier));
+                QCoreApplication::postEvent(
+                    &pane, new QKeyEvent(QEvent::KeyRelease, Qt::Key_End, Qt::ControlModifier));
+                QCoreApplication::postEvent(&marker, new QEvent(QEvent::User));
+            });
+            keyTimer.start(keyAfter);
+        }
+        prober.Start();
         QElapsedTimer t;
         t.start();
         form.SearchBtn->click();
         summary.push_back(t.nsecsElapsed() / 1e6);
-        QCoreApplication::processEvents();
-        form.RichEdit1->viewport()->repaint();
-        shown.push_back(t.nsecsElapsed() / 1e6);
-        // A long run's later lines go into the pane in the background: until they are all in.
-        while (!form.RichEdit1->IsWhole())
+        // A pane that fills after the run: until every line is in it.
+        while (!Whole(pane))
             QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        pane.viewport()->repaint();
         whole.push_back(t.nsecsElapsed() / 1e6);
+        Idle(std::max(settleMs, keyAfter >= 0 ? keyAfter + 50 : 0) -
+             static_cast<int>(t.elapsed() - whole.back()));
+        gap.push_back(prober.Stop());
+        if (keyAfter >= 0 && keyPostedNs >= 0 && marker.handledNs >= 0)
+            key.push_back((marker.handledNs - keyPostedNs) / 1e6);
     }
-    if (layout) {
-        // What laying out the whole pane costs, which the view does bit by bit when idle.
-        QElapsedTimer t;
-        t.start();
-        const QSizeF size = form.RichEdit1->document()->documentLayout()->documentSize();
-        std::printf("full layout: %.1f ms (height %.0f)\n", t.nsecsElapsed() / 1e6, size.height());
-    }
-    std::printf("search files=%d hits=%d summary_ms=%.1f shown_ms=%.1f whole_ms=%.1f lines=%d "
-                "messages=%zu\n",
-                form.ListBox1->count(), form.HitCount, Median(summary), Median(shown),
-                Median(whole), form.RichEdit1->LineCount(), platform.messages.size());
+    std::printf("search files=%d hits=%d summary_ms=%.1f whole_ms=%.1f gap_ms=%.1f lines=%d "
+                "messages=%zu",
+                form.ListBox1->count(), form.HitCount, Median(summary), Median(whole), Median(gap),
+                pane.LineCount(), platform.messages.size());
+    if (keyAfter >= 0) std::printf(" key_ms=%.1f keys=%zu", Median(key), key.size());
+    std::printf("\n");
 
     if (cancelAfter >= 0) {
         // The cancel button pressed once the run has lasted cancelAfter ms; timed from the press
@@ -136,25 +247,51 @@ int main(int argc, char** argv) {
     }
 
     if (check) {
-        // The top check button painting a word over the pane the last search left.
-        // Laid out first, as it is a few seconds after a search: the view lays a large pane
-        // out bit by bit when idle, and the painting's event pump would do that work here.
-        form.SearchBtn->click();
-        QElapsedTimer t;
-        t.start();
-        form.RichEdit1->document()->documentLayout()->documentSize();
-        const double layoutMs = t.nsecsElapsed() / 1e6;
-        form.ComboBox1->setEditText(QString::fromUtf8(check));
-        int painted = 0;
+        // The top check button painting a word over the pane the last search left, a few
+        // seconds after the search as a person would press it.
         const std::string word = cp932::FromUtf8(check);
-        t.restart();
-        form.BitBtn7->click();
-        const double paintMs = t.nsecsElapsed() / 1e6;
-        for (std::int64_t at = form.RichEdit1->FindText(word, 0); at >= 0;
-             at = form.RichEdit1->FindText(word, at + 1))
-            ++painted;
-        std::printf("check lines=%d occurrences=%d paint_ms=%.1f layout_before_ms=%.1f\n",
-                    form.RichEdit1->LineCount(), painted, paintMs, layoutMs);
+        std::vector<double> paint, paintGap, cancelLatency;
+        int painted = 0;
+        for (int r = 0; r < runs; ++r) {
+            form.ComboBox1->setEditText(QString::fromUtf8(keyword));
+            form.SearchBtn->click();
+            while (!Whole(pane))
+                QCoreApplication::processEvents();
+            Idle(settleMs);
+            form.ComboBox1->setEditText(QString::fromUtf8(check));
+            QElapsedTimer t, sincePress;
+            bool pressed = false;
+            if (checkCancelAfter >= 0)
+                platform.onPump = [&] {
+                    app::PumpEvents();
+                    if (!pressed && t.elapsed() >= checkCancelAfter) {
+                        pressed = true;
+                        sincePress.start();
+                        form.BitBtn5->click();
+                    }
+                };
+            prober.Start();
+            t.start();
+            form.BitBtn7->click();
+            QCoreApplication::processEvents();
+            pane.viewport()->repaint();
+            paint.push_back(t.nsecsElapsed() / 1e6);
+            if (checkCancelAfter >= 0)
+                cancelLatency.push_back(pressed ? sincePress.nsecsElapsed() / 1e6 : -1);
+            paintGap.push_back(prober.Stop());
+            platform.onPump = [] { app::PumpEvents(); };
+        }
+        // Occurrences painted in the last run: those now in the colour of the top button.
+        for (std::int64_t at = pane.FindText(word, 0); at >= 0; at = pane.FindText(word, at + 1)) {
+            pane.Select(at, static_cast<std::int64_t>(word.size()));
+            if (pane.SelColor() == 0x800080u) ++painted;
+        }
+        std::printf("check lines=%d occurrences=%d paint_ms=%.1f gap_ms=%.1f", pane.LineCount(),
+                    painted, Median(paint), Median(paintGap));
+        if (checkCancelAfter >= 0)
+            std::printf(" cancel_after_ms=%d cancel_latency_ms=%.1f", checkCancelAfter,
+                        Median(cancelLatency));
+        std::printf("\n");
     }
     for (const std::string& m : platform.MessageTexts())
         std::printf("message: %s\n", cp932::ToUtf8(m).c_str());
