@@ -14,6 +14,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -526,6 +527,50 @@ TEST_F(PaneCommandsTest, CommandsUsedDuringASearchKeepTheirEffectWhenItEnds) {
     EXPECT_EQ(Pane().Line(5), "    xabc 2");
     EXPECT_EQ(Pane().Line(42), "    abc 39");
     EXPECT_EQ(f.HitCount, 40);
+}
+
+TEST_F(PaneCommandsTest, KeysAndClicksDuringASearchActAtOnceOnTheHitsSoFar) {
+    // Three notes of 60 hits; a person presses Ctrl+End before the first hit, again once some
+    // are in, then clicks on a hit line. Each acts there and then; the search goes on.
+    for (const char* name : {"data/a.txt", "data/b.txt", "data/c.txt"}) {
+        std::string data;
+        for (int i = 0; i < 60; ++i)
+            data += "abc " + std::to_string(i) + " ソ表\n";
+        Write(name, data);
+    }
+    TForm1& f = Form();
+    f.resize(800, 600);
+    ChooseFolder(QStringLiteral("data"));
+    f.ComboBox1->lineEdit()->setText(QStringLiteral("abc"));
+    int pumps = 0;
+    std::vector<std::string> checks;
+    platform_.onPump = [&] {
+        ++pumps;
+        TResultPane& pane = Pane();
+        if (pumps == 1) {
+            QTest::keyClick(&pane, Qt::Key_End, Qt::ControlModifier);
+            if (pane.SelStart() != pane.TextLength()) checks.push_back("first Ctrl+End");
+        }
+        if (checks.size() < 2 && pane.FindText(S("abc 30 "), 0) >= 0 && pumps > 1 &&
+            std::count(checks.begin(), checks.end(), "clicked") == 0) {
+            QTest::keyClick(&pane, Qt::Key_End, Qt::ControlModifier);
+            if (pane.SelStart() != pane.TextLength() ||
+                pane.PositionRect(pane.SelStart()).isEmpty())
+                checks.push_back("Ctrl+End with hits");
+            QTest::keyClick(&pane, Qt::Key_Home, Qt::ControlModifier);
+            const std::int64_t at = pane.PositionOfLine(3) + 6;
+            QTest::mouseClick(pane.viewport(), Qt::LeftButton, {}, pane.PositionRect(at).center());
+            if (pane.SelStart() != at) checks.push_back("click");
+            checks.push_back("clicked");
+        }
+    };
+    QTest::mouseClick(f.SearchBtn, Qt::LeftButton);
+    platform_.onPump = nullptr;
+    EXPECT_EQ(checks, std::vector<std::string>{"clicked"});
+    EXPECT_EQ(f.HitCount, 180);
+    ASSERT_EQ(Pane().LineCount(),
+              1 + 3 * 62); // the summary, then per note an empty line, the header and its hits
+    EXPECT_EQ(Pane().Line(Pane().LineCount() - 1), S("    abc 59 ソ表"));
 }
 
 // ---- Copy all and find ----

@@ -181,6 +181,14 @@ TEST(PaneText, RunsMergeNeighboursAndCarryBreaksWithTheTextBefore) {
     const std::vector<rtf::Run> part = t.Runs(t.LineStart(1) + 1, t.LineStart(1) + 3);
     ASSERT_EQ(part.size(), 1u);
     EXPECT_EQ(part[0].text, "ea");
+    // A line coloured without its break: the break goes with the coloured text before it.
+    TFormatChange green;
+    green.color = 0x8000;
+    t.ChangeFormat(t.LineStart(1), t.LineEnd(1), green);
+    const std::vector<rtf::Run> coloured = t.Runs(t.LineStart(1), t.LineStart(2));
+    ASSERT_EQ(coloured.size(), 1u);
+    EXPECT_EQ(coloured[0].text, "head\r\n");
+    EXPECT_EQ(coloured[0].color, 0x8000u);
 }
 
 TEST(PaneText, FindStartsOnCharacterBoundariesFromAnyPosition) {

@@ -152,7 +152,18 @@ TEST(ResultPane, BulkAppendShowsTheLinesWhenItEndsAndKeepsOffsetsRight) {
     }
 }
 
-// A pixel of the pane's colour 0x00BBGGRR somewhere in the rectangle of the viewport.
+// Counts the paintings of a widget: what reaches the screen.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++count;
+        return false;
+    }
+    int count = 0;
+};
+
+// A pixel of the pane's colour 0x00BBGGRR somewhere in the rectangle of the viewport (as the
+// pane paints it now).
 bool ShowsColour(TResultPane& pane, QRect where, std::uint32_t bgr) {
     const QImage image = pane.viewport()->grab().toImage();
     const QColor want(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
@@ -181,6 +192,20 @@ TEST(ResultPane, ARunsLinesAreInThePaneAtOnceAndShownWhenPublished) {
     pane.PublishIfDue();
     QCoreApplication::processEvents();
     EXPECT_FALSE(ShowsColour(pane, pane.viewport()->rect(), 255));
+    // A header and its hit: on the screen once published, in the header's red.
+    PaintCounter paints(pane.viewport());
+    pane.SetInsertColor(255);
+    pane.AppendLine(S("見出し表"));
+    pane.SetInsertColor(0);
+    pane.AppendLine(S("    ソ能ポ"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(paints.count, 0); // not yet
+    pane.PublishIfDue();
+    QCoreApplication::processEvents();
+    EXPECT_GT(paints.count, 0);
+    EXPECT_TRUE(ShowsColour(pane, QRect(0, 0, 200, 60), 255));
+    pane.Clear();
+    pane.AppendLine("");
     for (int file = 0; file < 30; ++file) {
         pane.SetInsertColor(255);
         pane.SetInsertBold(true);
