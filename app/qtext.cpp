@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <ctime>
 
 #include <vector>
 
@@ -64,11 +65,27 @@ const char16_t* Cp932Table() {
     return table.data();
 }
 
+std::int64_t CoarseClockMs() {
+#ifdef CLOCK_MONOTONIC_COARSE
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+#else
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+#endif
+}
+
 void PumpEvents() {
-    static QElapsedTimer last;
-    if (last.isValid() && last.nsecsElapsed() < 4'000'000) return;
+    static std::int64_t last = -1;
+    const std::int64_t now = CoarseClockMs();
+    if (last >= 0 && now - last < 4) return;
     QCoreApplication::processEvents();
-    last.start();
+    last = CoarseClockMs();
 }
 
 QString PathToQ(std::string_view sjisPath) {

@@ -16,6 +16,9 @@
 // ms after it (a view that lays out its text later would freeze the window then).
 // With --key-after, Ctrl+End is posted to the pane that many ms after the press; key_ms is the
 // time until it has been handled.
+// With --beside COMMAND, the shell command (quelvra-grep listing the same lines into a file) is
+// run and timed before each search, so that both are measured side by side under the same load;
+// beside_ms is its median wall time, the process's start included.
 #include "codec.h"
 #include "fake_platform.h"
 #include "main_window.h"
@@ -123,7 +126,7 @@ int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: window_bench FOLDER KEYWORD [RUNS] [--exact] "
                              "[--cancel-after MS] [--check WORD] [--check-cancel-after MS] "
-                             "[--settle MS] [--key-after MS]\n");
+                             "[--settle MS] [--key-after MS] [--beside COMMAND]\n");
         return 2;
     }
     const std::string folder = std::filesystem::absolute(argv[1]).string();
@@ -135,6 +138,7 @@ int main(int argc, char** argv) {
     int checkCancelAfter = -1;
     int settleMs = 1000;
     int keyAfter = -1;
+    const char* beside = nullptr;
     for (int i = 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--exact"))
             exact = true;
@@ -148,6 +152,8 @@ int main(int argc, char** argv) {
             settleMs = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--key-after") && i + 1 < argc)
             keyAfter = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--beside") && i + 1 < argc)
+            beside = argv[++i];
         else
             runs = std::max(1, std::atoi(argv[i]));
     }
@@ -171,8 +177,14 @@ int main(int argc, char** argv) {
     Prober prober;
     Marker marker;
 
-    std::vector<double> summary, whole, gap, key;
+    std::vector<double> summary, whole, gap, key, besideMs;
     for (int r = 0; r < runs; ++r) {
+        if (beside) {
+            QElapsedTimer t;
+            t.start();
+            if (std::system(beside) != 0) std::fprintf(stderr, "failed: %s\n", beside);
+            besideMs.push_back(t.nsecsElapsed() / 1e6);
+        }
         Idle(50); // the last run's leftovers
         // A key posted during the run or the filling, as a person presses one.
         QTimer keyTimer;
@@ -212,6 +224,7 @@ int main(int argc, char** argv) {
                 form.ListBox1->count(), form.HitCount, Median(summary), Median(whole), Median(gap),
                 pane.LineCount(), platform.messages.size());
     if (keyAfter >= 0) std::printf(" key_ms=%.1f keys=%zu", Median(key), key.size());
+    if (beside) std::printf(" beside_ms=%.1f", Median(besideMs));
     std::printf("\n");
 
     if (cancelAfter >= 0) {

@@ -8,6 +8,7 @@
 #include "rtf.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -107,7 +108,7 @@ class TPaneText {
         std::vector<Span> spans; // empty: the whole text in breakFormat
         int breakFormat = 0;
     };
-    std::vector<LineRec> lines_;
+    std::deque<LineRec> lines_; // a line inserted near the top (a summary) moves no others
     std::vector<TPaneFormat> formats_;
     std::map<decltype(TPaneFormat().Key()), int> formatIndex_;
     std::int64_t bytes_ = 0;

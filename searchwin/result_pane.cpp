@@ -18,6 +18,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
+#include <climits>
 #include <utility>
 
 namespace {
@@ -103,7 +104,7 @@ void TResultPane::Clear() {
     toldLines_ = 1;
     top_ = 0;
     topOffset_ = 0;
-    Damaged(0, 0, true);
+    Damaged(0, INT_MAX, 0);
     anchor_ = caret_ = 0;
     preedit_.clear();
     if (!removed.empty()) TellTextChanged(0, removed, 0);
@@ -138,7 +139,7 @@ void TResultPane::AppendLine(std::string text) {
     if (before == LineCount()) layouts_.erase(0); // the first line, filled
     if (bulk_) return; // shown at the next publishing, if it comes into view
     const int line = LineCount() - 1;
-    Damaged(line, line, before != LineCount());
+    Damaged(line, line, 0);
     toldLines_ = std::min(toldLines_, line);
     Publish();
 }
@@ -161,11 +162,12 @@ void TResultPane::SetPlainText(const std::string& text) {
 void TResultPane::BeginBulkAppend() {
     bulk_ = true;
     publishedLines_ = LineCount();
-    sincePublish_.start();
+    publishedAtMs_ = app::CoarseClockMs();
 }
 
 void TResultPane::PublishIfDue() {
-    if (bulk_ && sincePublish_.elapsed() >= publishIntervalMs_) Publish();
+    // A search calls this for every hit: the clock it reads is the cheap one.
+    if (bulk_ && app::CoarseClockMs() - publishedAtMs_ >= publishIntervalMs_) Publish();
 }
 
 void TResultPane::EndBulkAppend() {
@@ -175,7 +177,7 @@ void TResultPane::EndBulkAppend() {
 }
 
 void TResultPane::Publish() {
-    sincePublish_.start();
+    publishedAtMs_ = app::CoarseClockMs();
     rangeDirty_ = true;
     // Lines that came into the part on the screen: shown now. (The last line before them may
     // be the first line of an empty pane, now filled.)
@@ -209,8 +211,7 @@ void TResultPane::ReplaceRange(std::int64_t from, std::int64_t to,
         if (p >= to) return p + delta;
         return p > from ? end : p;
     };
-    const bool moved = LineCount() != lines;
-    Damaged(first, moved ? LineCount() - 1 : last, moved);
+    Damaged(first, last, LineCount() - lines);
     if (toldLines_ > first) toldLines_ = std::max(first, toldLines_ + LineCount() - lines);
     charStartsValid_ = std::min(charStartsValid_, first + 1);
     TellTextChanged(from, removed, end);
@@ -223,7 +224,7 @@ void TResultPane::ReplaceRange(std::int64_t from, std::int64_t to,
 void TResultPane::ChangeFormat(std::int64_t from, std::int64_t to, const TFormatChange& change) {
     if (to < from) std::swap(from, to);
     text_.ChangeFormat(from, to, change);
-    Damaged(text_.LineOf(from), text_.LineOf(to), false);
+    Damaged(text_.LineOf(from), text_.LineOf(to), 0);
 }
 
 void TResultPane::ReplaceSelection(const std::string& text) {

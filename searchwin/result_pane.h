@@ -10,7 +10,6 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QElapsedTimer>
 #include <QFont>
 #include <QRect>
 #include <QTextCharFormat>
@@ -198,8 +197,8 @@ class TResultPane : public QAbstractScrollArea {
     void ChangeFormat(std::int64_t from, std::int64_t to, const TFormatChange& change);
     void ApplyToSelection(const TFormatChange& change);
     void InsertTyped(const QString& text);
-    // Lines [first, last] changed; `moved`: lines were added or removed from `first` on.
-    void Damaged(int first, int last, bool moved);
+    // Lines [first, last] changed, and the lines after them moved by `shift` lines.
+    void Damaged(int first, int last, int shift);
 
     // Caret and selection.
     std::int64_t anchor_ = 0, caret_ = 0;
@@ -229,6 +228,8 @@ class TResultPane : public QAbstractScrollArea {
     };
     // The lowest place the view scrolls to: the end of the text at the bottom of the view.
     ViewPos BottomPos() const;
+    // Whether the end of the text may be on the screen when this line is at its top.
+    bool NearEnd(int line) const;
     void ScrollTo(ViewPos p);
     void ScrollPixels(int dy);
     bool settingBar_ = false;
@@ -253,8 +254,8 @@ class TResultPane : public QAbstractScrollArea {
     // A run of appends.
     bool bulk_ = false;
     int publishedLines_ = 0; // lines when the run was last shown
+    std::int64_t publishedAtMs_ = 0;
     int publishIntervalMs_ = 100;
-    QElapsedTimer sincePublish_;
     int toldLines_ = 0; // lines the screen reader has been told of
     void Publish();
 

@@ -50,7 +50,9 @@ TResultPane::TResultPane(QWidget* parent) : QAbstractScrollArea(parent) {
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Always there, as the pane's scroll bar always was: a search that fills the pane does not
+    // narrow it (and lay out every line shown again).
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     verticalScrollBar()->setSingleStep(1);
     horizontalScrollBar()->setSingleStep(20);
@@ -60,8 +62,7 @@ TResultPane::TResultPane(QWidget* parent) : QAbstractScrollArea(parent) {
     connect(rangeTimer_, &QTimer::timeout, this, &TResultPane::UpdateScrollRange);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (settingBar_) return;
-        const ViewPos bottom = BottomPos();
-        ScrollTo(value >= verticalScrollBar()->maximum() ? bottom : ViewPos{value, 0});
+        ScrollTo(value >= verticalScrollBar()->maximum() ? BottomPos() : ViewPos{value, 0});
     });
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { Repaint(); });
     UpdateScrollRange();
@@ -163,18 +164,30 @@ QPointF TResultPane::LineOrigin(int line) const {
     return QPointF(x, y);
 }
 
-void TResultPane::Damaged(int first, int last, bool moved) {
-    if (moved) {
-        std::erase_if(layouts_, [first](const auto& e) { return e.first >= first; });
-    } else {
-        for (int line = first; line <= last; ++line)
-            layouts_.erase(line);
+void TResultPane::Damaged(int first, int last, int shift) {
+    // The layouts of the lines changed go; those of the lines after them follow their lines.
+    std::vector<std::pair<int, Laid>> moved;
+    for (auto it = layouts_.begin(); it != layouts_.end();) {
+        if (it->first < first) {
+            ++it;
+        } else if (it->first <= last) {
+            it = layouts_.erase(it);
+        } else if (shift != 0) {
+            moved.emplace_back(it->first + shift, std::move(it->second));
+            it = layouts_.erase(it);
+        } else {
+            ++it;
+        }
     }
+    for (auto& [line, laid] : moved)
+        layouts_.emplace(line, std::move(laid));
+    // The lines on the screen stay there when lines come or go above them.
+    if (shift != 0 && last < top_) top_ = std::max(0, top_ + shift);
     if (top_ >= LineCount()) {
         top_ = std::max(0, LineCount() - 1);
         topOffset_ = 0;
     }
-    if (first <= LastShownLine() && (moved || last >= top_)) Repaint();
+    if (first <= LastShownLine() && (shift != 0 || last >= top_)) Repaint();
     rangeDirty_ = true;
     if (!rangeTimer_->isActive()) rangeTimer_->start();
 }
@@ -267,9 +280,17 @@ TResultPane::ViewPos TResultPane::BottomPos() const {
     return {0, 0};
 }
 
+bool TResultPane::NearEnd(int line) const {
+    // No line is lower than half the font's height: no more than this many lines fit.
+    const int fit = ContentHeight() / std::max(4, fontMetrics().height() / 2) + 1;
+    return line >= LineCount() - 2 * fit;
+}
+
 void TResultPane::ScrollTo(ViewPos p) {
-    const ViewPos bottom = BottomPos();
-    if (p.line > bottom.line || (p.line == bottom.line && p.offset > bottom.offset)) p = bottom;
+    if (NearEnd(p.line)) {
+        const ViewPos bottom = BottomPos();
+        if (p.line > bottom.line || (p.line == bottom.line && p.offset > bottom.offset)) p = bottom;
+    }
     p.line = std::clamp(p.line, 0, LineCount() - 1);
     p.offset = std::clamp(p.offset, 0, HeightOf(p.line) - 1);
     if (p.line != top_ || p.offset != topOffset_) {
@@ -296,7 +317,13 @@ void TResultPane::ScrollPixels(int dy) {
 
 void TResultPane::UpdateScrollRange() {
     rangeDirty_ = false;
-    const ViewPos bottom = BottomPos();
+    // The lines at the end are laid out only when the view is near them: until then the range
+    // counts as many of them as the screen shows now. (While a run appends, they change at
+    // every showing.)
+    const ViewPos bottom =
+        !bulk_ && NearEnd(top_)
+            ? BottomPos()
+            : ViewPos{std::max(0, LineCount() - (LastShownLine() - top_ + 1)), 0};
     settingBar_ = true;
     QScrollBar* bar = verticalScrollBar();
     bar->setRange(0, bottom.line + (bottom.offset > 0 ? 1 : 0));
