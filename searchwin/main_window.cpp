@@ -61,6 +61,7 @@ TForm1::TForm1(const std::string& programDir, QWidget* parent) : QMainWindow(par
     CreateMenus();
     ConnectHandlers();
     Grep1.ProcessMessages = [this] {
+        ShowFilesLeft();
         RichEdit1->PublishIfDue();
         app::platform().ProcessEvents();
     };

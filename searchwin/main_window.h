@@ -119,6 +119,10 @@ class TForm1 : public QMainWindow {
     void EndSearch();
     // The history update of one field with its own text as typed.
     static void UpdateHistory(QComboBox* field);
+    // Label2 shows the files left of a run when the window can show it: at the event pump, at
+    // most every few milliseconds. (A label's new text costs more than a small note's search.)
+    void SetFilesLeft(std::size_t n);
+    void ShowFilesLeft();
 
     int HitCount = 0;
     std::string CurrentFile;
@@ -301,6 +305,8 @@ class TForm1 : public QMainWindow {
 
     std::string programDir_;
     bool searching_ = false;
+    std::size_t filesLeft_ = 0, filesLeftShown_ = 0;
+    std::int64_t filesLeftShownAtMs_ = 0;
     bool shownOnce_ = false;
     bool closeAfterSearch_ = false;
 };

@@ -46,8 +46,7 @@ class RunSink : public engine::THitSink {
     RunSink(TForm1& form, const std::vector<std::string>& items, const std::string& folder)
         : f_(form), items_(items), folder_(folder) {}
     void FileBegins(std::size_t i) override {
-        f_.Label2->setText(QStringLiteral(" ") +
-                           QString::number(static_cast<qulonglong>(items_.size() - i)));
+        f_.SetFilesLeft(items_.size() - i);
         f_.CurrentFile = folder_ + "/" + items_[i];
     }
     void Hit(const RE_LineInfo_t& hit) override { f_.Grep1Match(f_.Grep1, hit); }
@@ -75,6 +74,20 @@ void TForm1::UpdateHistory(QComboBox* field) {
     }
     field->setCurrentIndex(-1);
     field->setEditText(t);
+}
+
+void TForm1::SetFilesLeft(std::size_t n) {
+    filesLeft_ = n;
+    if (filesLeftShown_ == 0) ShowFilesLeft(); // the first file's at once
+}
+
+void TForm1::ShowFilesLeft() {
+    if (filesLeft_ == filesLeftShown_) return;
+    const std::int64_t now = app::CoarseClockMs();
+    if (filesLeftShown_ != 0 && now - filesLeftShownAtMs_ < 4) return;
+    Label2->setText(QStringLiteral(" ") + QString::number(static_cast<qulonglong>(filesLeft_)));
+    filesLeftShown_ = filesLeft_;
+    filesLeftShownAtMs_ = now;
 }
 
 void TForm1::SearchBtnClick() {
@@ -209,6 +222,7 @@ void TForm1::BeginSearch() {
         f->setEnabled(false);
     Label3->hide();
     app::platform().SetWaitCursor(true);
+    filesLeft_ = filesLeftShown_ = 0;
     RichEdit1->BeginBulkAppend();
     SearchStartTime = SecondsSinceMidnight();
 }
