@@ -136,7 +136,10 @@ void TResultPane::AppendLine(std::string text) {
         throw EPaneFull("the result pane is full");
     const int before = LineCount();
     text_.AppendLine(std::move(text), InsertionIndex());
-    if (before == LineCount()) layouts_.erase(0); // the first line, filled
+    if (before == LineCount()) { // the first line, filled: laid out and told again
+        layouts_.erase(0);
+        toldLines_ = 0;
+    }
     if (bulk_) return; // shown at the next publishing, if it comes into view
     const int line = LineCount() - 1;
     Damaged(line, line, 0);
