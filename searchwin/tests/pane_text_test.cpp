@@ -299,8 +299,11 @@ TEST(PaneText, RandomEditsAgreeWithAPlainRestatement) {
             ASSERT_EQ(t.Length(), static_cast<std::int64_t>(ref.Text().size()));
             std::vector<int> got = FormatsOf(t), want = ref.formats;
             ASSERT_EQ(got.size(), want.size());
-            for (std::size_t k = 0; k < got.size(); ++k)
-                if (want[k] >= 0) ASSERT_EQ(got[k], want[k]) << "byte " << k;
+            for (std::size_t k = 0; k < got.size(); ++k) {
+                if (want[k] >= 0) {
+                    ASSERT_EQ(got[k], want[k]) << "byte " << k;
+                }
+            }
             // Line starts against the joined text.
             std::int64_t start = 0;
             for (int line = 0; line < t.LineCount(); ++line) {
