@@ -58,6 +58,7 @@ TForm2::TForm2(const std::string& programDir, QWidget* parent)
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setToolTip(app::U("「//赤」「//青」と記載すれば、それ以降の単語が色つき表示になります"));
+    Memo1->setAccessibleName(Memo1->toolTip());
 
     BitBtn1 = Button(this, "BitBtn1");
     BitBtn1->setText(app::U("//青　赤　緑　黒　黄"));
@@ -69,6 +70,7 @@ TForm2::TForm2(const std::string& programDir, QWidget* parent)
 
     BitBtn2 = Button(this, "BitBtn2");
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    BitBtn2->setAccessibleName(app::U("閉じる"));
     BitBtn2->setGeometry(8, 452, 192, 28);
     BitBtn3 = Button(this, "BitBtn3");
     BitBtn3->setText(app::U("中止"));

@@ -158,6 +158,7 @@ TForm4::TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* p
     Edit2->setFixedWidth(184);
     Edit2->setFont(app::MapFont(S("ＭＳ Ｐゴシック"), 13));
     Edit2->setStyleSheet(QStringLiteral("color: blue"));
+    Edit2->setAccessibleName(app::U("検索文字列"));
     ToolBar1->addWidget(Edit2);
     BitBtn4 = ToolButton(ToolBar1, "BitBtn4", "検　索");
     BitBtn3 = ToolButton(ToolBar1, "BitBtn3", "↓");
@@ -167,6 +168,9 @@ TForm4::TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* p
     BitBtn7->setStyleSheet(QStringLiteral("QToolButton:enabled { color: red }"));
     BitBtn7->setEnabled(false);
     BitBtn5 = ToolButton(ToolBar1, "BitBtn5", "閉じる");
+    // The tool strip's own button for what a narrow window cannot show.
+    if (auto* more = ToolBar1->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(app::U("その他のボタン"));
     layout->addWidget(ToolBar1);
 
     Splitter1 = new QSplitter(Qt::Vertical, this);
@@ -175,8 +179,10 @@ TForm4::TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* p
     Splitter1->setChildrenCollapsible(false);
     Editor1 = new TEditor(Splitter1);
     Editor1->setObjectName(QStringLiteral("Editor1"));
+    Editor1->setAccessibleName(app::U("本文"));
     Editor2 = new TEditor(Splitter1);
     Editor2->setObjectName(QStringLiteral("Editor2"));
+    Editor2->setAccessibleName(app::U("括弧を除いた抜粋"));
     Editor2->setMinimumHeight(6);
     Splitter1->addWidget(Editor1);
     Splitter1->addWidget(Editor2);
