@@ -23,6 +23,8 @@ import sys
 import time
 import traceback
 
+# The modules beside this file, without leaving compiled copies in the source tree.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from session import Failure, Session  # noqa: E402
@@ -284,6 +286,9 @@ class Scenario:
                         "the focus in the document")
         self.s.wait_for(lambda: bus.TextView(doc).caret == offset,
                         f"the caret at {offset} (it is at {bus.TextView(doc).caret})")
+        self.s.wait_for(lambda: self.s.heard("object:text-caret-moved", "本文",
+                                             lambda e: e.detail1 == offset),
+                        f"the caret's move to {offset} to be told on the bus")
 
     def still_open(self, viewer, what):
         import bus
