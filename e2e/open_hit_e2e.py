@@ -29,6 +29,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from session import Failure, Session  # noqa: E402
 
+# The reader of the accessibility bus: imported once the session's buses are up, since it
+# finds them through the environment when it is first loaded.
+bus = None
+
 FOLDER = "試験メモ"
 SHORT_NOTE = "予定.txt"
 LONG_NOTE = "長い記録.txt"
@@ -83,8 +87,6 @@ class Scenario:
     # ---- finding things --------------------------------------------------------------
 
     def window(self, title_test, what):
-        import bus
-
         def probe():
             for w in bus.windows(self.s.app()):
                 if title_test(bus.name(w)):
@@ -96,18 +98,15 @@ class Scenario:
         return self.window(lambda t: t.startswith("Quelvra"), "the main window")
 
     def control(self, parent, role, name, what=None):
-        import bus
         return self.s.wait_for(lambda: bus.find(parent, role, name),
                                what or f"{role} '{name}'")
 
     def click(self, acc):
-        import bus
         x, y = bus.centre(acc)
         self.s.click_at(x, y)
 
     def no_message_box(self):
         """A message box over the windows means a step went wrong: say what it said."""
-        import bus
         for w in bus.windows(self.s.app()):
             if bus.role(w) in ("dialog", "alert"):
                 texts = [bus.name(a) for a, _ in bus.walk(w) if bus.role(a) == "label"]
@@ -117,7 +116,6 @@ class Scenario:
     # ---- the scenario ------------------------------------------------------------------
 
     def run(self):
-        import bus
         s = self.s
         main = self.main_window()
         s.listen("object:text-caret-moved", "object:text-changed")
@@ -256,7 +254,6 @@ class Scenario:
     # ---- helpers of the steps ----------------------------------------------------------
 
     def selected(self, acc):
-        import bus
         v = bus.TextView(acc)
         if not v.selections:
             return ""
@@ -265,7 +262,6 @@ class Scenario:
 
     def visible(self, doc, what):
         """The selection's first character lies inside the document's area on the screen."""
-        import bus
         v = bus.TextView(doc)
         self.check(v.selections, f"{what}: nothing selected")
         start = v.selections[0][0]
@@ -278,7 +274,6 @@ class Scenario:
     def click_into_document(self, doc, offset):
         """A click on the left part of the document's character at `offset`: the caret goes
         before it, and the document has the focus."""
-        import bus
         x, y, w, h = bus.TextView(doc).char_extents(offset)
         self.check(w > 0 and h > 0, f"no extents for the document's character {offset}")
         self.s.click_at(x + max(1, w // 4), y + h // 2)
@@ -291,7 +286,6 @@ class Scenario:
                         f"the caret's move to {offset} to be told on the bus")
 
     def still_open(self, viewer, what):
-        import bus
         time.sleep(0.5)
         self.check(any(bus.name(w) == bus.name(viewer) for w in bus.windows(self.s.app())),
                    f"{what} closed the viewer")
@@ -336,6 +330,8 @@ def main():
     ok = False
     try:
         session.start(prepare, typed="".join(KEYWORDS) + SEARCH_TEXT + CORRECTION)
+        global bus
+        import bus
         scenario.run()
         ok = True
     except Exception as e:
@@ -361,8 +357,7 @@ def report(session):
     except Exception as e:
         print(f"(no screenshot: {e})")
     try:
-        if session.program is not None and session.program.poll() is None:
-            import bus
+        if bus and session.program is not None and session.program.poll() is None:
             print("\nthe program on the accessibility bus:")
             print(bus.describe(session.app()))
     except Exception as e:
