@@ -312,11 +312,17 @@ def line_offset(text, index):
 
 
 def first_difference(got, want):
+    """Where two notes' bytes part: the byte, and the line on each side as text."""
     i = next((k for k in range(min(len(got), len(want))) if got[k] != want[k]),
              min(len(got), len(want)))
-    return (f"{len(got)} bytes against {len(want)}; first difference at byte {i}:\n"
-            f"  saved:    {got[max(0, i - 24):i + 24]!r}\n"
-            f"  expected: {want[max(0, i - 24):i + 24]!r}")
+    line = got.count(b"\n", 0, i)
+
+    def text(note):
+        lines = note.split(b"\n")
+        return lines[line].decode("cp932", errors="replace") if line < len(lines) else "(none)"
+    return (f"{len(got)} bytes against {len(want)}; they part at byte {i}, on line {line + 1}:\n"
+            f"  saved:    {text(got)!r}\n"
+            f"  expected: {text(want)!r}")
 
 
 def main():
