@@ -11,6 +11,7 @@ and ended by its process id when the session closes.
 
 import collections
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -86,16 +87,31 @@ class Session:
         env["XDG_RUNTIME_DIR"] = os.path.join(self.scratch, "runtime")
         env["TMPDIR"] = os.path.join(self.scratch, "tmp")
         env["LANG"] = "C.UTF-8"
-        env["NO_AT_BRIDGE"] = "0"
         return env
 
-    def _spawn(self, name, argv, **kw):
-        log = open(os.path.join(self.out_dir, f"{name}.log"), "wb")
-        p = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL,
-                             stdout=kw.pop("stdout", log), stderr=log, start_new_session=True,
-                             **kw)
+    def _spawn(self, name, argv, env=None, **kw):
+        """Starts a process of the session in a process group of its own, its output in
+        NAME.log of the output folder."""
+        with open(os.path.join(self.out_dir, f"{name}.log"), "wb") as log:
+            p = subprocess.Popen(argv, env=env or self.env, stdin=subprocess.DEVNULL, stdout=log,
+                                 stderr=log, start_new_session=True, **kw)
         self.procs.append((name, p))
         return p
+
+    def _read_line(self, fd, what):
+        """A line that a starting process writes to `fd` to say where it can be reached."""
+        data = b""
+        deadline = time.monotonic() + PATIENCE
+        while not data.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                raise Failure(f"{what} did not say where it can be reached")
+            chunk = os.read(fd, 256)
+            if not chunk:
+                raise Failure(f"{what} ended before it said where it can be reached")
+            data += chunk
+        os.close(fd)
+        return data.decode().strip()
 
     def _start_display(self):
         r, w = os.pipe()
@@ -103,17 +119,7 @@ class Session:
                              f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp", "-noreset"],
                     pass_fds=(w,))
         os.close(w)
-        number = b""
-        deadline = time.monotonic() + PATIENCE
-        while not number.endswith(b"\n"):
-            if time.monotonic() > deadline:
-                raise Failure("Xvfb did not report its display")
-            chunk = os.read(r, 16)
-            if not chunk:
-                raise Failure("Xvfb ended before it reported its display (see xvfb.log)")
-            number += chunk
-        os.close(r)
-        self.display = ":" + number.decode().strip()
+        self.display = ":" + self._read_line(r, "Xvfb (see xvfb.log)")
         self.env["DISPLAY"] = self.display
 
     def _map_keys(self, typed):
@@ -149,14 +155,7 @@ class Session:
         self._spawn("dbus", ["dbus-daemon", "--session", "--nofork", "--nopidfile",
                              f"--print-address={w}"], pass_fds=(w,))
         os.close(w)
-        address = b""
-        while not address.endswith(b"\n"):
-            chunk = os.read(r, 256)
-            if not chunk:
-                raise Failure("dbus-daemon ended before it reported its address (see dbus.log)")
-            address += chunk
-        os.close(r)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = address.decode().strip()
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self._read_line(r, "dbus-daemon (see dbus.log)")
         # The accessibility bus, started by us rather than on demand, so that it ends with us.
         launcher = next((p for p in ("/usr/libexec/at-spi-bus-launcher",
                                      "/usr/lib/at-spi2-core/at-spi-bus-launcher")
@@ -190,11 +189,8 @@ class Session:
         # The test build carries the sanitizers; Qt's plugins keep allocations for the life of
         # the process, which are no leaks of ours.
         env["ASAN_OPTIONS"] = "detect_leaks=0"
-        exe = os.path.join(self.copy, "quelvra")
-        log = open(os.path.join(self.out_dir, "quelvra.log"), "wb")
-        self.program = subprocess.Popen([exe], cwd=self.copy, env=env, stdin=subprocess.DEVNULL,
-                                        stdout=log, stderr=log, start_new_session=True)
-        self.procs.append(("quelvra", self.program))
+        self.program = self._spawn("quelvra", [os.path.join(self.copy, "quelvra")], env=env,
+                                   cwd=self.copy)
 
     def stop_program(self, timeout=PATIENCE):
         """Asks the program to close as the user would (SIGTERM closes its main window) and
