@@ -88,7 +88,10 @@ class TextView:
     selections."""
 
     def __init__(self, acc):
-        t = acc.queryText()
+        try:
+            t = acc.queryText()
+        except NotImplementedError:
+            raise NotImplementedError(f"{role(acc)} '{name(acc)}' publishes no text") from None
         self.text = t.getText(0, -1)
         self.caret = t.caretOffset
         self.selections = [tuple(t.getSelection(i)) for i in range(t.getNSelections())]

@@ -297,7 +297,8 @@ class Session:
             if value:
                 return value
             if time.monotonic() > deadline:
-                detail = f" (last error: {last_error})" if last_error else ""
+                detail = (f" (last error: {type(last_error).__name__}: {last_error})"
+                          if last_error else "")
                 raise Failure(f"timed out after {timeout:.0f} s waiting for {what}{detail}")
             time.sleep(0.1)
 
