@@ -57,8 +57,8 @@ inline QString Caption(QWidget* window, QWidget* w) {
 }
 
 // Parts that the platform draws for a control and names itself, or that no one reaches on
-// their own: scroll bars of a scrolling area, splitter handles, the line edit inside a combo box
-// (the combo box speaks for it).
+// their own: scroll bars of a scrolling area, splitter handles, a scrolling area's viewport. The
+// line edit inside a combo box is checked as the combo box (see AccessibleName).
 inline bool IsPartOfAnother(QWidget* w) {
     if (qobject_cast<QScrollBar*>(w)) return true;
     if (qobject_cast<QSplitterHandle*>(w)) return true;

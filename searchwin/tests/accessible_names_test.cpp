@@ -46,7 +46,8 @@ TEST_F(MainWindowAccessibilityTest, ResultPanePublishesItsTextAndCaret) {
     QStringList lines;
     for (int i = 0; i < pane.LineCount(); ++i)
         lines << app::ToQ(pane.Line(i));
-    EXPECT_EQ(published, lines);
+    EXPECT_EQ(published.join(QLatin1Char('\n')).toStdString(),
+              lines.join(QLatin1Char('\n')).toStdString());
     ASSERT_GE(lines.indexOf(app::U("    ソ能の東京ポ")), 0);
 
     // Keys move the caret; its place is published with it.
