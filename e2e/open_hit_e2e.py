@@ -190,20 +190,22 @@ class Scenario:
         s.screenshot("viewer-opened")
 
         self.step("Escape in the document and in the search field does not close the viewer")
+        # Each Escape is followed by an action whose effect shows that the program has taken
+        # the key before the viewer is looked for.
         end = bus.TextView(doc).selections[0][1]
         self.click_into_document(doc, end - 1)
         s.key("Escape")
-        self.still_open(viewer, "Escape in the document")
         field = self.control(viewer, "text", "検索文字列")
         self.click(field)
-        s.wait_for(lambda: bus.has_state(field, bus.pyatspi.STATE_FOCUSED),
+        s.wait_for(lambda: self.open(viewer, "Escape in the document") and
+                   bus.has_state(field, bus.pyatspi.STATE_FOCUSED),
                    "the focus in the search field")
         s.key("Escape")
-        self.still_open(viewer, "Escape in the search field")
 
         self.step(f"type {SEARCH_TEXT} into the search field, press ↓")
         s.key("ctrl+a")
-        s.type_text(SEARCH_TEXT, lambda n: bus.TextView(field).text == SEARCH_TEXT[:n])
+        s.type_text(SEARCH_TEXT, lambda n: self.open(viewer, "Escape in the search field") and
+                    bus.TextView(field).text == SEARCH_TEXT[:n])
         self.click(self.control(viewer, "push button", "↓"))
         dtext = bus.TextView(doc).text
         found = line_offset(dtext, SEARCH_AFTER - 1) + \
@@ -285,10 +287,11 @@ class Scenario:
                                              lambda e: e.detail1 == offset),
                         f"the caret's move to {offset} to be told on the bus")
 
-    def still_open(self, viewer, what):
-        time.sleep(0.5)
+    def open(self, viewer, what):
+        """Fails at once when the viewer is no longer on screen: `what` closed it."""
         self.check(any(bus.name(w) == bus.name(viewer) for w in bus.windows(self.s.app())),
                    f"{what} closed the viewer")
+        return True
 
     def message_or(self, probe):
         self.no_message_box()
