@@ -58,6 +58,11 @@ def long_note_lines():
     return lines
 
 
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def note_bytes(lines):
     return "".join(line + "\r\n" for line in lines).encode("cp932")
 
@@ -164,7 +169,7 @@ class Scenario:
         self.check(w > 0 and h > 0, f"no extents for the hit line's characters: {(x, y, w, h)}")
         s.click_at(x + max(1, w // 4), y + h // 2)
         s.wait_for(lambda: bus.TextView(pane).caret == on,
-                   f"the pane's caret at {on} on the hit line (it is at "
+                   lambda: f"the pane's caret at {on} on the hit line (it is at "
                    f"{bus.TextView(pane).caret})")
         s.wait_for(lambda: s.heard("object:text-caret-moved", "検索結果",
                                    lambda e: e.detail1 == on),
@@ -180,12 +185,13 @@ class Scenario:
         viewer = self.window(lambda t: t.endswith("/" + LONG_NOTE), f"the viewer of {LONG_NOTE}")
         doc = self.control(viewer, None, "本文", "the viewer's document")
         note_path = os.path.join(s.copy, FOLDER, LONG_NOTE)
-        original = open(note_path, "rb").read()
+        original = read_bytes(note_path)
         s.wait_for(lambda: same_text(bus.TextView(doc).text, original.decode("cp932")),
                    "the viewer's document to read as the note")
         self.no_message_box()
         s.wait_for(lambda: self.selected(doc) == HIT_LINE,
-                   f"the hit line selected in the document (selected: {self.selected(doc)!r})")
+                   lambda: f"the hit line selected in the document (selected: "
+                   f"{self.selected(doc)!r})")
         self.visible(doc, "the selected hit line")
         s.screenshot("viewer-opened")
 
@@ -213,7 +219,7 @@ class Scenario:
             long_note_lines()[SEARCH_AFTER - 1].index(SEARCH_TEXT)
         want = [(found, found + len(SEARCH_TEXT))]
         s.wait_for(lambda: self.message_or(lambda: bus.TextView(doc).selections == want),
-                   f"{SEARCH_TEXT} on line {SEARCH_AFTER} selected, {want} "
+                   lambda: f"{SEARCH_TEXT} on line {SEARCH_AFTER} selected, {want} "
                    f"(selections: {bus.TextView(doc).selections})")
         self.visible(doc, f"the found {SEARCH_TEXT}")
         s.screenshot("searched-in-viewer")
@@ -235,7 +241,7 @@ class Scenario:
         expected = note_bytes(lines)
         s.wait_for(lambda: self.message_or(lambda: not bus.has_state(
                        save, bus.pyatspi.STATE_ENABLED)), "訂正保存 disabled by the save")
-        saved = open(note_path, "rb").read()
+        saved = read_bytes(note_path)
         self.check(saved == expected, "the saved note differs from the note with the "
                    "correction:\n" + first_difference(saved, expected))
         s.screenshot("saved")
@@ -245,9 +251,10 @@ class Scenario:
         s.wait_for(lambda: not any(bus.name(w).endswith("/" + LONG_NOTE)
                                    for w in bus.windows(s.app())), "the viewer to close")
         s.wait_for(lambda: self.selected(pane) == HIT_LINE,
-                   f"the hit line selected in the pane (selected: {self.selected(pane)!r})")
-        with open(os.path.join(s.copy, "Quelvra.ini"), "rb") as f:
-            self.check(b"[form4]" in f.read(), "the viewer's placement was not written on closing")
+                   lambda: f"the hit line selected in the pane (selected: "
+                   f"{self.selected(pane)!r})")
+        self.check(b"[form4]" in read_bytes(os.path.join(s.copy, "Quelvra.ini")),
+                   "the viewer's placement was not written on closing")
         s.screenshot("closed")
 
         self.step("close the program")
@@ -283,7 +290,7 @@ class Scenario:
         self.s.wait_for(lambda: bus.has_state(doc, bus.pyatspi.STATE_FOCUSED),
                         "the focus in the document")
         self.s.wait_for(lambda: bus.TextView(doc).caret == offset,
-                        f"the caret at {offset} (it is at {bus.TextView(doc).caret})")
+                        lambda: f"the caret at {offset} (it is at {bus.TextView(doc).caret})")
         self.s.wait_for(lambda: self.s.heard("object:text-caret-moved", "本文",
                                              lambda e: e.detail1 == offset),
                         f"the caret's move to {offset} to be told on the bus")

@@ -276,7 +276,7 @@ class Session:
 
     def wait_for(self, probe, what, timeout=PATIENCE):
         """Polls `probe` until it returns something true and returns that; fails after
-        `timeout` seconds with `what`."""
+        `timeout` seconds with `what` (a text, or a function that says what is seen then)."""
         from gi.repository import GLib
         deadline = time.monotonic() + timeout
         last_error = None
@@ -299,6 +299,11 @@ class Session:
             if time.monotonic() > deadline:
                 detail = (f" (last error: {type(last_error).__name__}: {last_error})"
                           if last_error else "")
+                if callable(what):
+                    try:
+                        what = what()
+                    except Exception as e:
+                        what = f"(what was seen could not be read: {e})"
                 raise Failure(f"timed out after {timeout:.0f} s waiting for {what}{detail}")
             time.sleep(0.1)
 
