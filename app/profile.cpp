@@ -2,6 +2,7 @@
 
 #include "codec.h"
 #include "files.h"
+#include "sjis_text.h"
 
 #include <optional>
 #include <vector>
@@ -34,24 +35,6 @@ size_t FindByte(const std::string& s, char c, size_t from = 0) {
         if (s[i] == c) return i;
     }
     return std::string::npos;
-}
-
-// Names compare without regard to the case of ASCII letters; the bytes of two-byte characters
-// are compared as they are, so that no trail byte is folded.
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (cp932::IsLeadByte(x) && i + 1 < a.size()) {
-            if (x != y || a[i + 1] != b[i + 1]) return false;
-            ++i;
-            continue;
-        }
-        if (x >= 'a' && x <= 'z') x -= 32;
-        if (y >= 'a' && y <= 'z') y -= 32;
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // At most max bytes of s, without cutting a two-byte character in half.
@@ -123,7 +106,7 @@ Place Find(const std::vector<std::string>& lines, const std::string& section,
     for (size_t i = 0; i < lines.size(); ++i) {
         const Line l = Parse(lines[i]);
         if (!p.section) {
-            if (l.kind == Line::Section && SameName(l.name, section)) {
+            if (l.kind == Line::Section && cp932::EqualsNoCase(l.name, section)) {
                 p.section = i;
                 p.sectionEnd = i + 1;
             }
@@ -131,7 +114,7 @@ Place Find(const std::vector<std::string>& lines, const std::string& section,
         }
         if (l.kind == Line::Section) break; // the first section of that name is the one used
         if (!Trim(lines[i]).empty()) p.sectionEnd = i + 1;
-        if (l.kind == Line::Key && !p.key && SameName(l.name, key)) p.key = i;
+        if (l.kind == Line::Key && !p.key && cp932::EqualsNoCase(l.name, key)) p.key = i;
     }
     return p;
 }

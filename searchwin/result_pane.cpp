@@ -4,6 +4,7 @@
 #include "fonts.h"
 #include "platform.h"
 #include "qtext.h"
+#include "sjis_text.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QInputMethodEvent>
@@ -670,27 +671,11 @@ bool IsWordByte(unsigned char c) {
     return std::isalnum(c) || c == '_' || c >= 0x80;
 }
 
-// Whether `text` lies at `at` of `hay`, walking the characters of `text`: only single-byte
-// letters fold; a two-byte character matches itself alone, since its second byte may look like
-// a letter (テ 0x83 0x65 and ウ 0x83 0x45 differ only there). `at` is a character boundary of
-// `hay`, so the characters of both line up for as long as they agree.
+// Whether `text` lies at `at` of `hay`; without `matchCase`, single-byte letters fold (never
+// the second byte of a two-byte character).
 bool MatchesAt(const std::string& hay, std::int64_t at, const std::string& text, bool matchCase) {
-    const std::size_t m = text.size();
-    const std::size_t base = static_cast<std::size_t>(at);
-    for (std::size_t k = 0; k < m;) {
-        const auto t = static_cast<unsigned char>(text[k]);
-        const auto h = static_cast<unsigned char>(hay[base + k]);
-        if (cp932::IsLeadByte(t) && k + 1 < m) {
-            if (h != t || hay[base + k + 1] != text[k + 1]) return false;
-            k += 2;
-            continue;
-        }
-        if (h != t && (matchCase || cp932::IsLeadByte(h) || (h | 0x20) != (t | 0x20) ||
-                       (t | 0x20) < 'a' || (t | 0x20) > 'z'))
-            return false;
-        ++k;
-    }
-    return true;
+    const auto there = std::string_view(hay).substr(static_cast<std::size_t>(at), text.size());
+    return matchCase ? there == text : cp932::EqualsNoCase(there, text);
 }
 
 } // namespace
