@@ -79,19 +79,9 @@ std::optional<std::string> ReadAll(const std::string& path) {
     return files::ReadRegular(cp932::PathToNative(path));
 }
 
-// The file's lines without their line ends (CR LF or LF).
+// The file's lines without their line ends (CR LF or LF; a CR inside a line is part of it).
 std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t nl = text.find('\n', start);
-        if (nl == std::string::npos) nl = text.size();
-        std::string line = text.substr(start, nl - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = nl + 1;
-    }
-    return lines;
+    return cp932::SplitLines(text, cp932::LoneCr::IsText, cp932::FinalLineEnd::EndsLastLine);
 }
 
 // Where the value of section/key lies: the line of the section header and of the key.

@@ -34,4 +34,22 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
+std::vector<std::string> SplitLines(std::string_view text, LoneCr loneCr, FinalLineEnd finalEnd) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool crLf = c == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+        const bool lineEnd = c == '\n' || crLf ||
+                             (c == '\r' && (loneCr == LoneCr::EndsLine || i + 1 == text.size()));
+        if (!lineEnd) continue;
+        lines.emplace_back(text.substr(start, i - start));
+        if (crLf) ++i;
+        start = i + 1;
+    }
+    if (start < text.size() || finalEnd == FinalLineEnd::StartsEmptyLine)
+        lines.emplace_back(text.substr(start));
+    return lines;
+}
+
 } // namespace cp932

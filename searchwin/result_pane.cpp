@@ -44,19 +44,9 @@ std::uint32_t FromQColor(const QColor& c) {
            (static_cast<std::uint32_t>(c.blue()) << 16);
 }
 
-// Splits Shift-JIS text at CR LF, lone CR and lone LF.
+// The pane's blocks for a text: every line end starts one, as in the document.
 std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> out(1);
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char ch = text[i];
-        if (ch == '\r' || ch == '\n') {
-            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            out.emplace_back();
-        } else {
-            out.back() += ch;
-        }
-    }
-    return out;
+    return cp932::SplitLines(text, cp932::LoneCr::EndsLine, cp932::FinalLineEnd::StartsEmptyLine);
 }
 
 } // namespace

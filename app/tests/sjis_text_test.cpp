@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,12 +24,25 @@ TEST(SjisText, CompareNoCaseWalksCharacters) {
         const char* b;
         int sign;
     } cases[] = {
-        {"abc", "ABC", 0}, {"a@[", "A@[", 0},     {"@", "`", -1},    {"[", "{", -1},
-        {"テ", "ウ", 1},   {"ヂ", "ア", 1},       {"ポ", "ソ", 1},   {"能", "表", -1},
-        {"ソa", "ソA", 0}, {"表x能", "表X能", 0}, {"ポz", "ポZ", 0}, {"aテ", "Aウ", 1},
-        {"a", "ア", -1},   {"ｱ", "ア", -1},       {"ﾟ", "ー", -1}, // two-byte after every single
-                                                                   // byte
-        {"ab", "abc", -1}, {"", "", 0},           {"表", "", 1},
+        {"abc", "ABC", 0},
+        {"a@[", "A@[", 0},
+        {"@", "`", -1},
+        {"[", "{", -1},
+        {"テ", "ウ", 1},
+        {"ヂ", "ア", 1},
+        {"ポ", "ソ", 1},
+        {"能", "表", -1},
+        {"ソa", "ソA", 0},
+        {"表x能", "表X能", 0},
+        {"ポz", "ポZ", 0},
+        {"aテ", "Aウ", 1},
+        {"a", "ア", -1},
+        {"ｱ", "ア", -1},
+        {"ﾟ", "ー", -1}, // two-byte after every single
+                         // byte
+        {"ab", "abc", -1},
+        {"", "", 0},
+        {"表", "", 1},
     };
     for (const auto& c : cases) {
         const std::string a = Sjis(c.a), b = Sjis(c.b);
@@ -56,7 +70,45 @@ TEST(SjisText, StartsWithNoCase) {
         {"x", "", true},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(cp932::StartsWithNoCase(Sjis(c.s), Sjis(c.prefix)), c.starts) << c.s << " " << c.prefix;
+        EXPECT_EQ(cp932::StartsWithNoCase(Sjis(c.s), Sjis(c.prefix)), c.starts)
+            << c.s << " " << c.prefix;
+}
+
+// Each rule of the callers: the editor and the keyword list (lone CR ends a line, a final line
+// end adds none), the result pane (every line end starts a line), profile files (only LF and
+// CR LF end a line inside the text).
+TEST(SjisText, SplitLinesByRule) {
+    using cp932::FinalLineEnd;
+    using cp932::LoneCr;
+    using Lines = std::vector<std::string>;
+    struct Case {
+        const char* text;
+        LoneCr cr;
+        FinalLineEnd end;
+        Lines lines;
+    } cases[] = {
+        {"", LoneCr::EndsLine, FinalLineEnd::EndsLastLine, {}},
+        {"", LoneCr::EndsLine, FinalLineEnd::StartsEmptyLine, {""}},
+        {"ソ\r\n表\r能\nポ",
+         LoneCr::EndsLine,
+         FinalLineEnd::EndsLastLine,
+         {"ソ", "表", "能", "ポ"}},
+        {"ソ\r\n", LoneCr::EndsLine, FinalLineEnd::EndsLastLine, {"ソ"}},
+        {"ソ\r\n", LoneCr::EndsLine, FinalLineEnd::StartsEmptyLine, {"ソ", ""}},
+        {"表\n\r\n", LoneCr::EndsLine, FinalLineEnd::EndsLastLine, {"表", ""}},
+        {"表\n\r", LoneCr::EndsLine, FinalLineEnd::StartsEmptyLine, {"表", "", ""}},
+        {"\n", LoneCr::EndsLine, FinalLineEnd::EndsLastLine, {""}},
+        {"a\rb\r\nc", LoneCr::IsText, FinalLineEnd::EndsLastLine, {"a\rb", "c"}},
+        {"ポ=1\r", LoneCr::IsText, FinalLineEnd::EndsLastLine, {"ポ=1"}},
+        {"ポ=1\r\r", LoneCr::IsText, FinalLineEnd::EndsLastLine, {"ポ=1\r"}},
+        {"[能]\n\nk=v\n", LoneCr::IsText, FinalLineEnd::EndsLastLine, {"[能]", "", "k=v"}},
+    };
+    for (const auto& c : cases) {
+        Lines expected;
+        for (const std::string& line : c.lines)
+            expected.push_back(Sjis(line.c_str()));
+        EXPECT_EQ(cp932::SplitLines(Sjis(c.text), c.cr, c.end), expected) << c.text;
+    }
 }
 
 } // namespace
