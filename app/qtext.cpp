@@ -1,6 +1,7 @@
 #include "qtext.h"
 
 #include "codec.h"
+#include "win_color.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -62,6 +63,15 @@ const char16_t* Cp932Table() {
         return t;
     }();
     return table.data();
+}
+
+QColor ToQColor(std::uint32_t color) {
+    const wincolor::TRgb rgb = wincolor::ToRgb(color);
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+std::uint32_t FromQColor(const QColor& color) {
+    return wincolor::FromRgb(color.red(), color.green(), color.blue());
 }
 
 void PumpEvents() {

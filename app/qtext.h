@@ -1,7 +1,9 @@
 // The boundary between the program's Shift-JIS text and Qt's Unicode strings.
 #pragma once
 
+#include <QColor>
 #include <QString>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,6 +24,9 @@ const char16_t* Cp932Table();
 // however often the loop calls it. A search calls its pump at every hit, and a pass of the event
 // loop for each would cost more than the hits.
 void PumpEvents();
+// A colour as the settings and rich text files keep it (0x00BBGGRR, see win_color.h), and back.
+QColor ToQColor(std::uint32_t color);
+std::uint32_t FromQColor(const QColor& color);
 // A UTF-8 literal from the source to a QString (captions written in the code).
 inline QString U(const char* utf8) {
     return QString::fromUtf8(utf8);

@@ -39,10 +39,6 @@ template <class T> T* Named(T* w, const char* name) {
     return w;
 }
 
-QColor Bgr(std::uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-
 } // namespace
 
 TForm1::TForm1(const std::string& programDir, QWidget* parent) : QMainWindow(parent) {
@@ -184,7 +180,7 @@ void TForm1::CreateControls() {
         auto* b = Named(new QPushButton(QStringLiteral("check"), GroupBox1), name);
         b->setAccessibleDescription(U(spoken));
         QPalette p = b->palette();
-        p.setColor(QPalette::ButtonText, Bgr(color));
+        p.setColor(QPalette::ButtonText, app::ToQColor(color));
         b->setPalette(p);
         QFont f = b->font();
         f.setPixelSize(9);
@@ -199,7 +195,7 @@ void TForm1::CreateControls() {
     auto statusLabel = [this](const char* name, int y) {
         auto* l = Named(new QLabel(GroupBox1), name);
         QPalette p = l->palette();
-        p.setColor(QPalette::WindowText, Bgr(255));
+        p.setColor(QPalette::WindowText, app::ToQColor(255));
         l->setPalette(p);
         QFont f = l->font();
         f.setBold(true);

@@ -36,13 +36,8 @@ int SjisWidth(QChar c) {
     return cp932::Utf16UnitWidth(c.unicode());
 }
 
-QColor ToQColor(std::uint32_t bgr) {
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-std::uint32_t FromQColor(const QColor& c) {
-    return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
-           (static_cast<std::uint32_t>(c.blue()) << 16);
-}
+using app::FromQColor;
+using app::ToQColor;
 
 // The pane's blocks for a text: every line end starts one, as in the document.
 std::vector<std::string> SplitLines(const std::string& text) {
