@@ -1,6 +1,7 @@
 #include "listing.h"
 
 #include "codec.h"
+#include "sjis_text.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -14,22 +15,6 @@ namespace {
 
 unsigned char FoldAscii(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? c - 32 : c;
-}
-
-// Single-byte letters fold; a two-byte character, whose second byte may look like a letter,
-// matches only itself.
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto x = static_cast<unsigned char>(a[i]);
-        if (cp932::IsLeadByte(x) && i + 1 < a.size()) {
-            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
-            ++i;
-        } else if (FoldAscii(x) != FoldAscii(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Extension from the last dot, dot included; "" when the name has none.
@@ -84,7 +69,7 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     std::error_code ec;
     for (fs::directory_iterator it(Native(folder), ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = Inside(it->path().filename());
-        if (!EqualsNoCase(ExtensionOf(name), "." + ext)) continue;
+        if (!cp932::EqualsNoCase(ExtensionOf(name), "." + ext)) continue;
         std::error_code se;
         // A folder named like a note is listed too, as the enumeration by wildcard does.
         if (IsNote(*it) || it->is_directory(se)) out.push_back(name);
@@ -117,7 +102,7 @@ std::vector<std::string> ListFilesInTree(const std::string& folder, const std::s
             std::error_code se;
             if (it->is_directory(se)) {
                 (it->is_symlink(se) ? linked : stack).emplace_back(it->path(), rel + name + "/");
-            } else if (EqualsNoCase(ExtensionOf(name), extWithDot) && IsNote(*it)) {
+            } else if (cp932::EqualsNoCase(ExtensionOf(name), extWithDot) && IsNote(*it)) {
                 out.push_back(rel + name);
             }
         }

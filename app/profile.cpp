@@ -2,6 +2,7 @@
 
 #include "codec.h"
 #include "files.h"
+#include "sjis_text.h"
 
 #include <optional>
 #include <vector>
@@ -34,24 +35,6 @@ size_t FindByte(const std::string& s, char c, size_t from = 0) {
         if (s[i] == c) return i;
     }
     return std::string::npos;
-}
-
-// Names compare without regard to the case of ASCII letters; the bytes of two-byte characters
-// are compared as they are, so that no trail byte is folded.
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (cp932::IsLeadByte(x) && i + 1 < a.size()) {
-            if (x != y || a[i + 1] != b[i + 1]) return false;
-            ++i;
-            continue;
-        }
-        if (x >= 'a' && x <= 'z') x -= 32;
-        if (y >= 'a' && y <= 'z') y -= 32;
-        if (x != y) return false;
-    }
-    return true;
 }
 
 // At most max bytes of s, without cutting a two-byte character in half.
@@ -96,19 +79,9 @@ std::optional<std::string> ReadAll(const std::string& path) {
     return files::ReadRegular(cp932::PathToNative(path));
 }
 
-// The file's lines without their line ends (CR LF or LF).
+// The file's lines without their line ends (CR LF or LF; a CR inside a line is part of it).
 std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t nl = text.find('\n', start);
-        if (nl == std::string::npos) nl = text.size();
-        std::string line = text.substr(start, nl - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = nl + 1;
-    }
-    return lines;
+    return cp932::SplitLines(text, cp932::LoneCr::IsText, cp932::FinalLineEnd::EndsLastLine);
 }
 
 // Where the value of section/key lies: the line of the section header and of the key.
@@ -123,7 +96,7 @@ Place Find(const std::vector<std::string>& lines, const std::string& section,
     for (size_t i = 0; i < lines.size(); ++i) {
         const Line l = Parse(lines[i]);
         if (!p.section) {
-            if (l.kind == Line::Section && SameName(l.name, section)) {
+            if (l.kind == Line::Section && cp932::EqualsNoCase(l.name, section)) {
                 p.section = i;
                 p.sectionEnd = i + 1;
             }
@@ -131,7 +104,7 @@ Place Find(const std::vector<std::string>& lines, const std::string& section,
         }
         if (l.kind == Line::Section) break; // the first section of that name is the one used
         if (!Trim(lines[i]).empty()) p.sectionEnd = i + 1;
-        if (l.kind == Line::Key && !p.key && SameName(l.name, key)) p.key = i;
+        if (l.kind == Line::Key && !p.key && cp932::EqualsNoCase(l.name, key)) p.key = i;
     }
     return p;
 }

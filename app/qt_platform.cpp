@@ -165,11 +165,9 @@ class QtPlatform final : public Platform {
     }
 
     std::optional<std::uint32_t> PickColor(std::uint32_t initial) override {
-        const QColor c = QColorDialog::getColor(
-            QColor(initial & 0xFF, (initial >> 8) & 0xFF, (initial >> 16) & 0xFF), DialogParent());
+        const QColor c = QColorDialog::getColor(ToQColor(initial), DialogParent());
         if (!c.isValid()) return std::nullopt;
-        return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
-               (static_cast<std::uint32_t>(c.blue()) << 16);
+        return FromQColor(c);
     }
 
     void SetClipboardText(const std::string& text) override {

@@ -1,6 +1,7 @@
 #include "qtext.h"
 
 #include "codec.h"
+#include "win_color.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -78,6 +79,15 @@ std::int64_t CoarseClockMs() {
     }();
     return clock.elapsed();
 #endif
+}
+
+QColor ToQColor(std::uint32_t color) {
+    const wincolor::TRgb rgb = wincolor::ToRgb(color);
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
+
+std::uint32_t FromQColor(const QColor& color) {
+    return wincolor::FromRgb(color.red(), color.green(), color.blue());
 }
 
 void PumpEvents() {

@@ -1,6 +1,7 @@
 // The boundary between the program's Shift-JIS text and Qt's Unicode strings.
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -27,6 +28,9 @@ void PumpEvents();
 // only as fine as a few milliseconds. (A precise reading costs about 100 ns on a virtual
 // machine, more than a hit's whole way into the result pane.)
 std::int64_t CoarseClockMs();
+// A colour as the settings and rich text files keep it (0x00BBGGRR, see win_color.h), and back.
+QColor ToQColor(std::uint32_t color);
+std::uint32_t FromQColor(const QColor& color);
 // A UTF-8 literal from the source to a QString (captions written in the code).
 inline QString U(const char* utf8) {
     return QString::fromUtf8(utf8);

@@ -1,6 +1,7 @@
 #include "classes.h"
 
 #include "codec.h"
+#include "sjis_text.h"
 
 #include <algorithm>
 
@@ -19,36 +20,6 @@ void TPersistent::AssignTo(TPersistent& Dest) const {
 void TPersistent::AssignError(const TPersistent* Source) const {
     std::string from = Source ? Source->ClassName() : "nil";
     throw EConvertError("Cannot assign a " + from + " to a " + ClassName());
-}
-
-int CompareTextSjis(std::string_view a, std::string_view b) {
-    size_t i = 0;
-    size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[j]);
-        bool la = cp932::IsLeadByte(ca) && i + 1 < a.size();
-        bool lb = cp932::IsLeadByte(cb) && j + 1 < b.size();
-        if (la || lb) {
-            // Two-byte characters compare by their bytes, after every single-byte one.
-            int wa = la ? (ca << 8 | static_cast<unsigned char>(a[i + 1])) : ca;
-            int wb = lb ? (cb << 8 | static_cast<unsigned char>(b[j + 1])) : cb;
-            if (!la && ca >= 'a' && ca <= 'z') wa -= 32;
-            if (!lb && cb >= 'a' && cb <= 'z') wb -= 32;
-            if (wa != wb) return wa < wb ? -1 : 1;
-            i += la ? 2 : 1;
-            j += lb ? 2 : 1;
-            continue;
-        }
-        if (ca >= 'a' && ca <= 'z') ca -= 32;
-        if (cb >= 'a' && cb <= 'z') cb -= 32;
-        if (ca != cb) return ca < cb ? -1 : 1;
-        ++i;
-        ++j;
-    }
-    if (i < a.size()) return 1;
-    if (j < b.size()) return -1;
-    return 0;
 }
 
 // TStrings
@@ -89,7 +60,7 @@ void TStrings::EndUpdate() {
 
 int TStrings::IndexOf(std::string_view S) const {
     for (int i = 0, n = GetCount(); i < n; ++i)
-        if (CompareTextSjis(Get(i), S) == 0) return i;
+        if (cp932::CompareNoCase(Get(i), S) == 0) return i;
     return -1;
 }
 
@@ -143,7 +114,7 @@ void TStrings::Assign(const TPersistent& Source) {
 
 int TStringList::Compare(std::string_view a, std::string_view b) const {
     if (CaseSensitive) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
-    return CompareTextSjis(a, b);
+    return cp932::CompareNoCase(a, b);
 }
 
 std::string TStringList::Get(int Index) const {

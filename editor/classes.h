@@ -104,10 +104,6 @@ enum TDragMode { dmManual, dmAutomatic };
 enum TBorderStyle { bsNone, bsSingle };
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
-// Case-insensitive comparison of Shift-JIS strings: only single-byte ASCII letters fold, so the
-// second byte of a two-byte character is never mistaken for a letter.
-int CompareTextSjis(std::string_view a, std::string_view b);
-
 // A list of strings: the base of the row list and of the word lists.
 class TStrings : public TPersistent {
   public:

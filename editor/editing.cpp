@@ -5,6 +5,7 @@
 #include "editor_model.h"
 
 #include "codec.h"
+#include "sjis_text.h"
 
 namespace editor {
 
@@ -57,22 +58,6 @@ bool OnlyBlanks(std::string_view S) {
         }
     }
     return true;
-}
-
-// Lines of S; a final line end starts no further line.
-std::vector<std::string> SplitLines(std::string_view S) {
-    std::vector<std::string> out;
-    size_t p = 0;
-    while (p < S.size()) {
-        size_t e = p;
-        while (e < S.size() && S[e] != '\r' && S[e] != '\n')
-            ++e;
-        out.emplace_back(S.substr(p, e - p));
-        p = e;
-        if (p < S.size() && S[p] == '\r') ++p;
-        if (p < S.size() && S[p] == '\n') ++p;
-    }
-    return out;
 }
 
 // S with every line end as CR LF, the form the rows give it back in: the caret is counted in
@@ -509,7 +494,8 @@ void TEditorModel::BoxPaste(std::string_view S) {
         DeleteSelection();
         return;
     }
-    const std::vector<std::string> lines = SplitLines(S);
+    const std::vector<std::string> lines =
+        cp932::SplitLines(S, cp932::LoneCr::EndsLine, cp932::FinalLineEnd::EndsLastLine);
     const int nl = static_cast<int>(lines.size());
     const TEditorScreenStrings& L = *FList;
     const int n = L.Count();

@@ -1,6 +1,7 @@
 #include "fountain.h"
 
 #include "codec.h"
+#include "sjis_text.h"
 
 namespace editor {
 
@@ -932,7 +933,7 @@ void TEditorParser::ScanNewToken() {
     }
     const std::string& hex = f.HexPrefix();
     if (!hex.empty() && FP + hex.size() < FBuf.size() &&
-        CompareTextSjis(std::string_view(FBuf).substr(FP, hex.size()), hex) == 0) {
+        cp932::CompareNoCase(std::string_view(FBuf).substr(FP, hex.size()), hex) == 0) {
         FP += hex.size();
         HexDigitsProc();
         return;

@@ -1,6 +1,7 @@
 #include "notify.h"
 
 #include "codec.h"
+#include "sjis_text.h"
 
 #include <algorithm>
 
@@ -424,16 +425,16 @@ bool CursorToIdent(TCursor Cursor, std::string& Ident) {
 }
 
 bool IdentToCursor(std::string_view Ident, TCursor& Cursor) {
-    if (CompareTextSjis(Ident, "crRightArrow") == 0) {
+    if (cp932::CompareNoCase(Ident, "crRightArrow") == 0) {
         Cursor = gRightArrow;
         return true;
     }
-    if (CompareTextSjis(Ident, "crDragSelCopy") == 0) {
+    if (cp932::CompareNoCase(Ident, "crDragSelCopy") == 0) {
         Cursor = gDragSelCopy;
         return true;
     }
     for (auto& c : kStandardCursors)
-        if (CompareTextSjis(Ident, c.name) == 0) {
+        if (cp932::CompareNoCase(Ident, c.name) == 0) {
             Cursor = c.value;
             return true;
         }

@@ -3,6 +3,8 @@
 // 256 + second byte), and the helpers that read, write and quote such characters in a pattern.
 #pragma once
 
+#include "codec.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,9 +19,9 @@ constexpr TCharCode kCarriageReturn = 13;
 constexpr TCharCode kEmptyTransition = 0xFFFF;
 constexpr TCharCode kLastDataCode = 0xFCFC; // the any-character item ends here
 
-// Code page 932 lead bytes: 0x81-0x9F and 0xE0-0xFC.
+// Code page 932 lead bytes, under the name the engine's code reads best with.
 constexpr bool IsDBCSLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    return cp932::IsLeadByte(b);
 }
 
 // Reads the character at the 1-based byte `position` and advances past it. 0 at the end

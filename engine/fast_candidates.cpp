@@ -25,7 +25,7 @@ bool Search::IsBoundary(std::size_t p) {
                 result = memoStart_ == ((p - i) % 2 == 0);
                 break;
             }
-            if (i == 0 || !IsLead(d_[i - 1])) {
+            if (i == 0 || !cp932::IsLeadByte(d_[i - 1])) {
                 result = (p - i) % 2 == 0;
                 break;
             }
@@ -47,7 +47,7 @@ bool Search::Attempt(TCharCode code, std::size_t q) const {
         if (b == '\r') {
             c = '\n';
             q += d_[q + 1] == '\n' ? 2 : 1;
-        } else if (IsLead(b) && d_[q + 1] != '\n' && d_[q + 1] != '\r') {
+        } else if (cp932::IsLeadByte(b) && d_[q + 1] != '\n' && d_[q + 1] != '\r') {
             c = static_cast<TCharCode>(b << 8 | d_[q + 1]);
             q += 2;
         } else {
@@ -261,7 +261,7 @@ void Search::Scan(const unsigned char* data, std::size_t size, std::size_t base)
         if (b == '\n' || b == '\r') {
             code = '\n';
             e = p + 1;
-        } else if (IsLead(b) && d_[p + 1] != '\n' && d_[p + 1] != '\r') {
+        } else if (cp932::IsLeadByte(b) && d_[p + 1] != '\n' && d_[p + 1] != '\r') {
             code = static_cast<TCharCode>(b << 8 | d_[p + 1]);
             e = p + 2;
         } else {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "automaton.h"
+#include "codec.h"
 #include "errors.h"
 #include "fast_grep.h"
 #include "txtfile.h"
@@ -22,10 +23,6 @@
 
 namespace engine {
 namespace fastgrep {
-
-inline bool IsLead(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 // The state `code` leads to from `s`; single bytes through a table of the state's, made the
 // first time it is needed.

@@ -27,9 +27,11 @@ namespace {
 // of it is always a match of its bytes.
 bool PlainCode(TCharCode c) {
     if (c <= 0xFF)
-        return c != 0 && c != '\n' && c != '\r' && !IsLead(static_cast<unsigned char>(c));
+        return c != 0 && c != '\n' && c != '\r' &&
+               !cp932::IsLeadByte(static_cast<unsigned char>(c));
     const unsigned lo = c & 0xFF;
-    return IsLead(static_cast<unsigned char>(c >> 8)) && lo != 0 && lo != '\n' && lo != '\r';
+    return cp932::IsLeadByte(static_cast<unsigned char>(c >> 8)) && lo != 0 && lo != '\n' &&
+           lo != '\r';
 }
 
 // Whether every attempt ends at a line feed, and the codes every match reads: a code is read by
@@ -96,7 +98,7 @@ std::optional<std::vector<unsigned char>> FollowBytes(const TRE_DFA& dfa, TCharC
                 follow['\n'] = follow['\r'] = true;
             } else if (c < 256) {
                 if (c != '\r') follow[c] = true; // (a CR is read as a LF)
-            } else if (IsLead(static_cast<unsigned char>(c >> 8))) {
+            } else if (cp932::IsLeadByte(static_cast<unsigned char>(c >> 8))) {
                 follow[c >> 8] = true;
             }
         }
@@ -120,7 +122,7 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
         }
         const unsigned hiLo = std::max<unsigned>(t.Lo >> 8, 1), hiHi = t.Hi >> 8;
         for (unsigned h = hiLo; h <= hiHi && h <= 0xFF; ++h)
-            if (IsLead(static_cast<unsigned char>(h))) first[h] = true;
+            if (cp932::IsLeadByte(static_cast<unsigned char>(h))) first[h] = true;
     }
     r.firstCodes.assign(65536, false);
     for (const TRE_DFATransition& t : initial->Transitions)
@@ -133,7 +135,7 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
             unsigned code = b0;
             if (b0 == '\n' || b0 == '\r')
                 code = '\n';
-            else if (IsLead(static_cast<unsigned char>(b0)) && b1 != '\n' && b1 != '\r')
+            else if (cp932::IsLeadByte(static_cast<unsigned char>(b0)) && b1 != '\n' && b1 != '\r')
                 code = b0 << 8 | b1;
             if (r.firstCodes[code]) {
                 const unsigned key = b0 << 8 | b1;
@@ -159,7 +161,7 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
             } else if (c < 256) {
                 if (c == '\r') continue; // never read: a CR reads as a LF
                 std::optional<std::vector<unsigned char>> next;
-                if (IsLead(static_cast<unsigned char>(c))) {
+                if (cp932::IsLeadByte(static_cast<unsigned char>(c))) {
                     pair(c, '\n');
                     pair(c, '\r');
                 } else if (follow && (next = FollowBytes(dfa, static_cast<TCharCode>(c)))) {
@@ -171,7 +173,8 @@ std::shared_ptr<const TDFASearchTables> MakeSearchTables(const TRE_DFA& dfa) {
             } else {
                 const unsigned hi = c >> 8, lo = c & 0xFF;
                 // (Only a lead byte before anything but a line end or a zero byte makes one.)
-                if (!IsLead(static_cast<unsigned char>(hi)) || lo == '\n' || lo == '\r' || lo == 0)
+                if (!cp932::IsLeadByte(static_cast<unsigned char>(hi)) || lo == '\n' ||
+                    lo == '\r' || lo == 0)
                     continue;
                 pair(hi, lo);
             }

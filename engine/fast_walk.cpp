@@ -83,9 +83,9 @@ __attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
             const unsigned char b0 = d[q];
             std::size_t adv0 = 0;
             TCharCode c0 = b0;
-            if (b0 >= 0x20 && b0 != 0x7F && !IsLead(b0)) {
+            if (b0 >= 0x20 && b0 != 0x7F && !cp932::IsLeadByte(b0)) {
                 adv0 = 1;
-            } else if (IsLead(b0) && d[q + 1] != '\n' && d[q + 1] != '\r') {
+            } else if (cp932::IsLeadByte(b0) && d[q + 1] != '\n' && d[q + 1] != '\r') {
                 c0 = static_cast<TCharCode>(b0 << 8 | d[q + 1]);
                 adv0 = 2;
             }
@@ -109,7 +109,7 @@ __attribute__((noinline)) std::size_t Search::Walk(std::size_t p) {
             code = '\n';
             brk = true;
             if (d_[q + 1] == '\n') adv = 2;
-        } else if (IsLead(b) && d_[q + 1] != '\n' && d_[q + 1] != '\r') {
+        } else if (cp932::IsLeadByte(b) && d_[q + 1] != '\n' && d_[q + 1] != '\r') {
             code = static_cast<TCharCode>(b << 8 | d_[q + 1]);
             adv = 2;
         }

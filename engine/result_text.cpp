@@ -1,29 +1,9 @@
 #include "result_text.h"
 
 #include "codec.h"
+#include "sjis_text.h"
 
 namespace engine {
-namespace {
-
-// Letter case of single-byte letters only: the second byte of a two-byte character is taken as
-// it is, so that ヂ (0x83 0x61) and ア (0x83 0x41) of a folder name stay apart.
-bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        unsigned char a = s[i], b = prefix[i];
-        if (cp932::IsLeadByte(b) && i + 1 < prefix.size()) {
-            if (a != b || s[i + 1] != prefix[i + 1]) return false;
-            ++i;
-            continue;
-        }
-        if (a >= 'a' && a <= 'z') a -= 32;
-        if (b >= 'a' && b <= 'z') b -= 32;
-        if (a != b) return false;
-    }
-    return true;
-}
-
-} // namespace
 
 std::string FileNamePart(const std::string& path) {
     // ("/" is never the second byte of a two-byte character.)
@@ -33,7 +13,7 @@ std::string FileNamePart(const std::string& path) {
 
 std::string HeaderText(const std::string& path, const std::string& base, bool subfolders) {
     if (!subfolders) return FileNamePart(path);
-    if (StartsWithNoCase(path, base + "/")) return path.substr(base.size() + 1);
+    if (cp932::StartsWithNoCase(path, base + "/")) return path.substr(base.size() + 1);
     return path;
 }
 

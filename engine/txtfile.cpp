@@ -33,10 +33,6 @@ std::string OpenFailureMessage(int err) {
     }
 }
 
-bool IsLead(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 } // namespace
 
 std::FILE* TTxtFile::Open(const std::string& fileName) {
@@ -219,7 +215,7 @@ unsigned char TTxtFile::ConsumeMatch() {
 
 std::uint16_t TTxtFile::GetStartChar() {
     const unsigned char b = NextByte();
-    if (!IsLead(b)) return b;
+    if (!cp932::IsLeadByte(b)) return b;
     // A lead byte before a line end stands alone: no character takes a line break, so no
     // match spans two lines. (The line cursor rests on the break's LF, a lone CR turned LF.)
     if (At(line_) == '\n') return b;
@@ -233,7 +229,7 @@ std::uint16_t TTxtFile::GetNextChar() {
         if (!MatchAtEnd() && At(match_) == '\n') ConsumeMatch();
         return '\n';
     }
-    if (!IsLead(b)) return b;
+    if (!cp932::IsLeadByte(b)) return b;
     // As on the line side: a lead byte before CR or LF is a character of its own.
     if (!MatchAtEnd() && (At(match_) == '\n' || At(match_) == '\r')) return b;
     return static_cast<std::uint16_t>(b << 8 | ConsumeMatch());

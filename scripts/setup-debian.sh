@@ -9,7 +9,11 @@ packages=(
     fonts-ipafont-gothic
     xvfb xauth
     desktop-file-utils appstream man-db
-    dbus-daemon dbus-bin at-spi2-core
+    # The accessibility and end-to-end tests: a session bus and the accessibility bus, the
+    # end-to-end test's reader of it, real X input with a key map for Japanese characters,
+    # screenshots.
+    dbus-daemon dbus-bin dbus-x11 at-spi2-core python3-pyatspi xdotool x11-xserver-utils
+    imagemagick
 )
 if [ "$#" -gt 0 ]; then packages+=("$@"); fi
 

@@ -28,10 +28,6 @@ constexpr std::uint32_t kDesktopColor = 0xA56E3A;
 constexpr std::uint32_t kTealColor = 0x808000;
 constexpr std::uint32_t kFuchsiaColor = 0xff00ff;
 
-QColor Bgr(std::uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
-
 // Extensions the custom field refuses: program and system files are no notes.
 const char* const kRefusedExtensions[] = {"exe", "*",   "dll", "sys", "cfg", "drv",
                                           "srg", "swp", "vbx", "cnf", "inf", "vxd"};
@@ -186,9 +182,9 @@ void TForm1::ExtensionFromMarks() {
 }
 
 QColor TForm1::DataGroupColor() const {
-    if (RadioButton2->isChecked()) return Bgr(kDesktopColor);
-    if (RadioButton11->isChecked()) return Bgr(kTealColor);
-    if (RadioButton3->isChecked()) return Bgr(kFuchsiaColor);
+    if (RadioButton2->isChecked()) return app::ToQColor(kDesktopColor);
+    if (RadioButton11->isChecked()) return app::ToQColor(kTealColor);
+    if (RadioButton3->isChecked()) return app::ToQColor(kFuchsiaColor);
     return palette().color(QPalette::Button); // txt: the button face
 }
 

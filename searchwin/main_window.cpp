@@ -30,16 +30,13 @@ QToolButton* PictureButton(QWidget* parent, const char* name, QStyle::StandardPi
     b->setIconSize(QSize(22, 22));
     b->setAutoRaise(false);
     if (tip && *tip) b->setToolTip(U(tip));
+    b->setAccessibleName(b->toolTip());
     return b;
 }
 
 template <class T> T* Named(T* w, const char* name) {
     w->setObjectName(QString::fromLatin1(name));
     return w;
-}
-
-QColor Bgr(std::uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
 } // namespace
@@ -108,6 +105,7 @@ void TForm1::CreateControls() {
     Edit2 = Named(new QLineEdit(QStringLiteral("txt"), GroupBox4), "Edit2");
     Edit2->setGeometry(38, 84, 34, 20);
     Edit2->setAttribute(Qt::WA_InputMethodEnabled, false);
+    Edit2->setAccessibleName(U("その他の拡張子"));
     CheckBox5 = Named(new QCheckBox(U("◇◆□（裏技）"), Panel1), "CheckBox5");
     CheckBox5->setToolTip(
         U("ﾌｫﾙﾀﾞｰに◇◆□のいずれかの文字を含めておくことで拡張子の選択を自動化します。"));
@@ -120,14 +118,17 @@ void TForm1::CreateControls() {
     ComboBox3->setEditable(false);
     ComboBox3->setMaxVisibleItems(20);
     ComboBox3->setToolTip(U("フォルダー名が表示されます"));
+    ComboBox3->setAccessibleName(ComboBox3->toolTip());
     Edit1 = Named(new QLineEdit(GroupBox3), "Edit1");
     Edit1->setReadOnly(true);
+    Edit1->setAccessibleName(U("選んだフォルダー"));
     SpeedButton1 =
         PictureButton(GroupBox3, "SpeedButton1", QStyle::SP_DirOpenIcon, "フォルダーを選びます");
     ListBox1 = Named(new QListWidget(GroupBox3), "ListBox1");
     ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListBox1->setFocusPolicy(Qt::ClickFocus);
     ListBox1->setToolTip(U("ファイル名のダブルクリックでファイルが開きます"));
+    ListBox1->setAccessibleName(ListBox1->toolTip());
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     RadioButton4 = Named(new QRadioButton(GroupBox3), "RadioButton4");
     RadioButton5 = Named(new QRadioButton(GroupBox3), "RadioButton5");
@@ -137,15 +138,20 @@ void TForm1::CreateControls() {
     RadioButton5->setToolTip(U("*.html"));
     RadioButton12->setToolTip(U("*.htm"));
     RadioButton6->setToolTip(U("*.???"));
+    for (QRadioButton* r : {RadioButton4, RadioButton5, RadioButton12, RadioButton6})
+        r->setAccessibleName(r->toolTip());
     RadioButton4->setChecked(true);
     Animate1 = Named(new QLabel(U("検索中…"), GroupBox3), "Animate1");
     Animate1->hide();
 
     // Keyword group, anchored at the right.
     GroupBox1 = Named(new QGroupBox(Panel1), "GroupBox1");
-    auto keywordField = [this](const char* name) {
+    auto keywordField = [this](const char* name, const char* spoken) {
         auto* c = Named(new QComboBox(GroupBox1), name);
         c->setEditable(true);
+        // The field takes the focus for a screen reader; the box itself is read by its text.
+        c->setAccessibleName(U(spoken));
+        c->lineEdit()->setAccessibleName(U(spoken));
         c->setMaxVisibleItems(10);
         c->setInsertPolicy(QComboBox::NoInsert);
         c->setDuplicatesEnabled(true);
@@ -153,9 +159,9 @@ void TForm1::CreateControls() {
         c->setAttribute(Qt::WA_InputMethodEnabled, true);
         return c;
     };
-    ComboBox1 = keywordField("ComboBox1");
-    ComboBox2 = keywordField("ComboBox2");
-    ComboBox4 = keywordField("ComboBox4");
+    ComboBox1 = keywordField("ComboBox1", "キーワード１");
+    ComboBox2 = keywordField("ComboBox2", "キーワード２");
+    ComboBox4 = keywordField("ComboBox4", "キーワード３");
     Label1 = Named(new QLabel(QStringLiteral("and"), GroupBox1), "Label1");
     Label4 = Named(new QLabel(QStringLiteral("and"), GroupBox1), "Label4");
     ComboBox1->setGeometry(8, 16, 128, 24);
@@ -171,10 +177,11 @@ void TForm1::CreateControls() {
     BitBtn5 = PictureButton(GroupBox1, "BitBtn5", QStyle::SP_BrowserStop, "検索を中止します");
     BitBtn5->setGeometry(8, 46, 80, 30);
     BitBtn5->hide();
-    auto checkButton = [this](const char* name, std::uint32_t color, int y) {
+    auto checkButton = [this](const char* name, std::uint32_t color, int y, const char* spoken) {
         auto* b = Named(new QPushButton(QStringLiteral("check"), GroupBox1), name);
+        b->setAccessibleDescription(U(spoken));
         QPalette p = b->palette();
-        p.setColor(QPalette::ButtonText, Bgr(color));
+        p.setColor(QPalette::ButtonText, app::ToQColor(color));
         b->setPalette(p);
         QFont f = b->font();
         f.setPixelSize(9);
@@ -182,14 +189,14 @@ void TForm1::CreateControls() {
         b->setGeometry(92, y, 40, 10);
         return b;
     };
-    BitBtn7 = checkButton("BitBtn7", 0x800080, 46);
-    BitBtn6 = checkButton("BitBtn6", 0xff00ff, 56);
-    BitBtn10 = checkButton("BitBtn10", 0xff0000, 66);
+    BitBtn7 = checkButton("BitBtn7", 0x800080, 46, "キーワード１の語に色を付けます");
+    BitBtn6 = checkButton("BitBtn6", 0xff00ff, 56, "キーワード２の語に色を付けます");
+    BitBtn10 = checkButton("BitBtn10", 0xff0000, 66, "キーワード３の語に色を付けます");
 
     auto statusLabel = [this](const char* name, int y) {
         auto* l = Named(new QLabel(GroupBox1), name);
         QPalette p = l->palette();
-        p.setColor(QPalette::WindowText, Bgr(255));
+        p.setColor(QPalette::WindowText, app::ToQColor(255));
         l->setPalette(p);
         QFont f = l->font();
         f.setBold(true);
@@ -233,6 +240,7 @@ void TForm1::CreateControls() {
     BitBtn9->setEnabled(false);
     CheckBox4 = Named(new QCheckBox(GroupBox1), "CheckBox4");
     CheckBox4->setToolTip(U("ブラウザを表示します"));
+    CheckBox4->setAccessibleName(CheckBox4->toolTip());
     CheckBox4->setGeometry(BitBtn9->x() + 22, 100, 14, 14);
     CheckBox4->hide();
 
@@ -253,9 +261,11 @@ void TForm1::CreateControls() {
     RichEdit1 = Named(new TResultPane(central), "RichEdit1");
     RichEdit1->setFont(app::MapFont(cp932::FromUtf8("ＭＳ Ｐゴシック"), 15));
     RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    RichEdit1->setAccessibleName(U("検索結果"));
     column->addWidget(RichEdit1, 1);
     RichEdit2 = Named(new TResultPane(central), "RichEdit2");
     RichEdit2->SetWrap(false);
+    RichEdit2->setAccessibleName(U("作業用"));
     RichEdit2->setFont(app::MapFont(cp932::FromUtf8("ＭＳ Ｐゴシック"), 14));
     RichEdit2->hide();
     column->addWidget(RichEdit2);

@@ -112,9 +112,10 @@ class TForm1 : public QMainWindow {
     std::size_t LastRunSearchedAhead = 0;
 
     // ---- Search run (search_run.cpp) ----
-    void SearchBtnClick();
+    void SearchBtnClick(); // search
+    // A hit of the grep.
     void Grep1Match(engine::TGrep& Sender, const engine::RE_LineInfo_t& LineInfo);
-    void BitBtn5Click();
+    void BitBtn5Click(); // cancel
     void BeginSearch();
     void EndSearch();
     // The history update of one field with its own text as typed.
@@ -135,28 +136,28 @@ class TForm1 : public QMainWindow {
     void ListFolders();
     void ListFiles();
     void ListSubtree(const std::string& base);
-    void ComboBox3Click();
-    void ComboBox3Change();
-    void SpeedButton1Click();
+    void ComboBox3Click();    // hide the dialog's folder
+    void ComboBox3Change();   // list the chosen folder
+    void SpeedButton1Click(); // folder dialog
     // Takes `folder` (absolute, Shift-JIS) as the data folder, as the folder dialog's OK does:
     // shown in Edit1, where the dialog starts next, listed. The folder given on the command line.
     void OpenFolder(const std::string& folder);
-    void CheckBox2Click();
-    void RadioButton1Click();
-    void RadioButton2Click();
-    void RadioButton11Click();
-    void RadioButton3Click();
-    void RadioButton4Click();
-    void RadioButton5Click();
-    void RadioButton12Click();
-    void RadioButton6Click();
-    void Edit2Change();
-    void Edit2Exit();
-    void CheckBox5Enter();
-    void GroupBox3Click();
-    void ListBox1Click();
-    void ListBox1DblClick();
-    void ListBox1ContextPopup();
+    void CheckBox2Click();       // subfolders
+    void RadioButton1Click();    // *.txt
+    void RadioButton2Click();    // *.html ◇
+    void RadioButton11Click();   // *.htm ◆
+    void RadioButton3Click();    // custom extension □
+    void RadioButton4Click();    // *.txt (mirror)
+    void RadioButton5Click();    // *.html (mirror)
+    void RadioButton12Click();   // *.htm (mirror)
+    void RadioButton6Click();    // custom (mirror)
+    void Edit2Change();          // custom extension typed
+    void Edit2Exit();            // custom extension left
+    void CheckBox5Enter();       // help
+    void GroupBox3Click();       // shift the data group
+    void ListBox1Click();        // preview
+    void ListBox1DblClick();     // open the file
+    void ListBox1ContextPopup(); // keep the selected files
 
     // Checks the extension button that the marks ◇◆□ in DataFolder name (with CheckBox5).
     void ExtensionFromMarks();
@@ -176,19 +177,19 @@ class TForm1 : public QMainWindow {
     bool DataGroupShifted = false;
 
     // ---- Result pane commands (pane_commands.cpp) ----
-    void N1Click();
+    void N1Click(); // remove brackets
     void SetMarker(std::uint32_t color);
-    void N24Click();
-    void RichEdit1SelectionChange();
-    void Font1Click();
+    void N24Click();                 // stop marking
+    void RichEdit1SelectionChange(); // marker on the selection
+    void Font1Click();               // font menu
     void SetPaneFontSize(int points);
-    void N25Click();
+    void N25Click(); // colour menu
     void PickBracketColor(std::uint32_t& target);
-    void BitBtn1Click();
-    void BitBtn3Click();
-    void FindDialog1Find(const std::string& text);
-    void BitBtn4Click();
-    void BitBtn2Click();
+    void BitBtn1Click();                           // copy all
+    void BitBtn3Click();                           // find
+    void FindDialog1Find(const std::string& text); // find next
+    void BitBtn4Click();                           // print
+    void BitBtn2Click();                           // information
     std::int64_t ColorBracketGroup();
     // The same from `caret` instead of RichEdit2's caret, which it leaves alone: a long
     // selection's groups are painted without moving the scratch pane's caret for each.
@@ -216,10 +217,10 @@ class TForm1 : public QMainWindow {
     void RegisterSlot(const std::string& path);
     void UpdateSlotCaptions();
     void OpenSlot(int index);
-    void N12Click();
-    void N11Click();
-    void N21Click();
-    void N22Click();
+    void N12Click(); // save (tentative file)
+    void N11Click(); // load (tentative file)
+    void N21Click(); // save as
+    void N22Click(); // load
     // Loads a file into the pane (rich text or plain Shift-JIS); false when it cannot be loaded.
     bool LoadPane(const std::string& path);
     // The same with the reason: a file too large for the pane has been refused with the pane's
@@ -234,24 +235,24 @@ class TForm1 : public QMainWindow {
     std::string OpenDialogFileName;
 
     // ---- Query operators and web search (query_ops.cpp) ----
-    void or1Click();
-    void not1Click();
-    void notgoogle1Click();
-    void BitBtn11Click();
-    TMailAndHP MailAndHP1; // keeps the last address between web searches
+    void or1Click();        // insert or
+    void not1Click();       // insert not
+    void notgoogle1Click(); // insert web not
+    void BitBtn11Click();   // web search
+    TMailAndHP MailAndHP1;  // keeps the last address between web searches
 
     // The keyword colour list, made at start beside this window; BitBtn8 shows it modally.
     void AttachKeywordWindow(TForm2* form);
-    void BitBtn8Click();
+    void BitBtn8Click(); // keyword colours
     TForm2* Form2 = nullptr;
     std::unique_ptr<TKeywordPane> KeywordPane; // the result pane as the keyword window sees it
 
     // ---- Opening a hit (open_hit.cpp) ----
-    void BitBtn9Click();
-    void AppActivate();
-    void BitBtn7Click();
-    void BitBtn6Click();
-    void BitBtn10Click();
+    void BitBtn9Click();  // open the hit
+    void AppActivate();   // back from the viewer
+    void BitBtn7Click();  // check keyword 1
+    void BitBtn6Click();  // check keyword 2
+    void BitBtn10Click(); // check keyword 3
 
     // Text with every "|" replaced by a CR; a "|" that is the second byte of a two-byte
     // character (ポ, 0x83 0x7C) stays.
@@ -277,8 +278,8 @@ class TForm1 : public QMainWindow {
     void PaintAlternatives(QComboBox* field, std::uint32_t color);
 
     // ---- Settings (window_settings.cpp) ----
-    void FormShow();
-    void FormCloseQuery();
+    void FormShow();       // restore settings
+    void FormCloseQuery(); // save settings
     // Fixes the settings file: named after the executable, in the program's folder, unless a
     // FileName was set on IniGT1 before.
     void PrepareSettingsFile();

@@ -1,6 +1,7 @@
 #include "pane_text.h"
 
 #include "codec.h"
+#include "sjis_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,43 +23,19 @@ std::size_t BoundaryAtOrAfter(const std::string& s, std::size_t col) {
 
 // Splits text at CR LF, lone CR and lone LF.
 std::vector<std::string_view> Segments(const std::string& text) {
-    std::vector<std::string_view> out;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char ch = text[i];
-        if (ch != '\r' && ch != '\n') continue;
-        out.emplace_back(text.data() + start, i - start);
-        if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    out.emplace_back(text.data() + start, text.size() - start);
-    return out;
+    return cp932::SplitLineViews(text, cp932::LoneCr::EndsLine,
+                                 cp932::FinalLineEnd::StartsEmptyLine);
 }
 
 bool IsWordByte(unsigned char c) {
     return std::isalnum(c) || c == '_' || c >= 0x80;
 }
 
-// Whether `text` lies at `at` of `hay`, walking the characters of `text`: only single-byte
-// letters fold; a two-byte character matches itself alone, since its second byte may look like
-// a letter (テ 0x83 0x65 and ウ 0x83 0x45 differ only there). `at` is a character boundary of
-// `hay`, so the characters of both line up for as long as they agree.
+// Whether `text` lies at `at` of `hay`; without `matchCase`, single-byte letters fold (never
+// the second byte of a two-byte character).
 bool MatchesAt(const std::string& hay, std::size_t at, const std::string& text, bool matchCase) {
-    const std::size_t m = text.size();
-    for (std::size_t k = 0; k < m;) {
-        const auto t = static_cast<unsigned char>(text[k]);
-        const auto h = static_cast<unsigned char>(hay[at + k]);
-        if (cp932::IsLeadByte(t) && k + 1 < m) {
-            if (h != t || hay[at + k + 1] != text[k + 1]) return false;
-            k += 2;
-            continue;
-        }
-        if (h != t && (matchCase || cp932::IsLeadByte(h) || (h | 0x20) != (t | 0x20) ||
-                       (t | 0x20) < 'a' || (t | 0x20) > 'z'))
-            return false;
-        ++k;
-    }
-    return true;
+    const auto there = std::string_view(hay).substr(at, text.size());
+    return matchCase ? there == text : cp932::EqualsNoCase(there, text);
 }
 
 } // namespace

@@ -23,13 +23,8 @@
 
 namespace {
 
-QColor ToQColor(std::uint32_t bgr) {
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-std::uint32_t FromQColor(const QColor& c) {
-    return static_cast<std::uint32_t>(c.red()) | (static_cast<std::uint32_t>(c.green()) << 8) |
-           (static_cast<std::uint32_t>(c.blue()) << 16);
-}
+using app::FromQColor;
+using app::ToQColor;
 
 TPaneFormat FormatOfRun(const rtf::Run& r) {
     return {r.color, r.points, r.bold, r.underline};

@@ -92,6 +92,7 @@ TFormSearch::TFormSearch(QWidget* parent) : QDialog(parent) {
     ComboBox1->completer()->setCaseSensitivity(Qt::CaseSensitive);
     ComboBox1->setGeometry(120, 8, 300, 22);
     Label1->setBuddy(ComboBox1);
+    ComboBox1->lineEdit()->setAccessibleName(app::U("検索する文字列(T):"));
 
     RadioGroup1 = new QGroupBox(app::U(" 検索方向 "), this);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));

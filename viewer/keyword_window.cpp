@@ -7,6 +7,7 @@
 #include "note_text.h"
 #include "platform.h"
 #include "qtext.h"
+#include "sjis_text.h"
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -22,22 +23,9 @@ QToolButton* Button(QWidget* parent, const char* name) {
     return b;
 }
 
-// Splits Shift-JIS text into lines at CR LF, lone CR and LF; a final line end adds no line.
+// The keyword list's lines: a final line end adds no line.
 std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
+    return cp932::SplitLines(text, cp932::LoneCr::EndsLine, cp932::FinalLineEnd::EndsLastLine);
 }
 
 } // namespace
@@ -58,6 +46,7 @@ TForm2::TForm2(const std::string& programDir, QWidget* parent)
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setToolTip(app::U("「//赤」「//青」と記載すれば、それ以降の単語が色つき表示になります"));
+    Memo1->setAccessibleName(Memo1->toolTip());
 
     BitBtn1 = Button(this, "BitBtn1");
     BitBtn1->setText(app::U("//青　赤　緑　黒　黄"));
@@ -69,6 +58,7 @@ TForm2::TForm2(const std::string& programDir, QWidget* parent)
 
     BitBtn2 = Button(this, "BitBtn2");
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    BitBtn2->setAccessibleName(app::U("閉じる"));
     BitBtn2->setGeometry(8, 452, 192, 28);
     BitBtn3 = Button(this, "BitBtn3");
     BitBtn3->setText(app::U("中止"));

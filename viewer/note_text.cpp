@@ -5,7 +5,7 @@
 namespace viewer {
 namespace {
 
-std::string S(const char* utf8) {
+std::string Sjis(const char* utf8) {
     return cp932::FromUtf8(utf8);
 }
 
@@ -120,24 +120,24 @@ std::string MixedLineEndsQuestion(const std::string& path, const TNoteForm& form
     for (const TLineEnds kind : {TLineEnds::CrLf, TLineEnds::Lf, TLineEnds::Cr}) {
         const int n = form.count[static_cast<int>(kind)];
         if (n == 0) continue;
-        if (!kinds.empty()) kinds += S("、");
-        kinds += LineEndName(kind) + S("が") + std::to_string(n) + S("個");
+        if (!kinds.empty()) kinds += Sjis("、");
+        kinds += LineEndName(kind) + Sjis("が") + std::to_string(n) + Sjis("個");
     }
-    return S("「") + path + S("」では改行コードが混在しています（") + kinds +
-           S("）。\r\n保存すると、すべての改行をいちばん多い ") + LineEndName(form.ends) +
-           S(" にそろえます。保存しますか？");
+    return Sjis("「") + path + Sjis("」では改行コードが混在しています（") + kinds +
+           Sjis("）。\r\n保存すると、すべての改行をいちばん多い ") + LineEndName(form.ends) +
+           Sjis(" にそろえます。保存しますか？");
 }
 
 TChangedOnDisk ChangedOnDiskQuestion(const std::string& path, bool removed) {
     if (removed)
-        return {S("「") + path +
-                    S("」は、読み込んだ後で削除されたか、移動されています。\r\n"
-                      "この内容でファイルを作り直しますか？"),
-                S("保存")};
-    return {S("「") + path +
-                S("」は、読み込んだ後でほかのプログラムによって変更されています。\r\n"
-                  "上書きすると、その変更は失われます。上書きしますか？"),
-            S("上書き保存")};
+        return {Sjis("「") + path +
+                    Sjis("」は、読み込んだ後で削除されたか、移動されています。\r\n"
+                         "この内容でファイルを作り直しますか？"),
+                Sjis("保存")};
+    return {Sjis("「") + path +
+                Sjis("」は、読み込んだ後でほかのプログラムによって変更されています。\r\n"
+                     "上書きすると、その変更は失われます。上書きしますか？"),
+            Sjis("上書き保存")};
 }
 
 } // namespace viewer

@@ -26,7 +26,7 @@ using namespace textsearch;
 
 namespace {
 
-std::string S(const char* utf8) {
+std::string Sjis(const char* utf8) {
     return cp932::FromUtf8(utf8);
 }
 
@@ -79,9 +79,9 @@ void Configure(TEditor& e, bool document) {
     wrap.SetFollowRetMark(document);
     wrap.SetFollowPunctuation(document);
     wrap.SetLeading(document);
-    wrap.SetFollowStr(S("、。，．・？！゛゜ヽヾゝゞ々ー）］｝」』!),.:;?]}｡｣､･ｰﾞﾟ"));
-    wrap.SetLeadStr(S("（［｛「『([{｢"));
-    wrap.SetPunctuationStr(S("、。，．,.｡､"));
+    wrap.SetFollowStr(Sjis("、。，．・？！゛゜ヽヾゝゞ々ー）］｝」』!),.:;?]}｡｣､･ｰﾞﾟ"));
+    wrap.SetLeadStr(Sjis("（［｛「『([{｢"));
+    wrap.SetPunctuationStr(Sjis("、。，．,.｡､"));
 
     TEditorMarks& marks = e.Marks();
     marks.EofMark().SetColor(clFuchsia);
@@ -140,7 +140,7 @@ TForm4::TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* p
     setWindowTitle(app::U("ファイル名"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(app::MapFont(S("ＭＳ Ｐゴシック"), 12));
+    setFont(app::MapFont(Sjis("ＭＳ Ｐゴシック"), 12));
     resize(931, 480);
     move(170, 217);
 
@@ -156,8 +156,9 @@ TForm4::TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* p
     Edit2 = new QLineEdit(ToolBar1);
     Edit2->setObjectName(QStringLiteral("Edit2"));
     Edit2->setFixedWidth(184);
-    Edit2->setFont(app::MapFont(S("ＭＳ Ｐゴシック"), 13));
+    Edit2->setFont(app::MapFont(Sjis("ＭＳ Ｐゴシック"), 13));
     Edit2->setStyleSheet(QStringLiteral("color: blue"));
+    Edit2->setAccessibleName(app::U("検索文字列"));
     ToolBar1->addWidget(Edit2);
     BitBtn4 = ToolButton(ToolBar1, "BitBtn4", "検　索");
     BitBtn3 = ToolButton(ToolBar1, "BitBtn3", "↓");
@@ -167,6 +168,9 @@ TForm4::TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* p
     BitBtn7->setStyleSheet(QStringLiteral("QToolButton:enabled { color: red }"));
     BitBtn7->setEnabled(false);
     BitBtn5 = ToolButton(ToolBar1, "BitBtn5", "閉じる");
+    // The tool strip's own button for what a narrow window cannot show.
+    if (auto* more = ToolBar1->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(app::U("その他のボタン"));
     layout->addWidget(ToolBar1);
 
     Splitter1 = new QSplitter(Qt::Vertical, this);
@@ -175,8 +179,10 @@ TForm4::TForm4(const TViewerHit& hit, const std::string& colorIniDir, QWidget* p
     Splitter1->setChildrenCollapsible(false);
     Editor1 = new TEditor(Splitter1);
     Editor1->setObjectName(QStringLiteral("Editor1"));
+    Editor1->setAccessibleName(app::U("本文"));
     Editor2 = new TEditor(Splitter1);
     Editor2->setObjectName(QStringLiteral("Editor2"));
+    Editor2->setAccessibleName(app::U("括弧を除いた抜粋"));
     Editor2->setMinimumHeight(6);
     Splitter1->addWidget(Editor1);
     Splitter1->addWidget(Editor2);
@@ -211,8 +217,8 @@ void TForm4::LoadNote() {
     if (!bytes) {
         if (errno == ENODEV)
             throw ENotANote(
-                S("「") + hit_.HitFilePath +
-                S("」は通常のファイルではない（FIFO やデバイスなど）ため、開けません。"));
+                Sjis("「") + hit_.HitFilePath +
+                Sjis("」は通常のファイルではない（FIFO やデバイスなど）ため、開けません。"));
         throw std::runtime_error("cannot read \"" + native + "\": " + files::ErrorText(errno));
     }
     Editor1->OnChange = TNotifyEvent{};
@@ -306,7 +312,7 @@ void TForm4::FormActivate() {
     const std::string text = Editor1->Lines().Text();
     std::int32_t start = 0, length = 0;
     if (!FindInBuffer(text, start, length, hit_.HitLineText, soDown | soMatchCase)) {
-        app::platform().ShowMessage(S("ジャンプする行の指定を間違えているようです。"));
+        app::platform().ShowMessage(Sjis("ジャンプする行の指定を間違えているようです。"));
     } else {
         // Rows as the window's width wraps them, so that the hit is brought to where it will
         // stay.
@@ -384,8 +390,8 @@ bool TForm4::SearchAgain() {
     std::int32_t start = Editor1->SelStart(), length = Editor1->SelLength();
     Edit2->setText(app::ToQ(FSearchText));
     if (!FindInBuffer(Editor1->Lines().Text(), start, length, FSearchText, FSearchOptions)) {
-        app::platform().ShowMessage(S("検索文字列  ' ") + FSearchText + " '\r\n" +
-                                    S("は見つかりませんでした。"));
+        app::platform().ShowMessage(Sjis("検索文字列  ' ") + FSearchText + " '\r\n" +
+                                    Sjis("は見つかりませんでした。"));
         return false;
     }
     Editor1->SetSelStart(start);
@@ -407,15 +413,15 @@ void TForm4::BitBtn1Click() {
     if (FHasTags == 1 && FTagsRemoved == 100) return;
     if (!noteForm_) {
         app::platform().ShowMessage(
-            S("このファイルは読み込んだときと同じ内容で書き戻せないため、保存しませんでした。"
-              "ファイルは変更されていません。"));
+            Sjis("このファイルは読み込んだときと同じ内容で書き戻せないため、保存しませんでした。"
+                 "ファイルは変更されていません。"));
         return;
     }
     viewer::TNoteForm form = *noteForm_;
     if (form.Mixed()) {
         // One kind of line end for the whole note, and the user knows it first.
         if (!app::platform().Ask({viewer::MixedLineEndsQuestion(hit_.HitFilePath, form),
-                                  S("そろえて保存"), S("キャンセル"), false}))
+                                  Sjis("そろえて保存"), Sjis("キャンセル"), false}))
             return;
         form = form.Uniform();
     }
@@ -432,7 +438,7 @@ bool TForm4::SaveNoteBytes(const std::string& bytes) {
     if (!now || *now != loaded_) {
         const viewer::TChangedOnDisk q =
             viewer::ChangedOnDiskQuestion(hit_.HitFilePath, now && !now->exists);
-        if (!app::platform().Ask({q.text, q.write, S("キャンセル"), false})) return false;
+        if (!app::platform().Ask({q.text, q.write, Sjis("キャンセル"), false})) return false;
     }
     files::Stamp written;
     if (const int error = files::Replace(native, bytes, &written)) {
@@ -452,7 +458,7 @@ void TForm4::BitBtn7Click() {
     BitBtn7->setEnabled(false);
     BitBtn1->setEnabled(false);
     FTagsRemoved = 100;
-    static const std::string space = S("　");
+    static const std::string space = Sjis("　");
     if (Editor1->Lines().GetCount() == 0)
         Editor1->Lines().SetText(space);
     else

@@ -74,18 +74,20 @@ class TForm4 : public QDialog {
     // How the editor's text goes back to the note's bytes; nullopt: it cannot, exactly.
     const std::optional<viewer::TNoteForm>& NoteForm() const { return noteForm_; }
 
-    void FormShow();
-    void FormActivate();
-    void FormClose();
-    void FormCanResize();
-    void Edit2Exit();
-    void BitBtn1Click();
-    void BitBtn2Click();
-    void BitBtn3Click();
-    void BitBtn4Click();
-    void BitBtn6Click();
-    void BitBtn7Click();
-    void Editor1Change();
+    void FormShow();      // restore the placement
+    void FormActivate();  // go to the hit
+    void FormClose();     // save the placement
+    void FormCanResize(); // rewrap
+    void Edit2Exit();     // take the search text
+    void BitBtn1Click();  // save the correction
+    void BitBtn2Click();  // search up
+    void BitBtn3Click();  // search down
+    void BitBtn4Click();  // search dialog
+    void BitBtn6Click();  // excerpt without brackets
+    void BitBtn7Click();  // strip tags
+    void Editor1Change(); // the note was edited
+    // Finds FSearchText from the selection with FSearchOptions and selects it; false (said so)
+    // when it is not there.
     bool SearchAgain();
     // Ends the modal loop, however the viewer is closed; the placement is written first.
     void done(int result) override;

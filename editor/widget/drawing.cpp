@@ -94,7 +94,7 @@ QColor TEditor::QtColor(TColor C, TColor None) const {
     default:
         break;
     }
-    return QColor(C & 0xFF, (C >> 8) & 0xFF, (C >> 16) & 0xFF);
+    return app::ToQColor(C);
 }
 
 void TEditor::SetColor(TColor V) {

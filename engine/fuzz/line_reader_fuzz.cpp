@@ -2,6 +2,7 @@
 // zero byte a space, a final line feed added when missing, CR LF and a lone CR each one line
 // feed, a lead byte taking the byte after it unless that is a line end. Start characters, match
 // characters and reported lines (text and number) must agree, also around a block boundary.
+#include "codec.h"
 #include "errors.h"
 #include "fuzz_file.h"
 #include "txtfile.h"
@@ -16,10 +17,6 @@
 #include <vector>
 
 namespace {
-
-bool IsLead(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 struct Char {
     std::uint16_t code;
@@ -56,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<Char> chars;
     for (std::size_t i = 0; i < d.size();) {
         const auto b = static_cast<unsigned char>(d[i]);
-        const std::size_t w = IsLead(b) && i + 1 < d.size() && d[i + 1] != '\n' ? 2 : 1;
+        const std::size_t w = cp932::IsLeadByte(b) && i + 1 < d.size() && d[i + 1] != '\n' ? 2 : 1;
         const std::uint16_t code =
             w == 2 ? static_cast<std::uint16_t>(b << 8 | static_cast<unsigned char>(d[i + 1])) : b;
         chars.push_back({code, i, w});

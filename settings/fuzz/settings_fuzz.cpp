@@ -2,6 +2,7 @@
 // reports success can be read back (the value as the read promises to return it), writing the
 // same again changes nothing, a refused write leaves the file as it was, and a fenced string or
 // an integer of the settings component comes back unchanged. Any old file content is allowed.
+#include "codec.h"
 #include "inigt.h"
 #include "profile.h"
 
@@ -39,10 +40,6 @@ void Put(const std::string& text) {
     std::ofstream(Path(), std::ios::binary | std::ios::trunc) << text;
 }
 
-bool IsLead(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 // What a read returns for a written value: line breaks became spaces, blanks around it and one
 // pair of enclosing quotes are gone, at most 2047 bytes without half a character.
 std::string Expected(std::string v) {
@@ -58,7 +55,7 @@ std::string Expected(std::string v) {
         v = v.substr(1, v.size() - 2);
     std::size_t n = 0;
     while (n < v.size()) {
-        const std::size_t w = IsLead(static_cast<unsigned char>(v[n])) ? 2 : 1;
+        const std::size_t w = cp932::IsLeadByte(static_cast<unsigned char>(v[n])) ? 2 : 1;
         if (n + w > app::kMaxProfileValue) break;
         n += w;
     }

@@ -1,5 +1,7 @@
 #include "textsearch.h"
 
+#include "codec.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -14,10 +16,6 @@
 namespace textsearch {
 
 namespace {
-
-constexpr bool IsLead(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 constexpr unsigned char kVoicedMark = 0xDE;       // ﾞ
 constexpr unsigned char kSemiVoicedMark = 0xDF;   // ﾟ
@@ -104,11 +102,11 @@ class CharStarts {
 
     bool IsStart(std::int32_t pos) {
         if (pos <= 0 || pos >= size_) return true;
-        if (!IsLead(b_[pos - 1])) return true;
+        if (!cp932::IsLeadByte(b_[pos - 1])) return true;
         if (!map_.empty()) return map_[pos] != 0;
         std::int32_t q = pos - 1;
         const std::int32_t limit = pos - 1 - kLocalRun;
-        while (q >= 0 && IsLead(b_[q])) {
+        while (q >= 0 && cp932::IsLeadByte(b_[q])) {
             if (q == limit) {
                 BuildMap();
                 return map_[pos] != 0;
@@ -119,14 +117,14 @@ class CharStarts {
     }
     bool IsTrail(std::int32_t pos) { return !IsStart(pos); }
     // At a character start: whether it is a two-byte character.
-    bool IsDouble(std::int32_t pos) const { return pos + 1 < size_ && IsLead(b_[pos]); }
+    bool IsDouble(std::int32_t pos) const { return pos + 1 < size_ && cp932::IsLeadByte(b_[pos]); }
 
   private:
     static constexpr std::int32_t kLocalRun = 256;
     void BuildMap() {
         map_.assign(static_cast<std::size_t>(size_) + 1, 1);
         for (std::int32_t i = 0; i < size_; ++i)
-            if (IsLead(b_[i]) && i + 1 < size_) map_[++i] = 0;
+            if (cp932::IsLeadByte(b_[i]) && i + 1 < size_) map_[++i] = 0;
     }
     const unsigned char* b_;
     std::int32_t size_;
@@ -180,9 +178,9 @@ class Searcher {
             const std::int32_t t = pos + i + s;
             if (t >= size_) return -1;
             const unsigned char t0 = b_[t];
-            const bool tDouble = t + 1 < size_ && IsLead(t0);
+            const bool tDouble = t + 1 < size_ && cp932::IsLeadByte(t0);
             const unsigned char q0 = p_[j];
-            const bool qDouble = j + 1 < m_ && IsLead(q0);
+            const bool qDouble = j + 1 < m_ && cp932::IsLeadByte(q0);
             int used = 0; // text bytes taken by a match
             if (tDouble) {
                 if (qDouble) {
@@ -259,7 +257,7 @@ class Searcher {
 
     std::int32_t Try(std::int32_t pos) {
         if (pos >= size_ || !first_[b_[pos]]) return -1;
-        if (pos + 1 < size_ && IsLead(b_[pos])) {
+        if (pos + 1 < size_ && cp932::IsLeadByte(b_[pos])) {
             // A two-byte first character must be one of the few the pattern's first equals.
             const std::uint16_t c = Code(b_ + pos);
             if (c != firstCodes_[0] && c != firstCodes_[1] && c != firstCodes_[2]) return -1;
@@ -277,12 +275,12 @@ class Searcher {
     // Which text bytes may begin a match of the pattern's first character: a cheap filter in
     // front of the full comparison, computed by that comparison itself on one-character texts.
     void BuildFirstBytes() {
-        const bool qDouble = m_ > 1 && IsLead(p_[0]);
+        const bool qDouble = m_ > 1 && cp932::IsLeadByte(p_[0]);
         const Pattern one{std::string(reinterpret_cast<const char*>(p_), qDouble ? 2 : 1), 1};
         for (int v = 0; v < 256; ++v) {
             const auto b = static_cast<unsigned char>(v);
             bool may = false;
-            if (IsLead(b)) {
+            if (cp932::IsLeadByte(b)) {
                 // A two-byte text character: the same lead, or a lower-case letter whose capital
                 // has another lead (the small Roman numerals). A lone lead at the end of the
                 // buffer is a single byte.
@@ -360,7 +358,7 @@ Pattern Prepare(std::string_view pattern, TSearchOptions options) {
         auto* s = reinterpret_cast<unsigned char*>(p.bytes.data());
         const std::size_t n = p.bytes.size();
         for (std::size_t k = 0; k < n; ++k) {
-            if (IsLead(s[k]) && k + 1 < n) {
+            if (cp932::IsLeadByte(s[k]) && k + 1 < n) {
                 const std::uint16_t up = UpperCaseCode(Code(s + k));
                 s[k] = static_cast<unsigned char>(up >> 8);
                 s[k + 1] = static_cast<unsigned char>(up & 0xFF);
@@ -374,7 +372,7 @@ Pattern Prepare(std::string_view pattern, TSearchOptions options) {
     const auto* s = reinterpret_cast<const unsigned char*>(p.bytes.data());
     const std::size_t n = p.bytes.size();
     for (std::size_t k = 0; k < n; ++k, ++p.chars)
-        if (IsLead(s[k]) && k + 1 < n) ++k;
+        if (cp932::IsLeadByte(s[k]) && k + 1 < n) ++k;
     return p;
 }
 
@@ -435,7 +433,7 @@ std::string ToFullWidth(std::string_view s) {
     for (std::size_t k = 0; k < s.size(); ++k) {
         const auto b = static_cast<unsigned char>(s[k]);
         std::uint16_t code = 0;
-        if (IsLead(b)) {
+        if (cp932::IsLeadByte(b)) {
             out.push_back(s[k]);
             if (k + 1 < s.size()) out.push_back(s[++k]);
         } else if (k + 1 < s.size() && KanaPair(b, static_cast<unsigned char>(s[k + 1]), code)) {

@@ -2,6 +2,7 @@
 #include "rtf.h"
 
 #include "codec.h"
+#include "win_color.h"
 
 #include <algorithm>
 #include <cmath>
@@ -78,9 +79,11 @@ std::string Write(const std::vector<Run>& runs, const WriteOptions& options) {
     std::string name;
     WriteText(name, options.fontName.empty() ? std::string("MS Gothic") : options.fontName);
     out += name + ";}}\n{\\colortbl ;";
-    for (std::uint32_t c : colors)
-        out += "\\red" + std::to_string(c & 0xFF) + "\\green" + std::to_string((c >> 8) & 0xFF) +
-               "\\blue" + std::to_string((c >> 16) & 0xFF) + ";";
+    for (std::uint32_t c : colors) {
+        const wincolor::TRgb rgb = wincolor::ToRgb(c);
+        out += "\\red" + std::to_string(rgb.red) + "\\green" + std::to_string(rgb.green) +
+               "\\blue" + std::to_string(rgb.blue) + ";";
+    }
     out += "}\n{\\*\\" + std::string(kPlainSizeWord) + std::to_string(HalfPoints(plain)) + "}\n";
     // Word processors give Japanese text a font and a language of its own (the double-byte
     // text's associated font): both are the document's, or the text shows in another face.
@@ -347,11 +350,9 @@ class Reader {
         }
         if (state_.dest == Dest::ColorTable) {
             if (b == ';') {
-                colors_.push_back(colorSet_ ? std::optional<std::uint32_t>(
-                                                  static_cast<std::uint32_t>(red_) |
-                                                  (static_cast<std::uint32_t>(green_) << 8) |
-                                                  (static_cast<std::uint32_t>(blue_) << 16))
-                                            : std::nullopt);
+                colors_.push_back(
+                    colorSet_ ? std::optional<std::uint32_t>(wincolor::FromRgb(red_, green_, blue_))
+                              : std::nullopt);
                 red_ = green_ = blue_ = 0;
                 colorSet_ = false;
             }

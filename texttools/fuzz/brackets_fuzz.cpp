@@ -1,6 +1,7 @@
 // Bracket removal against a plain reimplementation: split the text into characters first, then
 // keep what lies outside every bracket pair.
 #include "brackets.h"
+#include "codec.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,15 +12,11 @@
 
 namespace {
 
-bool IsLead(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 TStripResult Plain(const std::string& text) {
     std::vector<std::string> chars;
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t w =
-            IsLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+            cp932::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
         chars.push_back(text.substr(i, w));
         i += w;
     }
