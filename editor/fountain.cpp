@@ -809,6 +809,10 @@ TFountainColor* TFountainParser::TokenColor() const {
     return nullptr;
 }
 
+bool TFountainParser::LinesStartFresh() const {
+    return FFountain->Brackets().Count() == 0;
+}
+
 void TFountainParser::RowStep(int I, const TRowAttributeStringList& L, TRowAttributeData& S) {
     if (S.CarryKind == kdComment) {
         S.CarryLength = 0;

@@ -275,6 +275,11 @@ class TFountainParser : public TObject {
     virtual TFountainColor* TokenColor() const;
     // Turns S, the state at the start of row I of L, into the state at the start of row I + 1.
     void RowStep(int I, const TRowAttributeStringList& L, TRowAttributeData& S);
+    // Whether every logical line begins in the initial state, whatever the lines above hold, so
+    // that a row's state follows from its own line alone. True while the fountain has no
+    // brackets: RowStep carries nothing else past a line end. A parser that keeps more state
+    // of its own across lines says false.
+    virtual bool LinesStartFresh() const;
 
   protected:
     using Scanner = void (TFountainParser::*)();

@@ -554,13 +554,24 @@ int TEditorScreenStrings::ReparseFrom(int Index, bool Notify) {
 std::vector<TRowToken> TEditorScreenStrings::RowTokens(int Row, std::string_view RowText) {
     std::vector<TRowToken> out;
     if (Row < 0 || Row >= Count() || RowText.empty()) return out;
-    if (!Parsed(Row)) ReparseFrom(Row, false);
     auto parser = NewParser();
     if (!parser) return out;
+    TRowAttributeData s;
+    if (!Parsed(Row) && parser->LinesStartFresh()) {
+        // Far below what is parsed (a note opened at a hit near its end): the row's state comes
+        // from its own line, stepped here and stored nowhere, instead of parsing every row above.
+        for (int r = LineStartRow(Row); r < Row; ++r) {
+            s.RowAttr = static_cast<std::uint8_t>(RowAttr(r));
+            parser->RowStep(r, *this, s);
+            s.PrevRowAttr = s.RowAttr;
+        }
+    } else {
+        if (!Parsed(Row)) ReparseFrom(Row, false);
+        s = LoadRowState(*this, Row);
+    }
     std::string t(RowText);
     const int n = static_cast<int>(t.size());
     if (FWordWrap && RowAttr(Row) == Wrapped && Row + 1 < Count()) t += Text(Row + 1);
-    TRowAttributeData s = LoadRowState(*this, Row);
     s.RowAttr = static_cast<std::uint8_t>(RowAttr(Row));
     parser->StartRow(t, s);
     for (int k; (k = parser->ReadToken()) != kdEnd && parser->TokenOffset() < n;) {

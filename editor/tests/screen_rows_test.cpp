@@ -532,6 +532,53 @@ TEST(ScreenRows, RowTokensParseOnDemandAndSeeAcrossTheWrap) {
     EXPECT_TRUE(f.list.RowTokens(99, "x").empty());
 }
 
+// Without brackets no state runs on past a line end, so a row far below what is parsed takes its
+// tokens from its own line: the same as a parse from the text's start gives, row for row, with
+// comments, quotations, reserve words and addresses cut by the wrap.
+TEST(ScreenRows, RowTokensFarBelowTheParsedRowsMatchAFullParse) {
+    std::mt19937 rng(3);
+    const std::vector<std::string> pieces = {
+        "a",          "bc",           " ",          "//",
+        "'",          "\r\n",         "9",          "1.5e3",
+        Sjis("漢字"), Sjis("ソ表"),   Sjis("能ポ"), Sjis("、"),
+        "begin",      Sjis("消費税"), Sjis("ｱｲ"),   "http://example.jp/a?b=1",
+        "x@y.jp",
+    };
+    for (int round = 0; round < 60; ++round) {
+        std::string text;
+        for (int i = 0, n = 40 + static_cast<int>(rng() % 200); i < n; ++i)
+            text += pieces[rng() % pieces.size()];
+        std::vector<std::vector<TRowToken>> want, got;
+        FakeEditor ed; // one fountain for both, so that the colours compare
+        ed.screenRows = 1;
+        ed.fountain.SetCommenter("//");
+        ed.fountain.SetQuotation("'");
+        ed.fountain.ReserveWordList().Add("begin");
+        ed.fountain.ReserveWordList().Add(Sjis("消費税"));
+        const int wrapByte = 20 + static_cast<int>(rng() % 10);
+        for (const bool full : {true, false}) {
+            TEditorScreenStrings list;
+            list.AddEditor(&ed);
+            list.WrapOption().SetWrapByte(wrapByte);
+            list.SetWordWrap(true);
+            ed.initFull = full;
+            list.LoadText(text);
+            auto& out = full ? want : got;
+            // From the bottom up, so that no row asked for has been parsed by an earlier one.
+            out.assign(static_cast<size_t>(list.Count()), {});
+            for (int r = list.Count() - 1; r >= 0; --r)
+                out[static_cast<size_t>(r)] = list.RowTokens(r, list.Text(r));
+            if (!full) {
+                EXPECT_FALSE(list.Parsed(list.Count() - 1));
+            }
+        }
+        ASSERT_EQ(got.size(), want.size());
+        for (size_t r = 0; r < want.size(); ++r)
+            ASSERT_EQ(got[r], want[r]) << "round " << round << ", row " << r << " of\n"
+                                       << cp932::ToUtf8(text);
+    }
+}
+
 // Line ends as the rows give them back: CR LF, a lone CR and a lone LF each become CR LF.
 std::string Normalized(std::string_view t) {
     std::string r;
