@@ -138,6 +138,9 @@ void TVelStringList::RebuildStarts(size_t From) {
         FStarts[b] = b == 0 ? 0 : FStarts[b - 1] + static_cast<int>(FBlocks[b - 1].size());
 }
 
+// A big note has a row for every few dozen bytes: each row costs little beside its text.
+static_assert(sizeof(TVelRecord) <= sizeof(std::string) + 24);
+
 TVelRecord& TVelStringList::Rec(int Index) {
     if (Index < 0 || Index >= FCount) IndexError();
     int b = BlockOf(Index);

@@ -6,6 +6,7 @@
 #include "classes.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -100,10 +101,40 @@ class TFileExtComponent : public TStoreComponent {
     std::unique_ptr<TStringList> FFileExtList;
 };
 
+// A row's context string: empty for nearly every row, so it takes a pointer's room until a
+// tokenizer stores one.
+class TRowContext {
+  public:
+    TRowContext() = default;
+    TRowContext(const TRowContext& O) { *this = O; }
+    TRowContext(TRowContext&&) noexcept = default;
+    TRowContext& operator=(const TRowContext& O) { return *this = O.Get(); }
+    TRowContext& operator=(TRowContext&&) noexcept = default;
+    TRowContext& operator=(const std::string& S) {
+        if (S.empty())
+            FText.reset();
+        else if (FText)
+            *FText = S;
+        else
+            FText = std::make_unique<std::string>(S);
+        return *this;
+    }
+    const std::string& Get() const {
+        static const std::string empty;
+        return FText ? *FText : empty;
+    }
+    operator const std::string&() const { return Get(); }
+    void clear() { FText.reset(); }
+    friend bool operator==(const TRowContext& A, const std::string& B) { return A.Get() == B; }
+
+  private:
+    std::unique_ptr<std::string> FText;
+};
+
 // One row of the row string list.
 struct TVelRecord {
     std::string Text;
-    std::string ContextText;
+    TRowContext ContextText;
     std::int32_t Tag = 0;
     std::uint32_t Attr1 = 0;
     std::uint32_t Attr2 = 0;
