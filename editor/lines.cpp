@@ -187,6 +187,14 @@ std::string TEditorStrings::GetTextStr() const {
     return out;
 }
 
+void TEditorStrings::ForEachPiece(const std::function<void(std::string_view)>& Piece) const {
+    const TEditorScreenStrings& L = FEditor.List();
+    for (int r = 0, n = L.Count(); r < n; ++r) {
+        Piece(L.Text(r));
+        if (L.RowAttr(r) == LineEnd) Piece("\r\n");
+    }
+}
+
 void TEditorStrings::SetTextStr(std::string_view Value) {
     TUpdateBracket b(*this);
     FEditor.List().LoadText(Value);

@@ -6,6 +6,7 @@
 
 #include "classes.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,9 @@ class TEditorStrings : public TStrings {
     // Not undoable: the lists are emptied.
     void SetTextStr(std::string_view Value);
     std::string Text() const { return GetTextStr(); }
+    // The text GetTextStr gives, handed to Piece part by part (each row, each line end) instead
+    // of built whole.
+    void ForEachPiece(const std::function<void(std::string_view)>& Piece) const;
     void SetText(std::string_view Value) { SetTextStr(Value); }
 
     // The file's bytes as they are, lines ending at CR, LF or CR LF, the text ending at a

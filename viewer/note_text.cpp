@@ -54,28 +54,49 @@ TNoteForm TNoteForm::Uniform() const {
 }
 
 std::optional<TNoteForm> NoteFormOf(std::string_view fileBytes, std::string_view editorText) {
-    TNoteForm form;
+    TNoteFormCheck check(fileBytes);
+    check.Feed(editorText);
+    return check.Result();
+}
+
+TNoteFormCheck::TNoteFormCheck(std::string_view fileBytes) {
     const size_t eof = fileBytes.find('\x1A');
-    const std::string_view body = fileBytes.substr(0, eof);
-    if (eof != std::string_view::npos) form.tail = std::string(fileBytes.substr(eof));
+    body_ = fileBytes.substr(0, eof);
+    if (eof != std::string_view::npos) form_.tail = std::string(fileBytes.substr(eof));
+}
+
+void TNoteFormCheck::Feed(std::string_view piece) {
     // The body as the editor holds it: every line end a CR LF.
-    size_t j = 0;
-    for (size_t i = 0; i < body.size(); ++i) {
-        const char c = body[i];
-        if (c == '\r' || c == '\n') {
-            const TLineEnds kind = c == '\n'                                    ? TLineEnds::Lf
-                                   : i + 1 < body.size() && body[i + 1] == '\n' ? TLineEnds::CrLf
-                                                                                : TLineEnds::Cr;
-            ++form.count[static_cast<int>(kind)];
-            if (kind == TLineEnds::CrLf) ++i;
-            if (editorText.substr(j, 2) != "\r\n") return std::nullopt;
-            j += 2;
-        } else {
-            if (j >= editorText.size() || editorText[j] != c) return std::nullopt;
-            ++j;
+    for (size_t k = 0; k < piece.size() && same_; ++k) {
+        const char e = piece[k];
+        if (lfDue_) {
+            same_ = e == '\n';
+            lfDue_ = false;
+            continue;
         }
+        if (at_ >= body_.size()) {
+            same_ = false;
+            break;
+        }
+        const char c = body_[at_];
+        if (c != '\r' && c != '\n') {
+            same_ = e == c;
+            ++at_;
+            continue;
+        }
+        const TLineEnds kind = c == '\n'                                          ? TLineEnds::Lf
+                               : at_ + 1 < body_.size() && body_[at_ + 1] == '\n' ? TLineEnds::CrLf
+                                                                                  : TLineEnds::Cr;
+        ++form_.count[static_cast<int>(kind)];
+        at_ += kind == TLineEnds::CrLf ? 2 : 1;
+        same_ = e == '\r';
+        lfDue_ = true;
     }
-    if (j != editorText.size()) return std::nullopt;
+}
+
+std::optional<TNoteForm> TNoteFormCheck::Result() const {
+    if (!same_ || lfDue_ || at_ != body_.size()) return std::nullopt;
+    TNoteForm form = form_;
     // The most frequent; a tie goes to CR LF, then LF.
     for (const TLineEnds kind : {TLineEnds::Lf, TLineEnds::Cr})
         if (form.count[static_cast<int>(kind)] > form.count[static_cast<int>(form.ends)])

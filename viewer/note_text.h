@@ -38,6 +38,23 @@ struct TNoteForm {
 // The form of `fileBytes` as the editor shows them in `editorText`; nullopt when the editor's
 // text is not the note's (loading lost something), so that it must never be written back.
 std::optional<TNoteForm> NoteFormOf(std::string_view fileBytes, std::string_view editorText);
+
+// NoteFormOf with the editor's text handed over in pieces, in order (a big note's rows), so that
+// it is never held whole beside the note's bytes. `fileBytes` must outlive the check.
+class TNoteFormCheck {
+  public:
+    explicit TNoteFormCheck(std::string_view fileBytes);
+    void Feed(std::string_view piece);
+    // What NoteFormOf gives for the pieces fed, joined.
+    std::optional<TNoteForm> Result() const;
+
+  private:
+    std::string_view body_; // up to the first Ctrl-Z
+    TNoteForm form_;
+    size_t at_ = 0;      // in body_
+    bool lfDue_ = false; // a line end's CR matched, its LF expected next
+    bool same_ = true;
+};
 // The note's bytes for the editor's text: its CR LF turned into the form's line end, and the
 // tail after it. Exact for an unmixed form: the text as loaded gives back the note's bytes.
 std::string ToNoteBytes(std::string_view editorText, const TNoteForm& form);

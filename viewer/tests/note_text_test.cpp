@@ -94,9 +94,35 @@ TEST(NoteForm, TheNotesBytesComeBackFromTheEditorsText) {
         }
     }
     // An editor's text that lost or changed something is no form of the note.
-    for (const auto& [file, editor] : std::vector<std::pair<std::string, std::string>>{
-             {std::string("a\0b", 3), "a"}, {"a\nb", "a\r\nc"}, {"ab", "a"}, {"a\n", "a"}})
+    const std::vector<std::pair<std::string, std::string>> lost = {{std::string("a\0b", 3), "a"},
+                                                                   {"a\nb", "a\r\nc"},
+                                                                   {"ab", "a"},
+                                                                   {"a\n", "a"},
+                                                                   {"a\nb", "a\rb"},
+                                                                   {"a\nb", "a\r\n\nb"}};
+    for (const auto& [file, editor] : lost)
         EXPECT_EQ(NoteFormOf(file, editor), std::nullopt) << file;
+
+    // The editor's text handed over in pieces, cut anywhere (inside a CR LF too), gives what the
+    // whole text gives.
+    auto same = [](const std::optional<TNoteForm>& a, const std::optional<TNoteForm>& b) {
+        if (!a || !b) return !a && !b;
+        return a->ends == b->ends && a->count[0] == b->count[0] && a->count[1] == b->count[1] &&
+               a->count[2] == b->count[2] && a->tail == b->tail;
+    };
+    std::vector<std::pair<std::string, std::string>> all = lost;
+    for (const Case& c : cases)
+        all.emplace_back(c.file, c.editor);
+    for (const auto& [file, editor] : all) {
+        const std::optional<TNoteForm> whole = NoteFormOf(file, editor);
+        for (size_t cut = 0; cut <= editor.size(); ++cut) {
+            TNoteFormCheck check(file);
+            check.Feed(std::string_view(editor).substr(0, cut));
+            check.Feed("");
+            check.Feed(std::string_view(editor).substr(cut));
+            EXPECT_TRUE(same(check.Result(), whole)) << file << " cut at " << cut;
+        }
+    }
 }
 
 TEST(NoteForm, TheQuestionsNameTheFileAndWhatHappens) {
