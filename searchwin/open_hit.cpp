@@ -2,6 +2,7 @@
 #include "main_window.h"
 
 #include "codec.h"
+#include "memory.h"
 #include "platform.h"
 #include "qtext.h"
 #include "result_pane.h"
@@ -230,6 +231,7 @@ void TForm1::BitBtn10Click() {
 }
 
 void ShowHitInViewer(TForm1& form) {
+    const app::ReturnFreeMemoryAtExit release; // once the viewer and its rows are gone
     TForm4 viewer({form.HitFilePath, form.HitFileName, form.HitLineText}, form.ProgramDir(), &form);
     // The viewer keeps its placement in the main window's settings file.
     viewer.IniGT4.SetFileName(form.IniGT1.Path());
