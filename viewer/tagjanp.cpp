@@ -6,13 +6,16 @@
 #include "files.h"
 #include "fonts.h"
 #include "form_search.h"
+#include "memory.h"
 #include "placement.h"
 #include "platform.h"
 #include "qtext.h"
 
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
@@ -222,14 +225,33 @@ void TForm4::LoadNote() {
         throw std::runtime_error("cannot read \"" + native + "\": " + files::ErrorText(errno));
     }
     Editor1->OnChange = TNotifyEvent{};
+    SettleWidth();
     Editor1->Lines().LoadFromBuffer(*bytes);
     // Whether saving can give the note back byte for byte: the editor ends lines with CR LF and
-    // stops at a Ctrl-Z.
-    noteForm_ = viewer::NoteFormOf(*bytes, Editor1->Lines().Text());
+    // stops at a Ctrl-Z. Row by row: the text is not held whole beside the note's bytes.
+    viewer::TNoteFormCheck check(*bytes);
+    Editor1->Lines().ForEachPiece([&](std::string_view piece) { check.Feed(piece); });
+    noteForm_ = check.Result();
     loaded_ = stamp;
     Editor1->SetModified(false);
     BitBtn1->setEnabled(false);
     Editor1->OnChange = MakeEvent<&TForm4::Editor1ChangeEvent>(this);
+}
+
+void TForm4::SettleWidth() {
+    // The rows are cut once, at the width the window will show them: its placement and layout
+    // are settled now, where showing it would settle them only after the note is cut. A hidden
+    // widget keeps its resize for the show: the splitter, the editor (which lays out its
+    // viewport) and the viewport (whose resize the editor measures) are told at once.
+    FormShow();
+    layout()->activate();
+    for (QWidget* w :
+         {static_cast<QWidget*>(Splitter1), static_cast<QWidget*>(Editor1), Editor1->viewport()}) {
+        if (!w->testAttribute(Qt::WA_PendingResizeEvent)) continue;
+        QResizeEvent resized(w->size(), QSize());
+        QCoreApplication::sendEvent(w, &resized);
+    }
+    FormCanResize();
 }
 
 void TForm4::showEvent(QShowEvent* event) {
@@ -484,6 +506,7 @@ void TForm4::BitBtn6Click() {
 }
 
 void ShowFileViewer(const TViewerHit& hit, const std::string& colorIniDir, QWidget* parent) {
+    const app::ReturnFreeMemoryAtExit release; // once the viewer and its rows are gone
     TForm4 form(hit, colorIniDir, parent);
     form.LoadNote();
     form.exec();

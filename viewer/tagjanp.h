@@ -101,6 +101,8 @@ class TForm4 : public QDialog {
 
   private:
     void LoadReserveWords();
+    // Places and lays out the window as it will be shown, and wraps the editors to its width.
+    void SettleWidth();
     // Brings Editor1's caret row near the middle unless it is well inside the view.
     void RecentreOnCaret();
     void Editor1ChangeEvent(editor::TObject* Sender);

@@ -122,6 +122,34 @@ TEST_F(ViewerTest, OpensAtTheFirstOccurrenceOfTheHitLine) {
     EXPECT_EQ(Text(), note);
 }
 
+// The note is cut into rows once, when it is loaded, at the width of the window as it is shown:
+// showing the window finds it cut already (a big note was cut twice).
+TEST_F(ViewerTest, TheNoteIsCutOnceAtTheWidthItIsShownAt) {
+    std::string line;
+    for (int i = 0; i < 60; ++i)
+        line += S("ソ表能ポ ");
+    Write(Note("long.txt"), line + "\r\n" + S("目印") + "\r\n");
+    for (const int width : {931, 520}) {
+        SCOPED_TRACE(width);
+        TViewerHit hit{Dir() + "/data/long.txt", "long.txt", S("目印")};
+        form_ = std::make_unique<TForm4>(hit, Dir());
+        form_->IniGT4.SetExecutable(Dir() + "/quelvra");
+        form_->IniGT4.Loaded();
+        form_->resize(width, 400);
+        form_->LoadNote();
+        const int wrap = form_->Editor1->WrapOption().WrapByte();
+        const int rows = form_->Editor1->RowCount();
+        form_->show();
+        for (int k = 0; k < 5; ++k)
+            QApplication::processEvents();
+        EXPECT_EQ(form_->Editor1->VisibleColCount() - 1, wrap);
+        EXPECT_EQ(form_->Editor1->WrapOption().WrapByte(), wrap);
+        EXPECT_EQ(form_->Editor1->RowCount(), rows);
+        EXPECT_GT(rows, 3);
+        EXPECT_EQ(form_->Editor1->SelText(), S("目印"));
+    }
+}
+
 TEST_F(ViewerTest, HeaderLinesAndMissingHitLines) {
     const std::string html = S("<html>\r\n<p>本文</p>\r\n</html>\r\n");
     Write(Note("b.html"), html);
