@@ -32,20 +32,20 @@ std::string S(const char* utf8) {
     return cp932::FromUtf8(utf8);
 }
 
-std::string MakeNote(size_t bytes, const std::string& hitLine) {
-    const char* words[] = {"検索",     "全文",   "テキスト", "ファイル", "ひらがな", "カタカナ",
-                           "漢字変換", "、",     "。",       "「引用」", "（注）",   "the",
-                           "quick",    "fox",    "1234",     " ",        "ﾊﾝｶｸ",     "ＡＢＣ",
-                           "表示",     "ソフト", "です"};
+// `bytes` of lines `shortest` to `shortest + spread` bytes long, of random words, the hit line
+// placed at 90%.
+std::string MakeLines(size_t bytes, const std::string& hitLine,
+                      const std::vector<const char*>& words, size_t shortest, size_t spread,
+                      unsigned seed) {
     std::vector<std::string> sj;
     for (const char* w : words)
         sj.push_back(S(w));
-    std::mt19937 rng(11);
+    std::mt19937 rng(seed);
     std::string out;
     out.reserve(bytes + 1024);
     bool placed = false;
     while (out.size() < bytes) {
-        const size_t end = out.size() + 20 + rng() % 140;
+        const size_t end = out.size() + shortest + rng() % (spread + 1);
         while (out.size() < end)
             out += sj[rng() % sj.size()];
         out += "\r\n";
@@ -57,28 +57,19 @@ std::string MakeNote(size_t bytes, const std::string& hitLine) {
     return out;
 }
 
-// A note of short dense lines (a word list, a log of numbers): 10 to 30 bytes a line, the hit
-// line at 90%.
+// A note of prose.
+std::string MakeNote(size_t bytes, const std::string& hitLine) {
+    return MakeLines(bytes, hitLine,
+                     {"検索", "全文", "テキスト", "ファイル", "ひらがな", "カタカナ", "漢字変換",
+                      "、",   "。",   "「引用」", "（注）",   "the",      "quick",    "fox",
+                      "1234", " ",    "ﾊﾝｶｸ",     "ＡＢＣ",   "表示",     "ソフト",   "です"},
+                     20, 139, 11);
+}
+
+// A note of short dense lines (a word list, a log of numbers): 10 to 30 bytes a line.
 std::string MakeDenseNote(size_t bytes, const std::string& hitLine) {
-    const char* words[] = {"ソ", "表", "能", "ポ", "a", "1", "23", "ｶﾅ", "、", "x"};
-    std::vector<std::string> sj;
-    for (const char* w : words)
-        sj.push_back(S(w));
-    std::mt19937 rng(12);
-    std::string out;
-    out.reserve(bytes + 1024);
-    bool placed = false;
-    while (out.size() < bytes) {
-        const size_t end = out.size() + 10 + rng() % 21;
-        while (out.size() < end)
-            out += sj[rng() % sj.size()];
-        out += "\r\n";
-        if (!placed && out.size() > bytes * 9 / 10) {
-            out += hitLine + "\r\n";
-            placed = true;
-        }
-    }
-    return out;
+    return MakeLines(bytes, hitLine, {"ソ", "表", "能", "ポ", "a", "1", "23", "ｶﾅ", "、", "x"}, 10,
+                     20, 12);
 }
 
 // A field of /proc/self/status in KiB ("VmRSS", "VmHWM").
