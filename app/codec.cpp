@@ -124,24 +124,50 @@ std::string ToUtf8(std::string_view sjis) {
 
 namespace {
 
-// The code page 932 form of every UTF-16 code unit outside ASCII and the surrogates: a single
-// byte below 0x100, a lead and trail byte as lead * 256 + trail, 0 for none. Each unit is
-// converted once, with one descriptor.
+// The code page 932 form of every UTF-16 code unit (see UnitCodeTable). Every unit outside
+// ASCII and the surrogates goes through one descriptor in one pass, each followed by a line
+// feed, unconvertible ones skipped: what stands between two line feeds is one unit's form.
+// (A descriptor call per unit costs twice as long, and a program searching Unicode notes waits
+// for this table.)
 const std::vector<std::uint16_t>& UnitTable() {
     static const std::vector<std::uint16_t> table = [] {
         std::vector<std::uint16_t> t(0x10000, 0);
-        Converter cv("CP932", "UTF-16LE");
+        for (unsigned u = 0; u < 0x80; ++u)
+            t[u] = static_cast<std::uint16_t>(u);
+        std::u16string in;
+        in.reserve(2 * 0x10000);
         for (unsigned u = 0x80; u < 0x10000; ++u) {
             if (u >= 0xD800 && u <= 0xDFFF) continue;
-            const char in16[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
-            const char* in = in16;
-            size_t left = 2;
-            std::string out;
-            if (cv.Run(in, left, out) != 0) continue;
-            if (out.size() == 1) t[u] = static_cast<unsigned char>(out[0]);
-            if (out.size() == 2)
-                t[u] = static_cast<std::uint16_t>(static_cast<unsigned char>(out[0]) << 8 |
-                                                  static_cast<unsigned char>(out[1]));
+            in += static_cast<char16_t>(u);
+            in += u'\n';
+        }
+        std::string bytes(in.size() * sizeof(char16_t), '\0');
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            bytes[2 * i] = static_cast<char>(in[i] & 0xFF);
+            bytes[2 * i + 1] = static_cast<char>(in[i] >> 8);
+        }
+        std::string out;
+        {
+            Converter cv("CP932//IGNORE", "UTF-16LE");
+            const char* src = bytes.data();
+            size_t left = bytes.size();
+            // (Each call stops where it skipped something; the next goes on from there.)
+            while (left > 0) {
+                const size_t before = left;
+                if (cv.Run(src, left, out) != EILSEQ || left == before) break;
+            }
+        }
+        std::size_t at = 0;
+        for (unsigned u = 0x80; u < 0x10000; ++u) {
+            if (u >= 0xD800 && u <= 0xDFFF) continue;
+            const std::size_t end = out.find('\n', at);
+            if (end == std::string::npos) break;
+            const std::string_view form(out.data() + at, end - at);
+            at = end + 1;
+            if (form.size() == 1) t[u] = static_cast<unsigned char>(form[0]);
+            if (form.size() == 2)
+                t[u] = static_cast<std::uint16_t>(static_cast<unsigned char>(form[0]) << 8 |
+                                                  static_cast<unsigned char>(form[1]));
         }
         return t;
     }();
@@ -179,6 +205,41 @@ std::string FromUtf16Lossy(std::u16string_view utf16, std::string_view replaceme
         }
     }
     return out;
+}
+
+const std::uint16_t* UnitCodeTable() {
+    return UnitTable().data();
+}
+
+const char16_t* CodeCharTable() {
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> t(0x10000, 0);
+        Converter cv("UTF-16LE", "CP932");
+        auto one = [&](const char* bytes, size_t n) -> char16_t {
+            cv.Reset();
+            const char* in = bytes;
+            size_t left = n;
+            std::string out;
+            if (cv.Run(in, left, out) != 0 || out.size() != 2) return 0;
+            return static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
+                                         static_cast<unsigned char>(out[1]) << 8);
+        };
+        for (unsigned b = 1; b < 0x100; ++b)
+            if (!IsLeadByte(static_cast<unsigned char>(b))) {
+                const char c = static_cast<char>(b);
+                t[b] = one(&c, 1);
+            }
+        for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+            if (!IsLeadByte(static_cast<unsigned char>(lead))) continue;
+            for (unsigned trail = 0x40; trail <= 0xFC; ++trail)
+                if (IsTrailByte(static_cast<unsigned char>(trail))) {
+                    const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                    t[lead << 8 | trail] = one(pair, 2);
+                }
+        }
+        return t;
+    }();
+    return table.data();
 }
 
 char16_t SingleByteCodePageChar(int codePage, unsigned char byte) {

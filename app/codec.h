@@ -5,6 +5,7 @@
 // from readable UTF-8 here: `static const std::string kCaption = cp932::FromUtf8("検索");`.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -54,6 +55,14 @@ std::string ToUtf8(std::string_view sjis);
 // 1258), as UTF-16; 0 for a byte the code page leaves undefined and for any other code page.
 // Word processors write text of other scripts as such bytes under a font's character set.
 char16_t SingleByteCodePageChar(int codePage, unsigned char byte);
+
+// The code page 932 form of every UTF-16 code unit, as the converter gives it: a single byte
+// below 0x100 (ASCII is itself), a two-byte character as lead * 256 + trail, 0 for none (and for
+// the surrogates). Made once, at the first call.
+const std::uint16_t* UnitCodeTable();
+// The other way: the UTF-16 character of every Shift-JIS code (a single byte by its value, a
+// two-byte character as lead * 256 + trail), 0 for a code without one. Made once.
+const char16_t* CodeCharTable();
 
 // Bytes that one UTF-16 code unit becomes in FromUtf8Lossy: 1 or 2 for a character code page 932
 // has, 1 for one it lacks ("?"), 1 for a high and 0 for a low surrogate (a pair becomes "?").
