@@ -77,7 +77,8 @@ void TGrep::Grep(const std::string& fileName) {
         if (!OnMatch) return;
         Cancel = false;
         auto report = [this](RE_LineInfo_t& info) { OnMatch(*this, std::move(info)); };
-        if (FastGrep(CurrentAutomaton(), fileName, buffer_, Cancel, ProcessMessages, report))
+        if (FastGrep(CurrentAutomaton(), fileName, Encoding, buffer_, Cancel, ProcessMessages,
+                     report))
             return;
     }
     if (useLiteral_)
@@ -92,7 +93,7 @@ void TGrep::GrepByLiteral(const std::string& fileName) {
     if (!OnMatch) return;
     std::unique_ptr<TTxtFile> file;
     try {
-        file = std::make_unique<TTxtFile>(fileName, Cancel, ProcessMessages);
+        file = std::make_unique<TTxtFile>(fileName, Cancel, ProcessMessages, Encoding);
     } catch (const EEndOfFile&) {
         return;
     }
@@ -124,7 +125,7 @@ void TGrep::GrepByAutomaton(const std::string& fileName) {
     const TRE_DFAState* initial = CurrentAutomaton().InitialState;
     std::unique_ptr<TTxtFile> file;
     try {
-        file = std::make_unique<TTxtFile>(fileName, Cancel, ProcessMessages);
+        file = std::make_unique<TTxtFile>(fileName, Cancel, ProcessMessages, Encoding);
     } catch (const EEndOfFile&) {
         return;
     }

@@ -58,6 +58,10 @@ class TGrep : public TRegularExpression {
 
     bool UseReference = false;
 
+    // How the notes are read: each in its own encoding (Shift-JIS, UTF-8 or UTF-16, see
+    // cp932::DetectNoteKind), or all in one.
+    cp932::EncodingChoice Encoding = cp932::EncodingChoice::Auto;
+
     // Whether Grep currently runs the literal routine.
     bool UsesLiteral() const { return useLiteral_; }
 

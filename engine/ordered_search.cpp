@@ -62,6 +62,7 @@ void TOrderedSearch::Run(THitSink& sink) {
         for (std::size_t h = 0; h < options_.helpers; ++h) {
             auto g = std::make_unique<TGrep>();
             g->UseReference = grep_.UseReference;
+            g->Encoding = grep_.Encoding;
             g->ShareCurrentOf(grep_);
             TGrep& helperGrep = *g;
             helperGreps_.push_back(std::move(g));
@@ -129,6 +130,8 @@ void TOrderedSearch::Helper(TGrep& grep) {
 bool TOrderedSearch::Keep(TSearcher& s, std::size_t k) {
     TSlot& slot = slots_[k % ahead_];
     slot.text.clear();
+    slot.utf8.clear();
+    slot.unicode = false;
     slot.hits.clear();
     slot.count = 0;
     slot.error = nullptr;
@@ -169,7 +172,9 @@ void TOrderedSearch::OnMatch(TSearcher& s, RE_LineInfo_t& info) {
     }
     TSlot& slot = *s.into;
     slot.text += info.Line;
-    slot.hits.push_back({slot.text.size(), info.LineNo});
+    slot.unicode = info.FromUnicode;
+    if (info.FromUnicode) slot.utf8 += info.Utf8;
+    slot.hits.push_back({slot.text.size(), slot.utf8.size(), info.LineNo});
     s.bytes += static_cast<std::int64_t>(info.Line.size()) + 6;
     if (slot.hits.size() > options_.maxLines || s.bytes > options_.maxBytes) {
         s.full = true;
@@ -215,15 +220,19 @@ void TOrderedSearch::HandOn(std::size_t i, THitSink& sink) {
         return;
     }
     ++searchedAhead_;
-    std::size_t start = 0, k = 0;
+    std::size_t start = 0, utf8Start = 0, k = 0;
+    handing_.FromUnicode = slot.unicode;
+    handing_.Utf8.clear();
     for (const TKept& hit : slot.hits) {
         if (++k % 256 == 0) {
             Pump();
             if (grep_.Cancel) throw EGrepCancel();
         }
         handing_.Line.assign(slot.text, start, hit.end - start);
+        if (slot.unicode) handing_.Utf8.assign(slot.utf8, utf8Start, hit.utf8End - utf8Start);
         handing_.LineNo = hit.lineNo;
         start = hit.end;
+        utf8Start = hit.utf8End;
         sink.Hit(handing_);
         if (grep_.Cancel) throw EGrepCancel();
     }

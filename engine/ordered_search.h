@@ -79,13 +79,15 @@ class TOrderedSearch {
 
   private:
     // A file searched ahead, kept until the caller comes to it: its hit lines one after the
-    // other and where each ends, or only their number.
+    // other and where each ends (for a UTF-8 or UTF-16 note also as the note spells them), or
+    // only their number.
     struct TKept {
-        std::size_t end;
+        std::size_t end, utf8End;
         std::int32_t lineNo;
     };
     struct TSlot {
-        std::string text;
+        std::string text, utf8;
+        bool unicode = false;
         std::vector<TKept> hits;
         std::size_t count = 0;
         std::exception_ptr error;

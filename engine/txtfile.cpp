@@ -3,6 +3,7 @@
 #include "codec.h"
 #include "files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -67,8 +68,8 @@ int TTxtFile::OpenDescriptor(const std::string& fileName, std::uint64_t* size) {
 }
 
 TTxtFile::TTxtFile(const std::string& fileName, const bool& cancel,
-                   const std::function<void()>& pump)
-    : fileName_(fileName), cancel_(cancel), pump_(pump) {
+                   const std::function<void()>& pump, cp932::EncodingChoice encoding)
+    : fileName_(fileName), choice_(encoding), cancel_(cancel), pump_(pump) {
     file_ = Open(fileName);
     buf_ = static_cast<unsigned char*>(std::calloc(BlockSize + Slack, 1));
     if (!buf_) {
@@ -99,18 +100,31 @@ void TTxtFile::PumpAndTestCancel() {
 
 void TTxtFile::ReadBlock(bool first) {
     const std::size_t off = first ? 1 : 0;
-    const std::size_t n = std::fread(buf_ + off, 1, BlockSize, file_);
+    std::size_t n;
+    if (first)
+        n = ReadFirst(buf_ + off);
+    else if (utf16_)
+        n = ReadUtf16(buf_);
+    else
+        n = std::fread(buf_, 1, BlockSize, file_);
     if (std::ferror(file_)) throw EInOutError(Msg("ファイルの読み込みに失敗しました"));
     if (n == 0) throw EEndOfFile();
     valid_ = off + n;
-    // Whether the block ended the file; a look at the next byte also answers it when the file
-    // is an exact number of blocks long.
-    const int next = std::fgetc(file_);
-    if (next == EOF) {
+    if (utf16_) {
+        // (Converted ahead as far as a byte, so that the end is known as the SJIS side knows it.)
+        ConvertUtf16(1);
         if (std::ferror(file_)) throw EInOutError(Msg("ファイルの読み込みに失敗しました"));
-        eof_ = true;
+        eof_ = rawEnd_ && textLeft_.empty();
     } else {
-        std::ungetc(next, file_);
+        // Whether the block ended the file; a look at the next byte also answers it when the
+        // file is an exact number of blocks long.
+        const int next = std::fgetc(file_);
+        if (next == EOF) {
+            if (std::ferror(file_)) throw EInOutError(Msg("ファイルの読み込みに失敗しました"));
+            eof_ = true;
+        } else {
+            std::ungetc(next, file_);
+        }
     }
     if (eof_) {
         // The last line always ends with a line break.
@@ -121,6 +135,54 @@ void TTxtFile::ReadBlock(bool first) {
         buf_[valid_] = 0;
     }
     PumpAndTestCancel();
+}
+
+// The first block, which decides the note's encoding: a UTF-8 mark is left out, and a UTF-16
+// note's bytes are kept to be converted block by block.
+std::size_t TTxtFile::ReadFirst(unsigned char* at) {
+    std::size_t n = std::fread(at, 1, BlockSize, file_);
+    if (std::ferror(file_)) return 0;
+    const int next = std::fgetc(file_);
+    if (next != EOF) std::ungetc(next, file_);
+    const cp932::NoteKind kind =
+        cp932::DetectNoteKind(std::string_view(reinterpret_cast<const char*>(at), n),
+                              next == EOF && !std::ferror(file_), choice_);
+    unicode_ = kind.Unicode();
+    const std::size_t mark = std::min(kind.markBytes, n);
+    if (kind.encoding == cp932::NoteEncoding::Utf8) {
+        std::memmove(at, at + mark, n - mark);
+        return n - mark;
+    }
+    if (!unicode_) return n;
+    utf16_ = std::make_unique<cp932::Utf16ToUtf8>(kind.encoding == cp932::NoteEncoding::Utf16BE);
+    rawLeft_.assign(reinterpret_cast<const char*>(at) + mark, n - mark);
+    return ReadUtf16(at);
+}
+
+// Converts a UTF-16 note's bytes until `want` bytes of text wait (or the note has ended).
+void TTxtFile::ConvertUtf16(std::size_t want) {
+    while (textLeft_.size() < want && !rawEnd_) {
+        if (rawLeft_.empty()) {
+            rawLeft_.resize(BlockSize);
+            const std::size_t got = std::fread(rawLeft_.data(), 1, BlockSize, file_);
+            rawLeft_.resize(got);
+            if (std::ferror(file_)) return;
+            if (got < BlockSize) rawEnd_ = true;
+        }
+        utf16_->Convert(reinterpret_cast<const unsigned char*>(rawLeft_.data()), rawLeft_.size(),
+                        textLeft_);
+        rawLeft_.clear();
+        if (rawEnd_) utf16_->Finish(textLeft_);
+    }
+}
+
+// The next block of a UTF-16 note's text, as UTF-8.
+std::size_t TTxtFile::ReadUtf16(unsigned char* at) {
+    ConvertUtf16(BlockSize);
+    const std::size_t n = std::min(BlockSize, textLeft_.size());
+    std::memcpy(at, textLeft_.data(), n);
+    textLeft_.erase(0, n);
+    return n;
 }
 
 // Brings a cursor that has just advanced onto real data: from the end of the carry into the
@@ -177,6 +239,10 @@ int TTxtFile::PeekAfter(const Cursor& c) {
         return c.pos + 1 < carry_.size() ? static_cast<unsigned char>(carry_[c.pos + 1]) : buf_[0];
     if (c.pos + 1 < valid_) return buf_[c.pos + 1];
     if (eof_) return 0;
+    if (utf16_) {
+        ConvertUtf16(1);
+        return textLeft_.empty() ? 0 : static_cast<unsigned char>(textLeft_[0]);
+    }
     const int next = std::fgetc(file_);
     if (next != EOF) std::ungetc(next, file_);
     return next == EOF ? 0 : next;
@@ -215,6 +281,7 @@ unsigned char TTxtFile::ConsumeMatch() {
 
 std::uint16_t TTxtFile::GetStartChar() {
     const unsigned char b = NextByte();
+    if (unicode_) return b < 0x80 ? b : Utf8Rest(b, true);
     if (!cp932::IsLeadByte(b)) return b;
     // A lead byte before a line end stands alone: no character takes a line break, so no
     // match spans two lines. (The line cursor rests on the break's LF, a lone CR turned LF.)
@@ -229,10 +296,31 @@ std::uint16_t TTxtFile::GetNextChar() {
         if (!MatchAtEnd() && At(match_) == '\n') ConsumeMatch();
         return '\n';
     }
+    if (unicode_) return b < 0x80 ? b : Utf8Rest(b, false);
     if (!cp932::IsLeadByte(b)) return b;
     // As on the line side: a lead byte before CR or LF is a character of its own.
     if (!MatchAtEnd() && (At(match_) == '\n' || At(match_) == '\r')) return b;
     return static_cast<std::uint16_t>(b << 8 | ConsumeMatch());
+}
+
+// The rest of a UTF-8 character whose first byte `lead` a cursor has just consumed: as many of
+// the bytes after it as belong to it (none of them a line break), and the code of its Shift-JIS
+// form.
+std::uint16_t TTxtFile::Utf8Rest(unsigned char lead, bool lineCursor) {
+    const unsigned length = cp932::Utf8SequenceLength(lead);
+    if (length == 0) return cp932::kNoFormCode;
+    char32_t code = lead & (0x7F >> length);
+    for (unsigned k = 1; k < length; ++k) {
+        if (!lineCursor && MatchAtEnd()) return cp932::kNoFormCode;
+        const unsigned char b = At(lineCursor ? line_ : match_);
+        if (!cp932::Utf8Continues(lead, k, b)) return cp932::kNoFormCode;
+        if (lineCursor)
+            NextByte();
+        else
+            ConsumeMatch();
+        code = code << 6 | (b & 0x3F);
+    }
+    return cp932::ShiftJisCodeOf(code);
 }
 
 void TTxtFile::GetLine(RE_LineInfo_t& info) {
@@ -252,8 +340,16 @@ void TTxtFile::GetLine(RE_LineInfo_t& info) {
     }
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
         text.pop_back();
-    info.Line = std::move(text);
     info.LineNo = lineNo_;
+    info.FromUnicode = unicode_;
+    if (unicode_) {
+        info.Line.clear();
+        cp932::AppendShiftJisForm(info.Line, text);
+        info.Utf8 = std::move(text);
+    } else {
+        info.Line = std::move(text);
+        info.Utf8.clear();
+    }
 }
 
 } // namespace engine

@@ -4,19 +4,27 @@
 #pragma once
 
 #include "errors.h"
+#include "note_encoding.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace engine {
 
 // One reported line: its bytes without the line end, and its number (the first line is 1).
+// `Line` is Shift-JIS: a Shift-JIS note's own bytes, or a UTF-8 or UTF-16 note's line in its
+// Shift-JIS form (see cp932::AppendShiftJisForm), which is what the pattern matched. For such a
+// note `Utf8` holds the line as the note spells it, in UTF-8 (a UTF-16 note's converted; bytes
+// that are no character kept as they are, see cp932::Utf16ToUtf8).
 struct RE_LineInfo_t {
     std::string Line;
     std::int32_t LineNo = 0;
+    bool FromUnicode = false;
+    std::string Utf8;
 };
 
 class TTxtFile {
@@ -27,7 +35,11 @@ class TTxtFile {
     // Opens `fileName` (Shift-JIS, "/" separators) read-only and reads the first block.
     // EFileNotFound when it cannot be opened, EEndOfFile when it is empty, EGrepCancel when
     // `cancel` is found set after the first block. `pump` (may be empty) runs the host's events.
-    TTxtFile(const std::string& fileName, const bool& cancel, const std::function<void()>& pump);
+    // The first block decides the note's encoding (see cp932::DetectNoteKind): a UTF-8 or
+    // UTF-16 note is read as UTF-8 text (a UTF-16 one converted block by block), its characters
+    // decoded into the codes of their Shift-JIS forms.
+    TTxtFile(const std::string& fileName, const bool& cancel, const std::function<void()>& pump,
+             cp932::EncodingChoice encoding = cp932::EncodingChoice::Auto);
     ~TTxtFile();
 
     // Opens `fileName` (Shift-JIS, "/" separators) read-only, with the same failures as the
@@ -69,8 +81,19 @@ class TTxtFile {
     unsigned char NextByte();
     unsigned char ConsumeMatch();
     void PumpAndTestCancel();
+    std::size_t ReadFirst(unsigned char* at);
+    std::size_t ReadUtf16(unsigned char* at);
+    void ConvertUtf16(std::size_t want);
+    std::uint16_t Utf8Rest(unsigned char lead, bool lineCursor);
 
     std::string fileName_;
+    cp932::EncodingChoice choice_;
+    bool unicode_ = false;
+    // A UTF-16 note: its decoder, the raw bytes read and not yet converted, the text converted
+    // and not yet in a block, and whether the raw bytes have all been read.
+    std::unique_ptr<cp932::Utf16ToUtf8> utf16_;
+    std::string rawLeft_, textLeft_;
+    bool rawEnd_ = false;
     std::FILE* file_ = nullptr;
     unsigned char* buf_ = nullptr;
     Cursor line_, lineStart_, match_;
