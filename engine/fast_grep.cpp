@@ -11,8 +11,8 @@ using fastgrep::EndData;
 using fastgrep::ReadInto;
 using fastgrep::Search;
 
-bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buffer,
-              const bool& cancel, const std::function<void()>& pump,
+bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, cp932::EncodingChoice encoding,
+              TFastBuffer& buffer, const bool& cancel, const std::function<void()>& pump,
               const std::function<void(RE_LineInfo_t&)>& report) {
     std::uint64_t fileBytes = 0;
     const int file = TTxtFile::OpenDescriptor(fileName, &fileBytes);
@@ -21,12 +21,30 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
         ~Closer() { ::close(fd); }
     } closer{file};
     if (!buffer.memo) buffer.memo = std::make_shared<TSearchMemo>();
-    Search search(dfa, *buffer.memo, cancel, pump, report);
-    const bool canMatch = search.Prepare();
+    constexpr std::size_t kChunk = TTxtFile::BlockSize;
     constexpr std::size_t kPad = 3; // a line feed and two zero bytes after the data
-
     const std::size_t expect =
         static_cast<std::size_t>(std::min<std::uint64_t>(fileBytes, std::uint64_t(1) << 62));
+
+    // The first block decides the note's encoding; a Shift-JIS note's search goes on with it.
+    std::size_t firstBlock = 0;
+    const bool decide = encoding != cp932::EncodingChoice::ShiftJis;
+    if (decide) {
+        unsigned char* head = buffer.Reserve(2 * kChunk + kPad, 0);
+        firstBlock = fastgrep::ReadRaw(file, head, kChunk, expect);
+        const cp932::NoteKind kind =
+            cp932::DetectNoteKind(std::string_view(reinterpret_cast<const char*>(head), firstBlock),
+                                  firstBlock < kChunk || expect <= firstBlock, encoding);
+        if (kind.Unicode())
+            return fastgrep::FastGrepUnicode(
+                dfa, file, expect, kind,
+                std::string(reinterpret_cast<const char*>(head), firstBlock), buffer, cancel, pump,
+                report);
+        fastgrep::ZerosToSpaces(head, firstBlock);
+    }
+
+    Search search(dfa, *buffer.memo, cancel, pump, report);
+    const bool canMatch = search.Prepare();
     // A small note looks for what the notes before it looked for: counting its few bytes would
     // cost more than the search.
     if (expect < 16384) search.TakeRareChoice(buffer);
@@ -38,9 +56,9 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
 
     if (!canMatch || search.StreamsLines()) {
         // Whole lines at a time through a buffer that is reused, grown only for a longer line.
-        constexpr std::size_t kChunk = TTxtFile::BlockSize;
         std::size_t base = 0, have = 0, noLFBefore = 0;
-        unsigned char* buf = buffer.Reserve(2 * kChunk + kPad, 0);
+        bool firstRead = decide;
+        unsigned char* buf = buffer.Reserve(2 * kChunk + kPad, firstBlock);
         for (;;) {
             std::size_t want = kChunk;
             // A line longer than a piece: the rest of the file at once (and one byte more,
@@ -48,9 +66,13 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
             if (noLFBefore > 0 && expect > base + have &&
                 expect - (base + have) < kFastGrepMaxBytes)
                 want = std::max(kChunk, expect - (base + have) + 1);
-            buf = buffer.Reserve(have + want + kPad, have);
+            buf = buffer.Reserve(have + want + kPad, firstRead ? firstBlock : have);
+            // (The first block was read to decide the encoding.)
             const std::size_t got =
-                ReadInto(file, buf + have, want, expect > base + have ? expect - (base + have) : 0);
+                firstRead ? firstBlock
+                          : ReadInto(file, buf + have, want,
+                                     expect > base + have ? expect - (base + have) : 0);
+            firstRead = false;
             have += got;
             if (got < want) {
                 if (base + have == 0) return true;
@@ -86,9 +108,9 @@ bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buff
 
     if (expect > kFastGrepMaxBytes) return false;
     // One more byte asked for than expected tells that the file has not grown.
-    std::size_t size = 0;
-    std::size_t room = expect + 1;
-    unsigned char* data = buffer.Reserve(room + kPad, 0);
+    std::size_t size = firstBlock;
+    std::size_t room = std::max(expect + 1, firstBlock + 1);
+    unsigned char* data = buffer.Reserve(room + kPad, firstBlock);
     for (;;) {
         size += ReadInto(file, data + size, room - size, expect > size ? expect - size : 0);
         if (size < room) break;

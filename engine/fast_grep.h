@@ -22,6 +22,8 @@ class TFastBuffer {
     // At least `bytes` bytes, the first `keep` of them kept.
     unsigned char* Reserve(std::size_t bytes, std::size_t keep);
     unsigned char* Data() { return data_.get(); }
+    // A second such memory: a Unicode note's text in its Shift-JIS form.
+    unsigned char* ReserveForm(std::size_t bytes, std::size_t keep);
 
     // The byte of a literal that the last search looked for (see the search), with the
     // literal: a small file takes it over instead of counting its own bytes.
@@ -33,16 +35,17 @@ class TFastBuffer {
     std::shared_ptr<TSearchMemo> memo;
 
   private:
-    std::unique_ptr<unsigned char[]> data_;
-    std::size_t capacity_ = 0;
+    std::unique_ptr<unsigned char[]> data_, form_;
+    std::size_t capacity_ = 0, formCapacity_ = 0;
 };
 
-// Searches `fileName` with `dfa`. Returns false, having read nothing, when the file is too
-// large to hold in memory (the caller then uses the block reader). Throws what the block
-// reader throws: EFileNotFound, EInOutError, EGrepCancel (`cancel` is tested after every block
-// read and before every reported line, right after `pump`).
-bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, TFastBuffer& buffer,
-              const bool& cancel, const std::function<void()>& pump,
+// Searches `fileName` with `dfa`, reading it in `encoding` (see TGrep::Encoding). Returns false,
+// having reported nothing, when the file is too large to hold in memory (the caller then uses
+// the block reader). Throws what the block reader throws: EFileNotFound, EInOutError,
+// EGrepCancel (`cancel` is tested after every block read and before every reported line, right
+// after `pump`).
+bool FastGrep(const TRE_DFA& dfa, const std::string& fileName, cp932::EncodingChoice encoding,
+              TFastBuffer& buffer, const bool& cancel, const std::function<void()>& pump,
               const std::function<void(RE_LineInfo_t&)>& report);
 
 // The vector instructions the search may use, for tests of every path: 2 (AVX2, when the

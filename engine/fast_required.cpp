@@ -4,14 +4,68 @@
 #include "fast_search.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 namespace engine {
 namespace fastgrep {
 
+namespace {
+
+// The strings of `r` as a tree of bytes: each node's edges in one run, sorted by byte.
+void BuildTrie(Required& r) {
+    // (The strings are sorted: a node's children come in the order of their bytes, and every
+    // string shares its path with the one before it as far as they agree.)
+    struct Building {
+        std::vector<std::pair<unsigned char, std::size_t>> children;
+        bool ends = false;
+    };
+    std::vector<Building> nodes(1);
+    for (const std::string& s : r.strings) {
+        std::size_t node = 0;
+        for (const char c : s) {
+            const auto b = static_cast<unsigned char>(c);
+            auto& children = nodes[node].children;
+            if (!children.empty() && children.back().first == b) {
+                node = children.back().second;
+            } else {
+                children.emplace_back(b, nodes.size());
+                node = nodes.size();
+                nodes.emplace_back();
+            }
+        }
+        nodes[node].ends = true;
+    }
+    r.trie.resize(nodes.size());
+    for (std::size_t k = 0; k < nodes.size(); ++k) {
+        r.trie[k].firstEdge = static_cast<std::uint32_t>(r.trieEdges.size());
+        r.trie[k].edges = static_cast<std::uint16_t>(nodes[k].children.size());
+        r.trie[k].ends = nodes[k].ends;
+        for (const auto& [b, to] : nodes[k].children)
+            r.trieEdges.push_back({b, static_cast<std::uint32_t>(to)});
+    }
+}
+
+} // namespace
+
+bool Required::StringAt(const unsigned char* d, std::size_t p, std::size_t n) const {
+    std::uint32_t node = 0;
+    for (std::size_t q = p;; ++q) {
+        const TrieNode& t = trie[node];
+        if (t.ends) return true;
+        if (q >= n) return false;
+        const TrieEdge* e = trieEdges.data() + t.firstEdge;
+        const TrieEdge* end = e + t.edges;
+        while (e < end && e->byte != d[q])
+            ++e;
+        if (e == end) return false;
+        node = e->to;
+    }
+}
+
 // Sets up the search for one set of strings; the byte counts are those of the first data.
-Required Search::MakeRequired(std::vector<std::string> strings, const std::size_t (&count)[256],
-                              const std::function<std::size_t(unsigned)>& pairCount) const {
+Required MakeRequired(std::vector<std::string> strings, const std::size_t (&count)[256],
+                      const std::function<std::size_t(unsigned)>& pairCount, std::size_t skip) {
     Required r;
     r.strings = std::move(strings);
     if (r.strings.size() == 1) {
@@ -40,18 +94,20 @@ Required Search::MakeRequired(std::vector<std::string> strings, const std::size_
     }
     TStartSpellings& sp = r.firsts;
     sp.usable = kVectorStarts;
+    r.skip = skip;
     for (const std::string& b : r.strings) {
-        const unsigned char x = static_cast<unsigned char>(b[0]);
+        const unsigned char x = static_cast<unsigned char>(b[skip]);
         r.first[x] = true;
-        if (b.size() == 1) {
+        if (b.size() == skip + 1) {
             if (std::find(sp.singles.begin(), sp.singles.end(), x) == sp.singles.end())
                 sp.singles.push_back(x);
         } else {
-            const std::array<unsigned char, 2> xy = {x, static_cast<unsigned char>(b[1])};
+            const std::array<unsigned char, 2> xy = {x, static_cast<unsigned char>(b[skip + 1])};
             if (std::find(sp.pairs.begin(), sp.pairs.end(), xy) == sp.pairs.end())
                 sp.pairs.push_back(xy);
         }
     }
+    if (skip > 0) BuildTrie(r);
     // (A pair is as good as its first byte alone when that byte also spells a string.)
     std::erase_if(sp.pairs, [&](const std::array<unsigned char, 2>& xy) {
         return std::find(sp.singles.begin(), sp.singles.end(), xy[0]) != sp.singles.end();
@@ -79,31 +135,39 @@ void Search::ChooseRequired() {
             s.memo_.chosen = true;
         }
     } keep{*this, small};
-    // Every set the pattern is known to need, then every code; how often each occurs in the
-    // first data decides which few are looked for.
-    std::vector<std::vector<std::string>> sets = dfa_.RequiredSets;
-    for (TCharCode c : dfa_.SearchRequiredCodes) {
-        std::vector<std::string> one = {CodeToStr(c)};
-        if (std::find(sets.begin(), sets.end(), one) == sets.end()) sets.push_back(one);
-    }
+    std::vector<std::vector<std::string>> sets = RequiredSetsOf(dfa_);
     if (sets.empty()) return;
-    std::size_t count[256] = {};
-    const std::size_t sample = std::min<std::size_t>(n_, 16384);
-    for (std::size_t i = 0; i < sample; ++i)
-        ++count[d_[i]];
     // What looking for a set costs in the sample: every place its search stops to compare (a
     // string found there lets a line through, which costs more). A set is worth it when its
     // search stops at most half as often as the search for the starts of attempts, which runs
     // anyway and whose every stop costs more (a keyword found on most lines, or whose
     // spellings begin with common kana, is found as fast by its starts alone); at most twice
     // as often when a start costs the rest of its line.
+    const std::size_t sample = std::min<std::size_t>(n_, 16384);
     const std::size_t whole = n_;
     n_ = sample;
     std::size_t starts = 0;
     for (std::size_t p = NextCandidate(0); p < n_ && starts < sample / 4; p = NextCandidate(p + 1))
         ++starts;
     n_ = whole;
-    const std::size_t stopLimit = longAttempts_ ? 2 * starts : starts / 2;
+    required_ = ChooseSets(std::move(sets), d_, sample, longAttempts_ ? 2 * starts : starts / 2);
+}
+
+std::vector<std::vector<std::string>> RequiredSetsOf(const TRE_DFA& dfa) {
+    // Every set the pattern is known to need, then every code.
+    std::vector<std::vector<std::string>> sets = dfa.RequiredSets;
+    for (TCharCode c : dfa.SearchRequiredCodes) {
+        std::vector<std::string> one = {CodeToStr(c)};
+        if (std::find(sets.begin(), sets.end(), one) == sets.end()) sets.push_back(one);
+    }
+    return sets;
+}
+
+std::vector<Required> ChooseSets(std::vector<std::vector<std::string>> sets, const unsigned char* d,
+                                 std::size_t sample, std::size_t stopLimit, std::size_t maxSkip) {
+    std::size_t count[256] = {};
+    for (std::size_t i = 0; i < sample; ++i)
+        ++count[d[i]];
     const std::size_t scoreLimit = sample / 8 + 16;
     std::vector<std::pair<std::size_t, Required>> scored;
     // The pairs of bytes a single string may be looked for by, counted in one pass.
@@ -122,7 +186,7 @@ void Search::ChooseRequired() {
         for (std::uint16_t key : keys)
             wanted[key >> 6] |= std::uint64_t(1) << (key & 63);
         for (std::size_t i = 0; i + 1 < sample; ++i) {
-            const unsigned key = static_cast<unsigned>(d_[i]) << 8 | d_[i + 1];
+            const unsigned key = static_cast<unsigned>(d[i]) << 8 | d[i + 1];
             if (wanted[key >> 6] >> (key & 63) & 1)
                 ++keyCount[static_cast<std::size_t>(
                     std::lower_bound(keys.begin(), keys.end(), key) - keys.begin())];
@@ -133,18 +197,25 @@ void Search::ChooseRequired() {
                                                  keys.begin())];
     };
     for (std::vector<std::string>& set : sets) {
-        Required r = MakeRequired(std::move(set), count, pairCount);
-        if (r.strings.size() > 1 && !(r.firsts.usable && VectorLevel() > 0)) continue;
-        n_ = sample;
-        std::size_t stops = 0, found = 0;
-        // (Several strings cost more at every stop: a quarter of the starts at most.)
-        const std::size_t most = r.strings.size() > 1 ? stopLimit / 2 : stopLimit;
-        const auto worth = [&] { return stops <= most && stops + 4 * found <= scoreLimit; };
-        for (std::size_t p = FindRequired(r, 0, &stops); p < n_ && worth();
-             p = FindRequired(r, p + 1, &stops))
-            ++found;
-        n_ = whole;
-        if (worth()) scored.emplace_back(stops + 4 * found, std::move(r));
+        std::size_t shortest = static_cast<std::size_t>(-1);
+        for (const std::string& x : set)
+            shortest = std::min(shortest, x.size());
+        std::optional<std::pair<std::size_t, Required>> best;
+        for (std::size_t skip = 0; skip <= maxSkip && (skip == 0 || set.size() > 1); ++skip) {
+            if (skip >= shortest) break;
+            Required r = MakeRequired(set, count, pairCount, skip);
+            if (r.strings.size() > 1 && !(r.firsts.usable && VectorLevel() > 0)) continue;
+            std::size_t stops = 0, found = 0;
+            // (Several strings cost more at every stop: a quarter of the starts at most.)
+            const std::size_t most = r.strings.size() > 1 ? stopLimit / 2 : stopLimit;
+            const auto worth = [&] { return stops <= most && stops + 4 * found <= scoreLimit; };
+            for (std::size_t p = FindRequired(r, d, sample, 0, &stops); p < sample && worth();
+                 p = FindRequired(r, d, sample, p + 1, &stops))
+                ++found;
+            if (worth() && (!best || stops + 4 * found < best->first))
+                best.emplace(stops + 4 * found, std::move(r));
+        }
+        if (best) scored.push_back(std::move(*best));
     }
     std::stable_sort(scored.begin(), scored.end(),
                      [](const auto& x, const auto& y) { return x.first < y.first; });
@@ -159,62 +230,69 @@ void Search::ChooseRequired() {
                 return false;
         return true;
     };
+    std::vector<Required> chosen;
     for (auto& scoredSet : scored) {
         Required& r = scoredSet.second;
-        if (required_.size() >= kMaxRequired) break;
-        if (std::none_of(required_.begin(), required_.end(),
+        if (chosen.size() >= kMaxRequired) break;
+        if (std::none_of(chosen.begin(), chosen.end(),
                          [&](const Required& t) { return implies(t, r); }))
-            required_.push_back(std::move(r));
+            chosen.push_back(std::move(r));
     }
+    return chosen;
 }
 
-std::size_t Search::FindRequired(const Required& req, std::size_t from, std::size_t* stops) const {
+std::size_t FindRequired(const Required& req, const unsigned char* d, std::size_t n,
+                         std::size_t from, std::size_t* stops) {
     if (req.strings.size() > 1) {
         const bool vectors = req.firsts.usable && VectorLevel() > 0;
-        for (std::size_t i = from; i < n_; ++i) {
+        for (std::size_t i = from + req.skip; i < n; ++i) {
             if (vectors) {
-                i = FindStartVector(req.firsts, d_, i, n_);
-                if (i >= n_) break;
+                i = FindStartVector(req.firsts, d, i, n);
+                if (i >= n) break;
             }
-            if (!req.first[d_[i]]) continue;
+            if (!req.first[d[i]]) continue;
             if (stops) ++*stops;
+            const char* at = reinterpret_cast<const char*>(d + i);
+            if (req.skip > 0) {
+                if (req.StringAt(d, i - req.skip, n)) return i - req.skip;
+                continue;
+            }
             // The strings that begin with this byte, or with this byte and the next (sorted).
-            const char* at = reinterpret_cast<const char*>(d_ + i);
             const std::string_view one(at, 1), two(at, 2);
             if (std::binary_search(req.strings.begin(), req.strings.end(), one)) return i;
             for (auto s = std::lower_bound(req.strings.begin(), req.strings.end(), two);
                  s != req.strings.end() && s->compare(0, 2, two) == 0; ++s)
-                if (i + s->size() <= n_ && std::memcmp(at, s->data(), s->size()) == 0) return i;
+                if (i + s->size() <= n && std::memcmp(at, s->data(), s->size()) == 0) return i;
         }
-        return n_;
+        return n;
     }
     const std::string& bytes = req.strings.front();
     const std::size_t len = bytes.size();
     const std::size_t k = req.rare;
     if (!req.pair.pairs.empty()) {
         const unsigned char a = req.pair.pairs[0][0], b = req.pair.pairs[0][1];
-        for (std::size_t r = from + k; r < n_;) {
-            std::size_t i = FindStartVector(req.pair, d_, r, n_);
-            while (i < n_ && !(d_[i] == a && d_[i + 1] == b))
+        for (std::size_t r = from + k; r < n;) {
+            std::size_t i = FindStartVector(req.pair, d, r, n);
+            while (i < n && !(d[i] == a && d[i + 1] == b))
                 ++i;
-            if (i >= n_) return n_;
+            if (i >= n) return n;
             if (stops) ++*stops;
             const std::size_t p = i - k;
-            if (p + len <= n_ && std::memcmp(d_ + p, bytes.data(), len) == 0) return p;
+            if (p + len <= n && std::memcmp(d + p, bytes.data(), len) == 0) return p;
             r = i + 1;
         }
-        return n_;
+        return n;
     }
     const unsigned char rare = static_cast<unsigned char>(bytes[k]);
-    for (std::size_t r = from + k; r < n_; ++r) {
-        const void* hit = std::memchr(d_ + r, rare, n_ - r);
-        if (!hit) return n_;
+    for (std::size_t r = from + k; r < n; ++r) {
+        const void* hit = std::memchr(d + r, rare, n - r);
+        if (!hit) return n;
         if (stops) ++*stops;
-        r = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d_);
+        r = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - d);
         const std::size_t p = r - k;
-        if (p + len <= n_ && std::memcmp(d_ + p, bytes.data(), len) == 0) return p;
+        if (p + len <= n && std::memcmp(d + p, bytes.data(), len) == 0) return p;
     }
-    return n_;
+    return n;
 }
 
 bool Search::LineCannotMatch(std::size_t p, std::size_t& end) {
@@ -235,7 +313,7 @@ bool Search::LineCannotMatch(std::size_t p, std::size_t& end) {
     if (end <= p || end >= n_) return false;
     for (Required& r : required_) {
         if (!r.atValid || r.at < p) {
-            r.at = FindRequired(r, p);
+            r.at = FindRequired(r, d_, n_, p);
             r.atValid = true;
         }
         if (r.at >= end) {

@@ -84,13 +84,52 @@ struct Required {
     // `rare` looked for with vectors (`pair`).
     std::size_t rare = 0;
     TStartSpellings pair;
-    // Several: how their first bytes are spelled (looked for with vectors when usable),
-    // and which bytes start one.
+    // Several: how their bytes from `skip` on begin (looked for with vectors when usable),
+    // and which bytes begin them there. A skip helps where the strings' first bytes are common
+    // ones: in UTF-8 every kana and most kanji begin with one of a few bytes.
     TStartSpellings firsts;
     std::array<bool, 256> first{};
+    std::size_t skip = 0;
+    // With a skip: the strings as a tree of their bytes, walked from where one would begin.
+    struct TrieNode {
+        std::uint32_t firstEdge = 0;
+        std::uint16_t edges = 0;
+        bool ends = false; // a string ends here
+    };
+    struct TrieEdge {
+        unsigned char byte;
+        std::uint32_t to;
+    };
+    std::vector<TrieNode> trie;
+    std::vector<TrieEdge> trieEdges;
+    // Whether a string of the tree begins at d[p] and ends before d[n].
+    bool StringAt(const unsigned char* d, std::size_t p, std::size_t n) const;
     std::size_t at = 0;
     bool atValid = false;
 };
+
+// At most this many sets of strings are looked for.
+constexpr std::size_t kMaxRequired = 6;
+
+// Sets up the search for one set of strings (sorted); `count` holds the bytes of the first data,
+// `pairCount` tells how often a pair of bytes (first * 256 + second) occurs there. Several
+// strings are looked for by their bytes from `skip` on (every string is longer than that).
+Required MakeRequired(std::vector<std::string> strings, const std::size_t (&count)[256],
+                      const std::function<std::size_t(unsigned)>& pairCount, std::size_t skip = 0);
+// Where a string of `r` occurs next in d[from, n) (n: nowhere); counts in `stops` the places
+// where the search stopped to compare. d[n] and d[n + 1] must be readable.
+std::size_t FindRequired(const Required& r, const unsigned char* d, std::size_t n, std::size_t from,
+                         std::size_t* stops = nullptr);
+// The sets of strings worth looking for, judged on the first `sample` bytes at `d`: those whose
+// search stops there at most `stopLimit` times (half that for a set of several strings) and that
+// let little through, the cheapest first, none that one before it implies, kMaxRequired at most.
+// A set of several strings is tried with each skip up to `maxSkip` (see Required).
+std::vector<Required> ChooseSets(std::vector<std::vector<std::string>> sets, const unsigned char* d,
+                                 std::size_t sample, std::size_t stopLimit,
+                                 std::size_t maxSkip = 0);
+// Every set of strings that every match of `dfa` holds one of: its required sets, then each
+// code every match reads (see TRE_DFA::SearchRequiredCodes).
+std::vector<std::vector<std::string>> RequiredSetsOf(const TRE_DFA& dfa);
 
 } // namespace fastgrep
 
@@ -104,6 +143,14 @@ struct TSearchMemo {
     std::vector<std::vector<const TRE_DFAState*>> sets; // set 0 is the empty one
     std::unordered_map<std::string, int> setIndex;
     std::vector<std::uint32_t> steps; // set * classes + class -> packed step, kUnknown
+    // For UTF-8 and UTF-16 notes (see fast_unicode.cpp), of the automaton numbered
+    // `unicodeSerial`: the UTF-8 spellings of its sets of strings (`unicodeNever`: a set none of
+    // whose strings any text can have), and the sets a small note chose to look for.
+    std::uint64_t unicodeSerial = 0;
+    std::vector<std::vector<std::string>> unicodeSets;
+    bool unicodeNever = false;
+    bool unicodeChosen = false;
+    std::vector<fastgrep::Required> unicodeRequired;
 };
 
 // What the search of an automaton's candidates and its walk look up, worked out from the
@@ -158,6 +205,11 @@ class Search {
     // the line break that ends its line (a literal never does, nor an automaton whose every
     // attempt ends at a line feed), so every attempt is over within its piece.
     bool StreamsLines() const { return useLiteral_ || dfa_.SearchEndsAtLineFeed; }
+    // The data holds only lines that hold a string of every set already: none is looked for.
+    void LookForNoRequiredSets() {
+        requiredChosen_ = true;
+        required_.clear();
+    }
     // Runs the events due for `size` bytes at `base` that are not searched (nothing can match).
     void Pass(std::size_t size, std::size_t base) {
         base_ = base;
@@ -231,7 +283,6 @@ class Search {
     // A few sets of strings that every match holds one string of (the cheapest to look for in
     // the first data; none: empty), and where the line of the last candidate ends (valid when
     // the flags say so).
-    static constexpr std::size_t kMaxRequired = 6;
     std::vector<Required> required_;
     bool requiredChosen_ = false;
     // Bytes of the current piece passed over by the sets, the size of the last piece, and
@@ -239,13 +290,6 @@ class Search {
     std::size_t passedOver_ = 0, lastPiece_ = 0;
     std::size_t rechooseAfter_ = 1, piecesToWait_ = 0;
     std::size_t lineEnd_ = 0;
-    // Where a string of `r` occurs next from `from` on (n_: nowhere); counts in `stops` the
-    // places where the search stopped to compare.
-    std::size_t FindRequired(const Required& r, std::size_t from,
-                             std::size_t* stops = nullptr) const;
-    // `count`: bytes in the first data; `pairCount`: pairs of bytes there.
-    Required MakeRequired(std::vector<std::string> strings, const std::size_t (&count)[256],
-                          const std::function<std::size_t(unsigned)>& pairCount) const;
     bool lineEndValid_ = false;
     void ChooseRequired();
     // True when no attempt from `p` to the end of its line can accept (the line lacks the
@@ -284,10 +328,21 @@ class Search {
     std::size_t exactUntil_ = 0;
 };
 
+// Searches a UTF-8 or UTF-16 note (fast_unicode.cpp) whose first `head` bytes have been read
+// from `fd` (`expect`: the file's size): its Shift-JIS form is searched, and lines are reported
+// with both forms. Returns false, having reported nothing, when the note is too large to hold.
+bool FastGrepUnicode(const TRE_DFA& dfa, int fd, std::uint64_t expect, cp932::NoteKind kind,
+                     std::string head, TFastBuffer& buffer, const bool& cancel,
+                     const std::function<void()>& pump,
+                     const std::function<void(RE_LineInfo_t&)>& report);
+
 // Reads up to `want` bytes; a zero byte reads as a space. `left` is what the file's size says
 // is left to read (0: unknown): a short read that brings exactly that is the end, without one
 // more read to learn it.
 std::size_t ReadInto(int fd, unsigned char* at, std::size_t want, std::size_t left);
+// The same without the spaces: the bytes as they are.
+std::size_t ReadRaw(int fd, unsigned char* at, std::size_t want, std::size_t left);
+void ZerosToSpaces(unsigned char* at, std::size_t n);
 // The last line always ends with a line feed; two zero bytes of padding follow.
 std::size_t EndData(unsigned char* data, std::size_t size);
 
