@@ -4,6 +4,7 @@
 #include "grep.h"
 #include "keyword_spans.h"
 #include "listing.h"
+#include "note_encoding.h"
 #include "ordered_search.h"
 #include "query.h"
 #include "result_text.h"
@@ -117,6 +118,12 @@ class Terminal {
         if (utf8_) return utf8;
         return Iconv(codeset_.c_str(), "UTF-8", utf8, false).value_or(utf8);
     }
+    // UTF-8 text (a UTF-8 or UTF-16 note's line, as shown) for output.
+    std::string OutUtf8(const std::string& utf8) const {
+        if (sjis_) return cp932::FromUtf8Lossy(utf8);
+        if (utf8_) return utf8;
+        return Iconv(codeset_.c_str(), "UTF-8", utf8, false).value_or(utf8);
+    }
     // Our own texts (UTF-8 in the source).
     std::string Own(const std::string& utf8) const {
         if (sjis_) return cp932::FromUtf8Lossy(utf8);
@@ -144,6 +151,7 @@ struct Options {
     bool json = false;
     enum class Color { Auto, Always, Never } color = Color::Auto;
     bool sjis = false;
+    cp932::EncodingChoice encoding = cp932::EncodingChoice::Auto;
     bool pattern = false;
     bool help = false;
     bool version = false;
@@ -191,6 +199,22 @@ std::optional<std::string> ParseArgs(int argc, char** argv, Options& o) {
                     into = inlineValue;
                 else if (auto e = value(name, into))
                     return e;
+                continue;
+            }
+            if (name == "--encoding") {
+                std::string choice = inlineValue;
+                if (!hasValue)
+                    if (auto e = value(name, choice)) return e;
+                static const std::pair<const char*, cp932::EncodingChoice> kinds[] = {
+                    {"auto", cp932::EncodingChoice::Auto},
+                    {"sjis", cp932::EncodingChoice::ShiftJis},
+                    {"utf8", cp932::EncodingChoice::Utf8},
+                    {"utf16", cp932::EncodingChoice::Utf16}};
+                const auto kind = std::find_if(std::begin(kinds), std::end(kinds),
+                                               [&](const auto& k) { return choice == k.first; });
+                if (kind == std::end(kinds))
+                    return "option --encoding takes auto, sjis, utf8 or utf16";
+                o.encoding = kind->second;
                 continue;
             }
             if (name == "--color" || name == "--colour") {
@@ -385,30 +409,40 @@ class Printer : public engine::THitSink {
         }
         const std::int32_t number = o_.lineNumbers ? hit.LineNo : 0;
         line_.clear();
-        if (!color_) {
+        // A UTF-8 or UTF-16 note's line as the note spells it (with --sjis: its Shift-JIS form).
+        const bool unicode = hit.FromUnicode && !o_.sjis;
+        if (!color_ && !unicode) {
             engine::AppendHitLine(line_, hit.Line, o_.star, number);
             out_ += term_.Out(line_);
-        } else {
-            engine::AppendHitLine(line_, {}, o_.star, number);
-            out_ += term_.Out(line_);
-            std::size_t at = 0;
+            out_ += '\n';
+            return;
+        }
+        engine::AppendHitLine(line_, {}, o_.star, number);
+        out_ += term_.Out(line_);
+        const std::string shown = unicode ? cp932::ShownUtf8(hit.Utf8, &places_) : hit.Line;
+        const auto piece = [&](std::size_t from, std::size_t to) {
+            if (!unicode) return term_.Out(shown.substr(from, to - from));
+            return term_.OutUtf8(shown.substr(places_[from], places_[to] - places_[from]));
+        };
+        std::size_t at = 0;
+        if (color_)
             for (const auto& span : engine::TKeywordSpans::Merged(spans_->Find(hit.Line))) {
-                out_ += term_.Out(hit.Line.substr(at, span.start - at));
-                out_ += Colored(term_.Out(hit.Line.substr(span.start, span.end - span.start)),
-                                kMatchColor);
+                out_ += piece(at, span.start);
+                out_ += Colored(piece(span.start, span.end), kMatchColor);
                 at = span.end;
             }
-            out_ += term_.Out(hit.Line.substr(at));
-        }
+        out_ += piece(at, hit.Line.size());
         out_ += '\n';
     }
     void JsonHit(const RE_LineInfo_t& hit) {
+        const std::string text =
+            hit.FromUnicode ? cp932::ShownUtf8(hit.Utf8, &places_) : cp932::ToUtf8(hit.Line);
         out_ += "{\"type\":\"hit\",\"file\":" + JsonString(cp932::PathToNative(headers_[file_])) +
-                ",\"line\":" + std::to_string(hit.LineNo) +
-                ",\"text\":" + JsonString(cp932::ToUtf8(hit.Line)) + ",\"matches\":[";
+                ",\"line\":" + std::to_string(hit.LineNo) + ",\"text\":" + JsonString(text) +
+                ",\"matches\":[";
         // (Places in bytes of the UTF-8 text: the Shift-JIS before a place, converted.)
         const auto utf8At = [&](std::size_t at) {
-            return cp932::ToUtf8(hit.Line.substr(0, at)).size();
+            return hit.FromUnicode ? places_[at] : cp932::ToUtf8(hit.Line.substr(0, at)).size();
         };
         bool first = true;
         for (const auto& span : spans_->Find(hit.Line)) {
@@ -430,6 +464,7 @@ class Printer : public engine::THitSink {
     bool headerDue_ = false;
     int listDue_ = -1;
     std::string out_, line_;
+    std::vector<std::size_t> places_; // of a Unicode line's Shift-JIS bytes in its shown text
     long long hits_ = 0, searched_ = 0, withHits_ = 0;
 };
 
@@ -537,6 +572,7 @@ int main(int argc, char** argv) {
         options.helpers = threads >= 2 ? threads - 1 : 0;
         options.lines = !o.count && !o.list;
         grep.UseReference = reference;
+        grep.Encoding = o.encoding;
         try {
             engine::TOrderedSearch(grep, std::move(paths), options).Run(*printer);
         } catch (const engine::Exception& e) {
