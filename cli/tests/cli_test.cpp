@@ -376,4 +376,54 @@ TEST_F(QuelvraGrep, JsonLines) {
         << two.out;
 }
 
+// A folder mixing encodings: every note searched in its own, its lines printed as it spells them
+// (in the terminal's encoding), the same hits as the notes converted to Shift-JIS; --encoding
+// reads every note in one.
+TEST_F(QuelvraGrep, NotesInUtf8AndUtf16) {
+    fs::create_directories(dir_ / "mixed");
+    fs::create_directories(dir_ / "twin");
+    const auto put = [&](const std::string& name, const std::string& bytes) {
+        std::ofstream(dir_ / "mixed" / name, std::ios::binary) << bytes;
+    };
+    const std::string lines = "東京 ソ表\nとうきょう 😀\n東😀京\n";
+    put("a.txt", cp932::FromUtf8("東京 ソ表\n"));
+    put("b.txt", lines);
+    put("c.txt", "\xEF\xBB\xBF" + lines);
+    std::string utf16 = "\xFF\xFE";
+    for (const char16_t u : std::u16string(u"能 東京\r\n"))
+        utf16 += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+    put("d.txt", utf16);
+    const std::string mixed = (dir_ / "mixed").string();
+    const std::string tokyo = "\n" + mixed + "/a.txt\n    1:東京 ソ表\n\n" + mixed +
+                              "/b.txt\n    1:東京 ソ表\n\n" + mixed +
+                              "/c.txt\n    1:東京 ソ表\n\n" + mixed + "/d.txt\n    1:能 東京\n";
+    const std::string reading =
+        "\n" + mixed + "/b.txt\n    2:とうきょう 😀\n\n" + mixed + "/c.txt\n    2:とうきょう 😀\n";
+    const OutputCase cases[] = {
+        {{"-n", "東京", "--", mixed}, 0, tokyo.c_str()},
+        {{"-n", "トウキョウ", "--", mixed}, 0, reading.c_str()},
+        {{"-c", "東.京", "--", mixed}, 0, "2\n"},
+        {{"-c", "--encoding=sjis", "東京", "--", mixed}, 0, "1\n"},
+        {{"-c", "--encoding", "utf8", "東京", "--", mixed}, 0, "2\n"},
+        {{"-c", "--encoding=utf16", "東京", "--", mixed}, 0, "1\n"},
+    };
+    ExpectOutputs(cases);
+    // In a Shift-JIS terminal's bytes, a character it lacks as "?".
+    const Result sjis = Run({"--sjis", "-c", "ソ表", "--", mixed});
+    EXPECT_EQ(sjis.out, "3\n");
+    const Result out = Run({"--sjis", "とうきょう", "--", mixed});
+    EXPECT_NE(out.out.find(cp932::FromUtf8("    とうきょう ") + "?\n"), std::string::npos)
+        << out.out;
+    // The reference routines agree.
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"-n", "東京", "--", mixed}, {"-n", "ソ", "表", "--", mixed}}) {
+        EXPECT_EQ(Run(args, "C.UTF-8", "QUELVRA_GREP_REFERENCE=1").out, Run(args).out);
+    }
+    const Result bad = Run({"--encoding=latin1", "東京"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err.rfind("quelvra-grep: option --encoding takes auto, sjis, utf8 or utf16", 0),
+              0u)
+        << bad.err;
+}
+
 } // namespace

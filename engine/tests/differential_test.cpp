@@ -400,3 +400,108 @@ TEST_F(Differential, CancelAtTheSameBlock) {
 }
 
 } // namespace
+
+namespace {
+
+// Pieces of UTF-8 notes, each with its Shift-JIS form: characters that code page 932 has (kana,
+// kanji with ASCII-like second bytes, a half-width kana, both wave dashes), ones it lacks
+// (emoji, a character outside the basic plane, ẞ), bytes that are no UTF-8, line ends and zero
+// bytes.
+struct TwinPiece {
+    std::string utf8, sjis;
+};
+const std::vector<TwinPiece>& TwinPieces() {
+    const std::string none(cp932::kNoForm);
+    static const std::vector<TwinPiece> pieces = {{"a", "a"},
+                                                  {"b", "b"},
+                                                  {"c", "c"},
+                                                  {" ", " "},
+                                                  {"A", "A"},
+                                                  {"あ", J("あ")},
+                                                  {"ア", J("ア")},
+                                                  {"検", J("検")},
+                                                  {"ｱ", J("ｱ")},
+                                                  {"ソ", J("ソ")},
+                                                  {"表", J("表")},
+                                                  {"〜", J("～")},
+                                                  {"～", J("～")},
+                                                  {"😀", none},
+                                                  {"𠮷", none},
+                                                  {"ẞ", none},
+                                                  {"\xFF", none},
+                                                  {"\xE6\x9Dx", none + "x"},
+                                                  {"\x80", none},
+                                                  {"\n", "\n"},
+                                                  {"\r", "\r"},
+                                                  {"\r\n", "\r\n"},
+                                                  {std::string(1, '\0'), std::string(1, '\0')}};
+    return pieces;
+}
+
+// A UTF-8 note and its Shift-JIS twin: short lines mostly, a few lines of several blocks.
+std::pair<std::string, std::string> RandomTwins(std::mt19937& rng, std::size_t size) {
+    const auto& pieces = TwinPieces();
+    const unsigned breakEvery = rng() % 4 == 0 ? 200000 : 1 + rng() % 12;
+    std::string utf8, sjis;
+    while (utf8.size() < size) {
+        std::size_t k = rng() % pieces.size();
+        const bool isBreak = pieces[k].utf8.find_first_of("\r\n") != std::string::npos;
+        if (isBreak && rng() % breakEvery != 0) k = rng() % 13;
+        utf8 += pieces[k].utf8;
+        sjis += pieces[k].sjis;
+    }
+    return {utf8, sjis};
+}
+
+} // namespace
+
+// A UTF-8 note is searched in its Shift-JIS form: the fast search and the reference report what
+// they report for the note's Shift-JIS twin (the same numbers and lines), characters that
+// Shift-JIS lacks and bytes that are no UTF-8 matched by nothing but "."-like patterns.
+TEST_F(Differential, Utf8NotesSearchedAsTheirShiftJisTwins) {
+    int cases = 200;
+    if (const char* env = std::getenv("QUELVRA_DIFF_CASES")) cases = std::atoi(env) / 5;
+    std::mt19937 rng(61);
+    TGrep grep;
+    int compiled = 0, withHits = 0;
+    for (int n = 0; n < cases; ++n) {
+        const bool widen = rng() % 2 == 0;
+        std::string pattern = RandomTopPattern(rng);
+        if (n % 4 == 0) {
+            // Keywords in any order, as the window composes them.
+            std::vector<std::string> keywords;
+            for (int k = 1 + static_cast<int>(rng() % 3); k > 0; --k)
+                keywords.push_back(Chars()[rng() % Chars().size()] +
+                                   (rng() % 2 ? Chars()[rng() % Chars().size()] : ""));
+            pattern = engine::ComposePattern(keywords);
+        }
+        try {
+            grep.SetUseFuzzyCharDic(widen);
+            grep.SetRegExp(pattern);
+        } catch (const std::exception&) {
+            continue;
+        }
+        ++compiled;
+        const std::size_t size = n % 20 == 0 ? 2 * TTxtFile::BlockSize + rng() % 5000 : rng() % 300;
+        auto [utf8, sjis] = RandomTwins(rng, size);
+        // Half of the notes carry a mark and are told apart by it; the others are read as UTF-8
+        // by choice (without a multi-byte character near their beginning they would not be).
+        const bool mark = n % 2 == 0;
+        if (mark) utf8 = "\xEF\xBB\xBF" + utf8;
+        grep.Encoding = cp932::EncodingChoice::ShiftJis;
+        const Hits twin = Run(grep, sjis, true);
+        grep.Encoding = mark ? cp932::EncodingChoice::Auto : cp932::EncodingChoice::Utf8;
+        const Hits reference = Run(grep, utf8, true);
+        const Hits fast = Run(grep, utf8, false);
+        grep.Encoding = cp932::EncodingChoice::Auto;
+        if (!twin.empty()) ++withHits;
+        ASSERT_EQ(Show(reference), Show(twin))
+            << "case " << n << " pattern \"" << Escaped(pattern) << "\" widening " << widen
+            << "\nnote \"" << Escaped(utf8) << "\"";
+        ASSERT_EQ(Show(fast), Show(twin))
+            << "case " << n << " pattern \"" << Escaped(pattern) << "\" widening " << widen
+            << "\nnote \"" << Escaped(utf8) << "\"";
+    }
+    EXPECT_GT(compiled, cases / 2);
+    EXPECT_GT(withHits, compiled / 4);
+}

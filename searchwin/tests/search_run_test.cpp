@@ -327,6 +327,44 @@ TEST_F(SearchRunTest, DictionaryAndKeywordOrder) {
     }
 }
 
+// A folder mixing Shift-JIS, UTF-8 (with and without a mark) and UTF-16 notes: every note's hit
+// lines under its header, shown as they read, with the dictionary on; a character that Shift-JIS
+// cannot spell shows as U+FFFD.
+TEST_F(SearchRunTest, NotesInUtf8AndUtf16AreSearchedAndShown) {
+    Write("data/a.txt", "とうきょう タワー\n");
+    const auto put = [&](const char* name, const std::string& bytes) {
+        std::ofstream(root_ / "data" / name, std::ios::binary) << bytes;
+    };
+    put("b.txt", "東京 ソ表\nﾄｳｷｮｳ 😀\n");
+    put("c.txt", "\xEF\xBB\xBF" "能 トウキョウ\r\n");
+    std::string utf16 = "\xFE\xFF";
+    for (const char16_t u : std::u16string(u"とうきょう ポ\n"))
+        utf16 += {static_cast<char>(u >> 8), static_cast<char>(u & 0xFF)};
+    put("d.txt", utf16);
+    ChooseFolder(QStringLiteral("data"));
+    Type(Form().ComboBox1, app::U("トウキョウ"));
+    Search();
+    const std::vector<std::string> expected = {
+        S("　　検索キーワード　　　トウキョウ　　　　　　　4個マッチしました"),
+        "",
+        "a.txt",
+        "    " + S("とうきょう タワー"),
+        "",
+        "b.txt",
+        "    " + S("ﾄｳｷｮｳ ") + "\x85\x40",
+        "",
+        "c.txt",
+        "    " + S("能 トウキョウ"),
+        "",
+        "d.txt",
+        "    " + S("とうきょう ポ")};
+    EXPECT_EQ(PaneLines(), expected);
+    EXPECT_TRUE(platform_.messages.empty());
+    const QString shown = Form().RichEdit1->toPlainText();
+    EXPECT_TRUE(shown.contains(app::U("ﾄｳｷｮｳ \uFFFD\n"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(app::U("    能 トウキョウ\n"))) << shown.toStdString();
+}
+
 } // namespace
 
 namespace {
