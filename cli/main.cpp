@@ -409,8 +409,8 @@ class Printer : public engine::THitSink {
         }
         const std::int32_t number = o_.lineNumbers ? hit.LineNo : 0;
         line_.clear();
-        // A UTF-8 or UTF-16 note's line as the note spells it (with --sjis: its Shift-JIS form).
-        const bool unicode = hit.FromUnicode && !o_.sjis;
+        // A UTF-8 or UTF-16 note's line as the note spells it.
+        const bool unicode = hit.FromUnicode;
         if (!color_ && !unicode) {
             engine::AppendHitLine(line_, hit.Line, o_.star, number);
             out_ += term_.Out(line_);
