@@ -70,7 +70,9 @@ std::vector<TwinLine> Lines() {
                              "ソフトの表示能力", "ﾎﾟｽﾄ ポスト ほ゜すと", "ＡＢＣ abc Abc",
                              "１２３ 123", "がっこう ｶﾞｯｺｳ か゛っこう", "", "plain ASCII only"})
         lines.push_back({text, J(text)});
-    lines.push_back({"〜 wave ～", J("～ wave ～")});
+    // The two wave dashes have one form.
+    lines.push_back({"〜 wave", J("～ wave")});
+    lines.push_back({"full-width ～", J("full-width ～")});
     lines.push_back({"東😀京", J("東") + none + J("京")});
     lines.push_back({"東京𠮷野家", J("東京") + none + J("野家")});
     lines.push_back({"ト😀ウキョウ", J("ト") + none + J("ウキョウ")});
@@ -140,7 +142,7 @@ TEST_F(UnicodeNotes, EveryEncodingFindsWhatItsShiftJisTwinFinds) {
         {{"abc"}, {"ＡＢＣ abc Abc"}},
         {{J("１２")}, {"１２３ 123"}},
         {{J("がっこう")}, {"がっこう ｶﾞｯｺｳ か゛っこう"}},
-        {{J("～")}, {"〜 wave ～"}},
+        {{J("～")}, {"〜 wave", "full-width ～"}},
         {{J("東.京")}, {"東😀京"}},
         {{"^" + J("東")}, {"東京タワーへ行く", "東😀京", "東京𠮷野家"}},
         {{J("表") + "$"}, {"ẞtrasse 表"}},
