@@ -343,10 +343,14 @@ std::string NoteUtf8(std::string_view bytes, const NoteKind& kind) {
 
 } // namespace
 
+NoteKind NoteKindOf(std::string_view bytes, EncodingChoice choice) {
+    return DetectNoteKind(bytes.substr(0, kEncodingPrefix), bytes.size() <= kEncodingPrefix,
+                          choice);
+}
+
 NoteText DecodeNote(std::string_view bytes, EncodingChoice choice) {
     NoteText note;
-    note.kind =
-        DetectNoteKind(bytes.substr(0, kEncodingPrefix), bytes.size() <= kEncodingPrefix, choice);
+    note.kind = NoteKindOf(bytes, choice);
     if (!note.kind.Unicode()) {
         note.text = std::string(bytes);
         return note;

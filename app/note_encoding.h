@@ -109,6 +109,8 @@ struct NoteText {
     bool exact = true;
 };
 NoteText DecodeNote(std::string_view bytes, EncodingChoice choice = EncodingChoice::Auto);
+// The kind of a whole note (DetectNoteKind on its beginning).
+NoteKind NoteKindOf(std::string_view bytes, EncodingChoice choice = EncodingChoice::Auto);
 // Shift-JIS text in a note's encoding, its mark first; nullopt when a character of it has no
 // Unicode form (bytes that are no Shift-JIS character, kNoForm). A Shift-JIS note's text is
 // its bytes.

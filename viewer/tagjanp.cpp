@@ -226,12 +226,26 @@ void TForm4::LoadNote() {
     }
     Editor1->OnChange = TNotifyEvent{};
     SettleWidth();
-    Editor1->Lines().LoadFromBuffer(*bytes);
+    // A UTF-8 or UTF-16 note is edited in its Shift-JIS form.
+    noteKind_ = cp932::NoteKindOf(*bytes);
+    cp932::NoteText unicode;
+    if (noteKind_.Unicode()) unicode = cp932::DecodeNote(*bytes);
+    const std::string& text = noteKind_.Unicode() ? unicode.text : *bytes;
+    Editor1->Lines().LoadFromBuffer(text);
     // Whether saving can give the note back byte for byte: the editor ends lines with CR LF and
     // stops at a Ctrl-Z. Row by row: the text is not held whole beside the note's bytes.
-    viewer::TNoteFormCheck check(*bytes);
+    viewer::TNoteFormCheck check(text);
     Editor1->Lines().ForEachPiece([&](std::string_view piece) { check.Feed(piece); });
     noteForm_ = check.Result();
+    if (!unicode.exact) {
+        // A save would lose the characters that Shift-JIS cannot hold: the note is only read.
+        noteForm_.reset();
+        Editor1->SetReadOnly(true);
+        app::platform().ShowMessage(
+            Sjis("「") + hit_.HitFilePath +
+            Sjis("」には、この画面で扱えない文字（絵文字や、シフトJISにない文字など）が含まれて"
+                 "いるため、読み取り専用で開きます。訂正保存はできません。"));
+    }
     loaded_ = stamp;
     Editor1->SetModified(false);
     BitBtn1->setEnabled(false);
@@ -447,7 +461,16 @@ void TForm4::BitBtn1Click() {
             return;
         form = form.Uniform();
     }
-    if (!SaveNoteBytes(viewer::ToNoteBytes(Editor1->Lines().Text(), form))) return;
+    // In the note's own encoding, with its byte-order mark.
+    const std::optional<std::string> bytes =
+        cp932::EncodeNote(viewer::ToNoteBytes(Editor1->Lines().Text(), form), noteKind_);
+    if (!bytes) {
+        app::platform().ShowMessage(
+            Sjis("このファイルの文字コードで表せない文字があるため、保存しませんでした。"
+                 "ファイルは変更されていません。"));
+        return;
+    }
+    if (!SaveNoteBytes(*bytes)) return;
     noteForm_ = form;
     Editor1->SetModified(false);
     BitBtn1->setEnabled(false);

@@ -5,6 +5,7 @@
 
 #include "files.h"
 #include "inigt.h"
+#include "note_encoding.h"
 #include "note_text.h"
 #include "textsearch.h"
 
@@ -110,6 +111,8 @@ class TForm4 : public QDialog {
     TViewerHit hit_;
     std::string colorIniDir_;
     std::optional<viewer::TNoteForm> noteForm_;
+    // The note's encoding: the editor holds its text in Shift-JIS, which a save turns back.
+    cp932::NoteKind noteKind_;
     files::Stamp loaded_; // the note as loaded, or as last written
     bool activated_ = false;
     bool closed_ = false;

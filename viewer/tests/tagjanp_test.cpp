@@ -344,6 +344,77 @@ TEST_F(ViewerTest, ACorrectedNoteDiffersOnlyInTheTypedBytes) {
     }
 }
 
+// UTF-8 text as UTF-16 bytes (characters of the basic plane).
+std::string Utf16Bytes(const std::string& utf8, bool bigEndian) {
+    std::string out;
+    for (const QChar ch : QString::fromStdString(utf8)) {
+        const char hi = static_cast<char>(ch.unicode() >> 8);
+        const char lo = static_cast<char>(ch.unicode() & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+
+// A UTF-8 or UTF-16 note reads as any other and is written back in its own encoding, its
+// byte-order mark kept: the file differs from the original in exactly the typed characters.
+TEST_F(ViewerTest, UnicodeNotesAreSavedInTheirOwnEncoding) {
+    const std::string text = "ソ表能ポ 〓\r\n二行目\r\nz\r\n";
+    const std::string saved = "あソ表能ポ 〓\r\n二行目い\r\nz\r\n";
+    struct Case {
+        const char* name;
+        std::string note, expected;
+    } cases[] = {
+        {"UTF-8", text, saved},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + text, "\xEF\xBB\xBF" + saved},
+        {"UTF-16 LE", "\xFF\xFE" + Utf16Bytes(text, false), "\xFF\xFE" + Utf16Bytes(saved, false)},
+        {"UTF-16 BE", "\xFE\xFF" + Utf16Bytes(text, true), "\xFE\xFF" + Utf16Bytes(saved, true)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Write(Note("u.txt"), c.note);
+        TForm4& f = Open("u.txt", S("二行目"));
+        EXPECT_EQ(Text(), S("ソ表能ポ 〓\r\n二行目\r\nz\r\n"));
+        EXPECT_EQ(f.Editor1->Row(), 1); // at the hit line
+        f.Editor1->setFocus();
+        QTest::keyClick(f.Editor1, Qt::Key_Home, Qt::ControlModifier);
+        TypeInto(f.Editor1, "あ");
+        QTest::keyClick(f.Editor1, Qt::Key_Down);
+        QTest::keyClick(f.Editor1, Qt::Key_End);
+        TypeInto(f.Editor1, "い");
+        ASSERT_TRUE(f.BitBtn1->isEnabled());
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        EXPECT_EQ(Read(Note("u.txt")), c.expected);
+        EXPECT_TRUE(platform_.messages.empty());
+        EXPECT_FALSE(f.BitBtn1->isEnabled());
+    }
+}
+
+// A note holding characters that the editor's Shift-JIS cannot hold opens read-only with a
+// message saying why: nothing typed reaches it and nothing is written.
+TEST_F(ViewerTest, ANoteWithCharactersShiftJisLacksOpensReadOnly) {
+    for (const std::string note :
+         {std::string("東京😀\r\n二行目\r\n"), std::string("𠮷野家\n二行目\n"),
+          std::string("\xEF\xBB\xBF"
+                      "〜\r\n二行目\r\n")}) {
+        SCOPED_TRACE(note);
+        platform_.messages.clear();
+        Write(Note("r.txt"), note);
+        TForm4& f = Open("r.txt", S("二行目"));
+        ASSERT_EQ(platform_.messages.size(), 1u);
+        EXPECT_NE(cp932::ToUtf8(platform_.messages[0].text).find("読み取り専用"), std::string::npos)
+            << cp932::ToUtf8(platform_.messages[0].text);
+        const std::string before = Text();
+        f.Editor1->setFocus();
+        TypeInto(f.Editor1, "あx");
+        QTest::keyClick(f.Editor1, Qt::Key_Delete);
+        EXPECT_EQ(Text(), before);
+        EXPECT_FALSE(f.BitBtn1->isEnabled());
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        EXPECT_EQ(Read(Note("r.txt")), note);
+    }
+}
+
 TEST_F(ViewerTest, MixedLineEndsAreMadeOneKindOnlyWhenTheUserSaysSo) {
     const std::string k = S("ソ表能ポ");
     const std::string note = k + "\r\nb\nc\nd\r\ne\n" + k + "\x1A";
