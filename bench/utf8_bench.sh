@@ -47,10 +47,12 @@ fi
 if [ ! -s "$OUT/dic.sjis" ]; then
     cat /usr/share/mecab/dic/ipadic/*.csv | iconv -f EUC-JP -t CP932 -c >"$OUT/dic.sjis" || true
 fi
-if [ ! -s "$OUT/man-utf8/man10.txt" ]; then
+# As many copies as make 50 MB of Shift-JIS, one note each: a folder, as the window searches.
+copies=$(((50 * 1024 * 1024 + $(stat -c %s "$OUT/man.sjis") - 1) / $(stat -c %s "$OUT/man.sjis")))
+if [ "$(ls "$OUT/man-utf8" | wc -l)" -ne "$copies" ]; then
+    rm -f "$OUT"/man-utf8/*.txt "$OUT"/man-sjis/*.txt
     iconv -f CP932 -t UTF-8 "$OUT/man.sjis" >"$OUT/man.utf8"
-    # Ten notes of each: a folder, as the window searches.
-    for i in $(seq -w 1 10); do
+    for i in $(seq -w 1 "$copies"); do
         cp "$OUT/man.sjis" "$OUT/man-sjis/man$i.txt"
         cp "$OUT/man.utf8" "$OUT/man-utf8/man$i.txt"
     done
@@ -143,7 +145,7 @@ run_corpus() { # label utf8-folder sjis-folder
         done
     done
 }
-run_corpus "man pages, $(mb "$OUT/man-utf8") MB of UTF-8 in 10 notes" "$OUT/man-utf8" "$OUT/man-sjis"
+run_corpus "man pages, $(mb "$OUT/man-utf8") MB of UTF-8 in $copies notes" "$OUT/man-utf8" "$OUT/man-sjis"
 run_corpus "dictionary lines, $(mb "$OUT/dic-utf8") MB of UTF-8 in one note" "$OUT/dic-utf8" "$OUT/dic-sjis"
 
 echo
