@@ -393,7 +393,7 @@ TEST_F(ViewerTest, UnicodeNotesAreSavedInTheirOwnEncoding) {
 // A note holding characters that the editor's Shift-JIS cannot hold opens read-only with a
 // message saying why: nothing typed reaches it and nothing is written.
 TEST_F(ViewerTest, ANoteWithCharactersShiftJisLacksOpensReadOnly) {
-    for (const std::string note :
+    for (const std::string& note :
          {std::string("東京😀\r\n二行目\r\n"), std::string("𠮷野家\n二行目\n"),
           std::string("\xEF\xBB\xBF"
                       "〜\r\n二行目\r\n")}) {
