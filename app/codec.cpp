@@ -1,4 +1,5 @@
 #include "codec.h"
+#include "utf8_bytes.h"
 
 #include <algorithm>
 #include <array>
@@ -316,24 +317,6 @@ void AppendEscape(std::string& out, char32_t value) {
     AppendGaiji(out, 0); // the marker, F040
     AppendGaiji(out, static_cast<unsigned>(value / kGaijiDigits));
     AppendGaiji(out, static_cast<unsigned>(value % kGaijiDigits));
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // Length of the well-formed UTF-8 sequence at s[i] (its code point in cp), or 0.

@@ -1,6 +1,7 @@
 #include "note_encoding.h"
 
 #include "codec.h"
+#include "utf8_bytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -205,24 +206,6 @@ std::string ShownUtf8(std::string_view utf8, std::vector<std::size_t>* places) {
 
 namespace {
 
-void PutUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 constexpr char kNoUnit = '\xFF';
 
 } // namespace
@@ -230,7 +213,7 @@ constexpr char kNoUnit = '\xFF';
 void Utf16ToUtf8::Unit(char16_t u, std::string& out) {
     if (high_) {
         if (u >= 0xDC00 && u <= 0xDFFF) {
-            PutUtf8(out, 0x10000 + ((high_ - 0xD800) << 10) + (u - 0xDC00));
+            AppendUtf8(out, 0x10000 + ((high_ - 0xD800) << 10) + (u - 0xDC00));
             high_ = 0;
             return;
         }
@@ -242,7 +225,7 @@ void Utf16ToUtf8::Unit(char16_t u, std::string& out) {
     } else if (u >= 0xDC00 && u <= 0xDFFF) {
         out += kNoUnit;
     } else {
-        PutUtf8(out, u);
+        AppendUtf8(out, u);
     }
 }
 
@@ -317,7 +300,7 @@ std::optional<std::vector<std::string>> Utf8Spellings(std::string_view sjis, std
         for (const std::string& s : spellings)
             for (auto r = range.first; r != range.second; ++r) {
                 longer.push_back(s);
-                PutUtf8(longer.back(), r->second);
+                AppendUtf8(longer.back(), r->second);
             }
         spellings = std::move(longer);
     }
@@ -385,7 +368,7 @@ std::optional<std::string> EncodeNote(std::string_view sjis, const NoteKind& kin
         }
         if (c == 0 && b != 0) return std::nullopt;
         if (utf8) {
-            PutUtf8(out, c);
+            AppendUtf8(out, c);
         } else if (big) {
             out += static_cast<char>(c >> 8);
             out += static_cast<char>(c & 0xFF);
