@@ -94,6 +94,18 @@ class ViewerTest : public ::testing::Test {
             QApplication::sendEvent(w, &release);
         }
     }
+    // "あ" typed at the start of the note and "い" at the end of its second line, then
+    // "訂正保存" clicked.
+    static void TypeTwoCorrectionsAndSave(TForm4& f) {
+        f.Editor1->setFocus();
+        QTest::keyClick(f.Editor1, Qt::Key_Home, Qt::ControlModifier);
+        TypeInto(f.Editor1, "あ");
+        QTest::keyClick(f.Editor1, Qt::Key_Down);
+        QTest::keyClick(f.Editor1, Qt::Key_End);
+        TypeInto(f.Editor1, "い");
+        ASSERT_TRUE(f.BitBtn1->isEnabled());
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    }
     std::pair<int, int> Selection() {
         return {form_->Editor1->SelStart(), form_->Editor1->SelLength()};
     }
@@ -329,14 +341,7 @@ TEST_F(ViewerTest, ACorrectedNoteDiffersOnlyInTheTypedBytes) {
         SCOPED_TRACE(c.name);
         Write(Note("n.txt"), c.note);
         TForm4& f = Open("n.txt", "n.txt", "n.txt");
-        f.Editor1->setFocus();
-        QTest::keyClick(f.Editor1, Qt::Key_Home, Qt::ControlModifier);
-        TypeInto(f.Editor1, "あ");
-        QTest::keyClick(f.Editor1, Qt::Key_Down);
-        QTest::keyClick(f.Editor1, Qt::Key_End);
-        TypeInto(f.Editor1, "い");
-        ASSERT_TRUE(f.BitBtn1->isEnabled());
-        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        TypeTwoCorrectionsAndSave(f);
         EXPECT_EQ(Read(Note("n.txt")), c.saved);
         EXPECT_TRUE(platform_.messages.empty());
         EXPECT_TRUE(platform_.questions.empty());
@@ -376,14 +381,7 @@ TEST_F(ViewerTest, UnicodeNotesAreSavedInTheirOwnEncoding) {
         TForm4& f = Open("u.txt", S("二行目"));
         EXPECT_EQ(Text(), S("ソ表能ポ 〓\r\n二行目\r\nz\r\n"));
         EXPECT_EQ(f.Editor1->Row(), 1); // at the hit line
-        f.Editor1->setFocus();
-        QTest::keyClick(f.Editor1, Qt::Key_Home, Qt::ControlModifier);
-        TypeInto(f.Editor1, "あ");
-        QTest::keyClick(f.Editor1, Qt::Key_Down);
-        QTest::keyClick(f.Editor1, Qt::Key_End);
-        TypeInto(f.Editor1, "い");
-        ASSERT_TRUE(f.BitBtn1->isEnabled());
-        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        TypeTwoCorrectionsAndSave(f);
         EXPECT_EQ(Read(Note("u.txt")), c.expected);
         EXPECT_TRUE(platform_.messages.empty());
         EXPECT_FALSE(f.BitBtn1->isEnabled());
