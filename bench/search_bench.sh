@@ -24,8 +24,22 @@ RUNS=${1:-5}
 MIN_BYTES=$((50 * 1024 * 1024))
 
 # ---- tools ----------------------------------------------------------------------------------
-# The peers and corpora, installed by the project's set-up when missing.
-bash "$ROOT/scripts/setup-debian.sh" ripgrep grep libc-bin time mecab-ipadic manpages-ja
+missing=()
+command -v rg >/dev/null || missing+=(ripgrep)
+command -v grep >/dev/null || missing+=(grep)
+command -v iconv >/dev/null || missing+=(libc-bin)
+[ -x /usr/bin/time ] || missing+=(time)
+[ -n "$(find /usr/share/mecab/dic/ipadic -name '*.csv' -print -quit 2>/dev/null)" ] ||
+    missing+=(mecab-ipadic)
+[ -d /usr/share/man/ja ] && [ -n "$(find /usr/share/man/ja -name '*.gz' -print -quit)" ] ||
+    missing+=(manpages-ja)
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}" >&2
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
 
 # ---- corpus: Japanese man pages in code page 932, repeated past MIN_BYTES ---------------------
 CORPUS=$OUT/corpus

@@ -22,8 +22,20 @@ BUILD=$ROOT/build-bench
 RUNS=${1:-5}
 BEFORE=${QUELVRA_BENCH_BEFORE:-}
 
-# The peers and corpora, installed by the project's set-up when missing.
-bash "$ROOT/scripts/setup-debian.sh" ripgrep libc-bin mecab-ipadic manpages-ja
+missing=()
+command -v rg >/dev/null || missing+=(ripgrep)
+command -v iconv >/dev/null || missing+=(libc-bin)
+[ -n "$(find /usr/share/mecab/dic/ipadic -name '*.csv' -print -quit 2>/dev/null)" ] ||
+    missing+=(mecab-ipadic)
+[ -d /usr/share/man/ja ] && [ -n "$(find /usr/share/man/ja -name '*.gz' -print -quit)" ] ||
+    missing+=(manpages-ja)
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}" >&2
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
 
 # ---- corpora: UTF-8 text that code page 932 can hold, and its Shift-JIS twin ----------------
 # (Each text goes through Shift-JIS once, so that both forms hold the same characters.)
