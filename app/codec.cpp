@@ -1,4 +1,5 @@
 #include "codec.h"
+#include "note_encoding.h"
 #include "utf8_bytes.h"
 
 #include <algorithm>
@@ -321,29 +322,11 @@ void AppendEscape(std::string& out, char32_t value) {
 
 // Length of the well-formed UTF-8 sequence at s[i] (its code point in cp), or 0.
 size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    size_t n;
-    char32_t min;
-    if (b < 0x80) {
-        cp = b;
-        return 1;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-        n = 2, min = 0x80, cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        n = 3, min = 0x800, cp = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        n = 4, min = 0x10000, cp = b & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k) {
-        const auto c = static_cast<unsigned char>(s[i + k]);
-        if ((c & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return n;
+    const Utf8Char c =
+        cp932::DecodeUtf8(reinterpret_cast<const unsigned char*>(s.data()) + i, s.size() - i);
+    if (c.code == kIllFormed) return 0;
+    cp = c.code;
+    return c.length;
 }
 
 bool HasGaiji(std::string_view sjis) {
