@@ -4,6 +4,7 @@
 // virtual display with buses of their own (scripts/with_accessibility_bus.sh).
 #include "result_pane.h"
 
+#include "accessible_events.h"
 #include "codec.h"
 
 #include <QAccessible>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -26,66 +28,14 @@ QString U(const char* u8) {
     return QString::fromUtf8(u8);
 }
 
-// One event as a screen reader hears it.
-struct Heard {
-    QAccessible::Event type;
-    int at = -1, end = -1;
-    QString text = {}, gone = {};
-    friend bool operator==(const Heard&, const Heard&) = default;
-};
-std::ostream& operator<<(std::ostream& os, const Heard& h) {
-    return os << "{" << std::hex << h.type << std::dec << " " << h.at << " " << h.end << " \""
-              << h.text.toStdString() << "\" \"" << h.gone.toStdString() << "\"}";
-}
-
-std::vector<Heard>* gHeard = nullptr;
-QObject* gListenedTo = nullptr;
-
-void Listen(QAccessibleEvent* E) {
-    if (!gHeard || E->object() != gListenedTo) return;
-    Heard h{E->type()};
-    switch (E->type()) {
-    case QAccessible::TextInserted: {
-        auto* t = static_cast<QAccessibleTextInsertEvent*>(E);
-        h.at = t->changePosition();
-        h.text = t->textInserted();
-        break;
-    }
-    case QAccessible::TextRemoved: {
-        auto* t = static_cast<QAccessibleTextRemoveEvent*>(E);
-        h.at = t->changePosition();
-        h.gone = t->textRemoved();
-        break;
-    }
-    case QAccessible::TextUpdated: {
-        auto* t = static_cast<QAccessibleTextUpdateEvent*>(E);
-        h.at = t->changePosition();
-        h.text = t->textInserted();
-        h.gone = t->textRemoved();
-        break;
-    }
-    case QAccessible::TextCaretMoved:
-        h.at = static_cast<QAccessibleTextCursorEvent*>(E)->cursorPosition();
-        break;
-    case QAccessible::TextSelectionChanged: {
-        auto* t = static_cast<QAccessibleTextSelectionEvent*>(E);
-        h.at = t->selectionStart();
-        h.end = t->selectionEnd();
-        break;
-    }
-    default:
-        return; // focus, state and the like are Qt's own
-    }
-    gHeard->push_back(h);
-}
+using testing_a11y::Heard;
 
 // A pane in an active window with the focus, its accessible object, and what it sends.
 struct PaneAccessible : ::testing::Test {
     QWidget window;
     TResultPane* pane = new TResultPane;
     QAccessibleTextInterface* t = nullptr;
-    std::vector<Heard> heard;
-    QAccessible::UpdateHandler previous = nullptr;
+    std::unique_ptr<testing_a11y::HeardEvents> heard;
 
     void SetUp() override {
         auto* l = new QVBoxLayout(&window);
@@ -97,9 +47,7 @@ struct PaneAccessible : ::testing::Test {
         pane->setFocus();
         ASSERT_TRUE(QTest::qWaitFor([] { return QAccessible::isActive(); }, 10000))
             << "no accessibility bus: run with scripts/with_accessibility_bus.sh";
-        previous = QAccessible::installUpdateHandler(&Listen);
-        gHeard = &heard;
-        gListenedTo = pane;
+        heard = std::make_unique<testing_a11y::HeardEvents>(pane);
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(pane);
         ASSERT_NE(a, nullptr);
         EXPECT_EQ(a->role(), QAccessible::EditableText);
@@ -108,17 +56,13 @@ struct PaneAccessible : ::testing::Test {
         pane->SetPublishInterval(0);
         QApplication::processEvents();
     }
-    void TearDown() override {
-        gHeard = nullptr;
-        gListenedTo = nullptr;
-        QAccessible::installUpdateHandler(previous);
-    }
+    void TearDown() override { heard.reset(); }
     std::vector<Heard> Hear(const std::function<void()>& act) {
         QApplication::processEvents();
-        heard.clear();
+        heard->events.clear();
         act();
         QApplication::processEvents();
-        return heard;
+        return heard->events;
     }
     QString All() const { return t->text(0, t->characterCount()); }
 };

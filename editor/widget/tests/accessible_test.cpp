@@ -5,6 +5,7 @@
 #include "accessible.h"
 #include "editor.h"
 
+#include "accessible_events.h"
 #include "codec.h"
 #include "fonts.h"
 
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace editor {
@@ -28,53 +30,7 @@ QString U(const char* u8) {
     return QString::fromUtf8(u8);
 }
 
-// One event as a screen reader hears it.
-struct Heard {
-    QAccessible::Event type;
-    int at = -1, end = -1;
-    QString text = {};
-    friend bool operator==(const Heard&, const Heard&) = default;
-};
-std::ostream& operator<<(std::ostream& os, const Heard& h) {
-    return os << "{" << std::hex << h.type << std::dec << " " << h.at << " " << h.end << " \""
-              << h.text.toStdString() << "\"}";
-}
-
-std::vector<Heard>* gHeard = nullptr;
-QObject* gListenedTo = nullptr;
-
-void Listen(QAccessibleEvent* E) {
-    if (!gHeard || E->object() != gListenedTo) return;
-    Heard h{E->type()};
-    switch (E->type()) {
-    case QAccessible::TextInserted: {
-        auto* t = static_cast<QAccessibleTextInsertEvent*>(E);
-        h.at = t->changePosition();
-        h.text = t->textInserted();
-        break;
-    }
-    case QAccessible::TextRemoved: {
-        auto* t = static_cast<QAccessibleTextRemoveEvent*>(E);
-        h.at = t->changePosition();
-        h.text = t->textRemoved();
-        break;
-    }
-    case QAccessible::TextCaretMoved:
-        h.at = static_cast<QAccessibleTextCursorEvent*>(E)->cursorPosition();
-        break;
-    case QAccessible::TextSelectionChanged: {
-        auto* t = static_cast<QAccessibleTextSelectionEvent*>(E);
-        h.at = t->selectionStart();
-        h.end = t->selectionEnd();
-        break;
-    }
-    case QAccessible::ValueChanged:
-        break;
-    default:
-        return; // focus, state and the like are Qt's own
-    }
-    gHeard->push_back(h);
-}
+using testing_a11y::Heard;
 
 // The text as it reads: the editor's text with one "\n" for each line end.
 QString Readable(TEditor& E) {
@@ -97,8 +53,7 @@ struct Accessible : ::testing::Test {
     Editor* e = new Editor;
     QAccessibleInterface* a = nullptr;
     QAccessibleTextInterface* t = nullptr;
-    std::vector<Heard> heard;
-    QAccessible::UpdateHandler previous = nullptr;
+    std::unique_ptr<testing_a11y::HeardEvents> heard;
 
     void SetUp() override {
         auto* l = new QVBoxLayout(&window);
@@ -111,27 +66,21 @@ struct Accessible : ::testing::Test {
         // The desktop's accessibility bus tells Qt that assistive technology listens.
         ASSERT_TRUE(QTest::qWaitFor([] { return QAccessible::isActive(); }, 10000))
             << "no accessibility bus: run with scripts/with_accessibility_bus.sh";
-        previous = QAccessible::installUpdateHandler(&Listen);
-        gHeard = &heard;
-        gListenedTo = e;
+        heard = std::make_unique<testing_a11y::HeardEvents>(e);
         a = QAccessible::queryAccessibleInterface(e);
         ASSERT_NE(a, nullptr);
         t = a->textInterface();
         ASSERT_NE(t, nullptr);
         QApplication::processEvents();
     }
-    void TearDown() override {
-        gHeard = nullptr;
-        gListenedTo = nullptr;
-        QAccessible::installUpdateHandler(previous);
-    }
+    void TearDown() override { heard.reset(); }
     // Runs keys and the events they leave pending; returns what was heard meanwhile.
     std::vector<Heard> Hear(const std::function<void()>& Keys) {
         QApplication::processEvents();
-        heard.clear();
+        heard->events.clear();
         Keys();
         QApplication::processEvents();
-        return heard;
+        return heard->events;
     }
 };
 
@@ -315,7 +264,7 @@ TEST_F(Accessible, EveryEditIsHeardOnceWithWhatChanged) {
           {QAccessible::TextCaretMoved, 4}}},
         {"Backspace",
          [&] { QTest::keyClick(e, Qt::Key_Backspace); },
-         {{QAccessible::TextRemoved, 3, -1, U("能")},
+         {{QAccessible::TextRemoved, 3, -1, {}, U("能")},
           {QAccessible::ValueChanged},
           {QAccessible::TextCaretMoved, 3}}},
         {"Return",
@@ -325,7 +274,7 @@ TEST_F(Accessible, EveryEditIsHeardOnceWithWhatChanged) {
           {QAccessible::TextCaretMoved, 4}}},
         {"Backspace at a line's start",
          [&] { QTest::keyClick(e, Qt::Key_Backspace); },
-         {{QAccessible::TextRemoved, 3, -1, U("\n")},
+         {{QAccessible::TextRemoved, 3, -1, {}, U("\n")},
           {QAccessible::ValueChanged},
           {QAccessible::TextCaretMoved, 3}}},
         {"a selection typed over",
@@ -333,10 +282,10 @@ TEST_F(Accessible, EveryEditIsHeardOnceWithWhatChanged) {
              QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
              QTest::keyClick(e, Qt::Key_Right, Qt::ShiftModifier);
              QApplication::processEvents();
-             heard.clear();
+             heard->events.clear();
              QTest::keyClicks(e, "y");
          },
-         {{QAccessible::TextRemoved, 3, -1, U("表ソ")},
+         {{QAccessible::TextRemoved, 3, -1, {}, U("表ソ")},
           {QAccessible::TextInserted, 3, -1, U("y")},
           {QAccessible::ValueChanged},
           {QAccessible::TextCaretMoved, 4},
@@ -344,7 +293,7 @@ TEST_F(Accessible, EveryEditIsHeardOnceWithWhatChanged) {
         {"undone",
          [&] { QTest::keyClick(e, Qt::Key_Z, Qt::ControlModifier); },
          // The caret goes back to where it stood before the change: after the selection.
-         {{QAccessible::TextRemoved, 3, -1, U("y")},
+         {{QAccessible::TextRemoved, 3, -1, {}, U("y")},
           {QAccessible::TextInserted, 3, -1, U("表ソ")},
           {QAccessible::ValueChanged},
           {QAccessible::TextCaretMoved, 5}}},
